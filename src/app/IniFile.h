@@ -1,0 +1,29 @@
+#pragma once
+// The configuration file beside the executable: base name + ".ini".
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// The file as messages show it: folder + "/" + base name + ".INI".
+QString IniPathForMessages();
+// The file on disk: ".ini" or ".INI" beside the executable; "" when neither exists.
+QString FindIniFile();
+
+// Reads one entry of an INI file. Section and key names compare without regard
+// to case; the value is trimmed and cut to 254 characters; an empty value, a
+// missing entry, section or file give nothing. Lines starting with ';' are
+// comments. Nothing else in a value is interpreted.
+std::optional<QString> ReadIniEntry(const QString &filePath, const QString &section,
+                                    const QString &key);
+
+// The entry of the configuration file, or an invalid QVariant (Empty).
+QVariant ReadIniValue(const QString &section, const QString &key);
+
+enum IniKind { IniText = 0, IniNumber = 1, IniYesNo = 2, IniDate = 3 };
+
+// 0 when the entry was found (and `value` set), 1 when it is missing (or not of
+// the kind asked for) and not to be reported (`value` = `defaultValue`),
+// otherwise the error text to show.
+QVariant CheckIniEntry(const QString &section, const QString &key, QVariant &value,
+                       const QVariant &defaultValue, int kind, bool reportMissing,
+                       bool checkFile);

@@ -1,0 +1,155 @@
+#include "app/MDIForm1.h"
+#include "data/Database.h"
+#include "data/FormHelpers.h"
+#include "data/ValueRules.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+
+namespace {
+QPointer<MDIForm1> g_main;
+constexpr int kPanelWidth = 3528 / 15; // twips at 15 per pixel
+} // namespace
+
+MDIForm1 *MDIForm1::instance()
+{
+    if (!g_main)
+        g_main = new MDIForm1;
+    return g_main;
+}
+
+MDIForm1 *MDIForm1::existing()
+{
+    return g_main;
+}
+
+MDIForm1::MDIForm1()
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(AppDescription());
+    resize(1000, 700);
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("mdiArea"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+
+    QMenuBar *bar = menuBar();
+    QMenu *master = bar->addMenu(QStringLiteral("&Maestros"));
+    master->setObjectName(QStringLiteral("mnuMaster"));
+    addItem(master, "mnuSocio", QStringLiteral("&Socios"), &MDIForm1::mnuSocio_Click);
+    addSeparator(master, "mnuDu2");
+    addItem(master, "mnucurso", QStringLiteral("C&ursos"), &MDIForm1::mnucurso_Click);
+    addItem(master, "mnucuota", QStringLiteral("&Cuotas"), &MDIForm1::mnucuota_Click);
+    addItem(master, "mnuCuentas", QStringLiteral("Cuentas Con&tables"), &MDIForm1::mnuCuentas_Click);
+    addSeparator(master, "mnudu3");
+    addItem(master, "mnuParam", QStringLiteral("Parametros"), &MDIForm1::mnuParam_Click);
+    addItem(master, "mnuMovis", QStringLiteral("Editar movimientos manualmente"), &MDIForm1::mnuMovis_Click);
+
+    QMenu *mov = bar->addMenu(QStringLiteral("Mo&vimientos"));
+    mov->setObjectName(QStringLiteral("mnuMov"));
+    addItem(mov, "mnuPagocuota", QStringLiteral("Registro pago cuota"), &MDIForm1::mnuPagocuota_Click)
+        ->setShortcut(QKeySequence(Qt::Key_F6));
+    addItem(mov, "mnuIngreso", QStringLiteral("Registro otro ingreso"), &MDIForm1::mnuIngreso_Click);
+    addSeparator(mov, "mnudum1");
+    addItem(mov, "mnuPago", QStringLiteral("Registro de Egreso (Pagos)"), &MDIForm1::mnuPago_Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu *bco = mov->addMenu(QStringLiteral("Movimiento bancario"));
+    bco->setObjectName(QStringLiteral("mnuBco"));
+    bco->menuAction()->setObjectName(QStringLiteral("mnuBco"));
+    addItem(bco, "mnoCajaABanco", QStringLiteral("Deposito de caja a Banco"), &MDIForm1::mnoCajaABanco_Click);
+    addItem(bco, "mnuBcoCaja", QStringLiteral("Extraccion de Banco a caja"), &MDIForm1::mnuBcoCaja_Click);
+
+    QMenu *rep = bar->addMenu(QStringLiteral("Reportes"));
+    rep->setObjectName(QStringLiteral("mnureportes"));
+    addItem(rep, "mnuBalance", QStringLiteral("Balance"), &MDIForm1::mnuBalance_Click);
+    addItem(rep, "mnuLibroSocios", QStringLiteral("Libro de Socios"), &MDIForm1::mnuLibroSocios_Click);
+    addItem(rep, "mnuEstado", QStringLiteral("Estado de cuenta de socio"), &MDIForm1::mnuEstado_Click);
+    addSeparator(rep, "mnudu10");
+    addItem(rep, "mnulibroex", QStringLiteral("Exportar libro a texto"), &MDIForm1::mnulibroex_Click);
+    addItem(rep, "mnuBalanceEx", QStringLiteral("Exportar Balance a texto"), &MDIForm1::mnuBalanceEx_Click);
+
+    QMenu *help = bar->addMenu(QStringLiteral("Ayuda"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    addItem(help, "mnuHelp1", QStringLiteral("Manual"), &MDIForm1::mnuHelp1_Click);
+    addItem(help, "mnuAbout", QStringLiteral("Acerca de"), &MDIForm1::mnuAbout_Click);
+
+    QStatusBar *status = statusBar();
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    const char *const texts[] = {"Saldo Caja:xxx", "Saldo Banco:xxx"};
+    for (int i = 0; i < 2; ++i) {
+        m_panels[i] = new QLabel(QString::fromLatin1(texts[i]), status);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        m_panels[i]->setFixedWidth(kPanelWidth);
+        m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        status->addWidget(m_panels[i]);
+    }
+}
+
+QAction *MDIForm1::addItem(QMenu *menu, const char *name, const QString &caption,
+                           void (MDIForm1::*handler)())
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (handler)
+        connect(a, &QAction::triggered, this, handler);
+    addAction(a); // shortcuts work while the menu is closed
+    return a;
+}
+
+void MDIForm1::addSeparator(QMenu *menu, const char *name)
+{
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+}
+
+QAction *MDIForm1::menuItem(const QString &name) const
+{
+    return findChild<QAction *>(name);
+}
+
+QString MDIForm1::panelText(int position) const
+{
+    return position >= 1 && position <= 2 ? m_panels[position - 1]->text() : QString();
+}
+
+void MDIForm1::setPanelText(int position, const QString &text)
+{
+    if (position >= 1 && position <= 2)
+        m_panels[position - 1]->setText(text);
+}
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    CloseConexion();
+    UnloadAllForms({objectName()});
+    event->accept();
+}
+
+// Screens that arrive with later work: present in the menu, doing nothing yet.
+void MDIForm1::OpenGrilla(const QString &) {}
+void MDIForm1::mnuSocio_Click() {}
+void MDIForm1::mnucurso_Click() { OpenGrilla(QStringLiteral("Curso")); }
+void MDIForm1::mnucuota_Click() { OpenGrilla(QStringLiteral("Cuota")); }
+void MDIForm1::mnuCuentas_Click() { OpenGrilla(QStringLiteral("Cuenta")); }
+void MDIForm1::mnuParam_Click() {}
+void MDIForm1::mnuMovis_Click() {}
+void MDIForm1::mnuPagocuota_Click() {}
+void MDIForm1::mnuIngreso_Click() {}
+void MDIForm1::mnuPago_Click() {}
+void MDIForm1::mnoCajaABanco_Click() {}
+void MDIForm1::mnuBcoCaja_Click() {}
+void MDIForm1::mnuBalance_Click() {}
+void MDIForm1::mnuLibroSocios_Click() {}
+void MDIForm1::mnuEstado_Click() {}
+void MDIForm1::mnulibroex_Click() {}
+void MDIForm1::mnuBalanceEx_Click() {}
+void MDIForm1::mnuHelp1_Click() {}
+void MDIForm1::mnuAbout_Click() {}

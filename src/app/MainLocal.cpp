@@ -1,0 +1,215 @@
+#include "app/MainLocal.h"
+#include "app/IniFile.h"
+#include "app/MDIForm1.h"
+#include "app/frmSplash.h"
+#include "data/Database.h"
+#include "data/DemoData.h"
+#include "data/Environment.h"
+#include "data/FormHelpers.h"
+#include "data/Parametros.h"
+#include "data/Prompts.h"
+#include "data/ValueRules.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTextStream>
+#include <QTranslator>
+
+namespace {
+
+bool isNumericResult(const QVariant &r)
+{
+    return r.metaType().id() != QMetaType::QString;
+}
+
+void step(frmSplash *splash, const QString &text, double progress)
+{
+    if (splash)
+        splash->setStep(text, progress);
+    QCoreApplication::processEvents();
+}
+
+void failureExit(const QString &text)
+{
+    MsgBox(text, MsgIcon::Critical, MsgButtons::OK);
+    UnloadAllForms({});
+    ResetMousePointer();
+}
+
+QDateTime toWholeSecond(const QDateTime &d)
+{
+    // The moment as "yyyy/mm/dd hh:nn:ss" read back as a date.
+    return QDateTime(d.date(), QTime(d.time().hour(), d.time().minute(), d.time().second()));
+}
+
+// A relative path in the configuration file is taken from the file's folder.
+QString databasePath(const QString &configured)
+{
+    const QFileInfo f(configured);
+    return f.isRelative() ? QDir(env().appDir).filePath(configured) : configured;
+}
+
+const char *const kUsage =
+    "Uso: tesorin [opciones]\n"
+    "Sin opciones abre el programa.\n"
+    "  --crear-base RUTA --clave-admin CLAVE   crea una base de datos vacía en RUTA\n"
+    "                                          (PROXIMORECIBO = 1, ADMIN = CLAVE)\n"
+    "  --demo RUTA                             crea una base de datos de demostración en RUTA\n"
+    "  --help                                  muestra esta ayuda\n"
+    "Ninguna opción modifica un archivo existente.\n";
+
+int runCommandLine(const QStringList &args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    auto valueOf = [&](const QString &opt) -> QString {
+        const int i = args.indexOf(opt);
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
+    };
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        out << kUsage;
+        return 0;
+    }
+    if (args.contains(QLatin1String("--demo"))) {
+        const QString path = valueOf(QStringLiteral("--demo"));
+        if (path.isEmpty()) {
+            err << "Falta la RUTA de --demo.\n" << kUsage;
+            return 2;
+        }
+        const QString e = CreateDemoDatabase(path, QDate::currentDate());
+        if (!e.isEmpty()) {
+            err << e << "\n";
+            return 1;
+        }
+        out << "Base de demostración creada en " << path << " (clave de administrador: "
+            << DemoAdminPassword() << ").\n";
+        return 0;
+    }
+    if (args.contains(QLatin1String("--crear-base"))) {
+        const QString path = valueOf(QStringLiteral("--crear-base"));
+        const QString clave = valueOf(QStringLiteral("--clave-admin"));
+        if (path.isEmpty() || clave.isEmpty()) {
+            err << "--crear-base necesita RUTA y --clave-admin CLAVE.\n" << kUsage;
+            return 2;
+        }
+        const QString e = CreateDatabaseFile(path, clave);
+        if (!e.isEmpty()) {
+            err << e << "\n";
+            return 1;
+        }
+        out << "Base de datos creada en " << path << ".\n";
+        return 0;
+    }
+    err << "Opción desconocida: " << args.join(QLatin1Char(' ')) << "\n" << kUsage;
+    return 2;
+}
+
+} // namespace
+
+QVariant CheckScreenResolution()
+{
+    const int width = env().screenSize ? env().screenSize().width() : 0;
+    if (width < 800)
+        return QStringLiteral("La Resolución de Pantalla Mínima debe ser de 800 x 600 pixels.");
+    return 0;
+}
+
+bool RunStartup()
+{
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+
+    const QDateTime start = toWholeSecond(env().clock->now());
+    QCoreApplication::processEvents();
+
+    step(splash, QStringLiteral("Verificando Requerimientos Mínimos..."), 10);
+    QVariant r = CheckScreenResolution();
+    if (!isNumericResult(r)) {
+        failureExit(r.toString());
+        return false;
+    }
+
+    step(splash, QStringLiteral("Cargando Parámetros de Conexión..."), 20);
+    QVariant path;
+    r = CheckIniEntry(QStringLiteral("DataSourceName"), QStringLiteral("DataSource"), path,
+                      QString(), IniText, true, true);
+    if (!isNumericResult(r)) {
+        failureExit(r.toString());
+        return false;
+    }
+
+    step(splash, QStringLiteral("Conectando a la Base de Datos..."), 30);
+    QList<DbErrorEntry> errors;
+    while (!OpenConexion(databasePath(path.toString()), &errors)) {
+        const RuntimeError current(errors.isEmpty() ? 0 : errors.first().nativeNumber,
+                                   errors.isEmpty() ? QString() : errors.first().description);
+        const MsgResult answer = MsgBox(
+            QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.")
+                + QStringLiteral("\r\r") + ADOErrorText(errors, current),
+            MsgIcon::Critical, MsgButtons::RetryCancel);
+        if (answer != MsgResult::Retry) {
+            UnloadAllForms({});
+            ResetMousePointer();
+            return false;
+        }
+    }
+
+    step(splash, QStringLiteral("Cargando Parámetros de la Aplicación..."), 50);
+    step(splash, QStringLiteral("Cargando y Diseñando Toolbars..."), 70);
+    step(splash, QStringLiteral("Calculando Saldos..."), 80);
+    RefreshSaldos();
+
+    for (;;) {
+        const qint64 s = start.secsTo(toWholeSecond(env().clock->now()));
+        if (s >= 4)
+            break;
+        if (splash)
+            splash->setProgress(69 + 2.5 * s);
+        QCoreApplication::processEvents();
+        env().clock->idle();
+    }
+
+    step(splash, QStringLiteral("Cargando Recursos Gráficos..."), 90);
+    if (splash)
+        splash->close();
+    QCoreApplication::processEvents();
+    ResetMousePointer();
+    MDIForm1::instance()->show();
+    return true;
+}
+
+void LoadSpanishTranslation()
+{
+    auto *tr = new QTranslator(qApp);
+    if (tr->load(QStringLiteral("qtbase_es"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(tr);
+    else
+        delete tr;
+}
+
+int Main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (!args.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return runCommandLine(args);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tesorin"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(TESORIN_VERSION_MAJOR)
+                                            .arg(TESORIN_VERSION_MINOR)
+                                            .arg(TESORIN_VERSION_PATCH));
+    LoadSpanishTranslation();
+    InstallSystemEnvironment();
+    if (!RunStartup())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Start-up of the program.
+#include <QVariant>
+
+// The program: with command-line arguments it creates databases without a
+// display; without them it runs the desktop program. Returns the exit status.
+int Main(int argc, char **argv);
+
+// The desktop start-up sequence: splash, checks, connection, balances, then the
+// main window shown. False when start-up ended the program.
+bool RunStartup();
+
+// 0 when the screen is at least 800 pixels wide, otherwise the error text.
+QVariant CheckScreenResolution();
+
+// Loads Qt's own Spanish texts (Sí, No, Aceptar, Cancelar, Reintentar...).
+void LoadSpanishTranslation();

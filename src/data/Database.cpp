@@ -1,0 +1,331 @@
+#include "data/Database.h"
+#include "data/Environment.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+const char *const kConexion = "Conexion";
+const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
+
+QString g_conexionPath;
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
+
+// year(date text) -> the year as a number; null stays null.
+void sqlYear(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const char *t = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QDateTime d = DbDate(QString::fromUtf8(t ? t : ""));
+    if (!d.isValid()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int(ctx, d.date().year());
+}
+
+// now() -> the program clock's moment in the stored date format.
+void sqlNow(sqlite3_context *ctx, int, sqlite3_value **)
+{
+    const QDateTime now = env().clock ? env().clock->now() : QDateTime::currentDateTime();
+    const QByteArray t = DbDateText(now).toUtf8();
+    sqlite3_result_text(ctx, t.constData(), t.size(), SQLITE_TRANSIENT);
+}
+
+void registerFunctions(const QSqlDatabase &db)
+{
+    sqlite3 *h = handleOf(db);
+    if (!h)
+        return;
+    sqlite3_create_function(h, "year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlYear,
+                            nullptr, nullptr);
+    sqlite3_create_function(h, "now", 0, SQLITE_UTF8, nullptr, sqlNow, nullptr, nullptr);
+}
+
+QList<DbErrorEntry> errorsOf(const QSqlError &e)
+{
+    return RuntimeError::fromSql(e).dbErrors();
+}
+
+QVariant bindable(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::QDateTime:
+        return DbDateText(v.toDateTime());
+    case QMetaType::QDate:
+        return DbDateText(QDateTime(v.toDate(), QTime(0, 0)));
+    default:
+        return v;
+    }
+}
+
+const char *const kSchema[] = {
+    "CREATE TABLE Curso ("
+    " IDCurso INTEGER PRIMARY KEY,"
+    " Nombre TEXT COLLATE NOCASE)",
+
+    "CREATE TABLE Socio ("
+    " IDSocio INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Nombre TEXT COLLATE NOCASE,"
+    " Alumno TEXT COLLATE NOCASE,"
+    " IDCurso INTEGER CHECK (IDCurso IS NULL OR typeof(IDCurso) = 'integer'),"
+    " Telefono TEXT COLLATE NOCASE,"
+    " Email TEXT COLLATE NOCASE,"
+    " Direccion TEXT COLLATE NOCASE,"
+    " DNI TEXT COLLATE NOCASE)",
+
+    "CREATE TABLE Cuota ("
+    " IDCuota INTEGER PRIMARY KEY,"
+    " Descripcion TEXT COLLATE NOCASE,"
+    " vigencia TEXT CHECK (vigencia IS NULL OR vigencia GLOB"
+    "  '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'),"
+    " Valor REAL CHECK (Valor IS NULL OR typeof(Valor) IN ('real', 'integer')),"
+    " IDCuenta INTEGER CHECK (IDCuenta IS NULL OR typeof(IDCuenta) = 'integer'))",
+
+    "CREATE TABLE Cuenta ("
+    " IDCuenta INTEGER PRIMARY KEY,"
+    " Descripcion TEXT COLLATE NOCASE,"
+    " Tipo TEXT COLLATE NOCASE CHECK (Tipo IS NULL OR length(Tipo) <= 1),"
+    " IDcuentaPadre INTEGER CHECK (IDcuentaPadre IS NULL OR typeof(IDcuentaPadre) = 'integer'))",
+
+    "CREATE TABLE Movimiento ("
+    " IDMovimiento INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " Fecha TEXT CHECK (Fecha IS NULL OR Fecha GLOB"
+    "  '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'),"
+    " IDSocio INTEGER CHECK (IDSocio IS NULL OR typeof(IDSocio) = 'integer'),"
+    " IDCuota INTEGER CHECK (IDCuota IS NULL OR typeof(IDCuota) = 'integer'),"
+    " IDCuenta INTEGER CHECK (IDCuenta IS NULL OR typeof(IDCuenta) = 'integer'),"
+    " Tipo TEXT COLLATE NOCASE CHECK (Tipo IS NULL OR length(Tipo) <= 1),"
+    " Importe REAL CHECK (Importe IS NULL OR typeof(Importe) IN ('real', 'integer')),"
+    " MedioPago TEXT COLLATE NOCASE CHECK (MedioPago IS NULL OR length(MedioPago) <= 1),"
+    " Descripcion TEXT COLLATE NOCASE,"
+    " Recibo INTEGER CHECK (Recibo IS NULL OR typeof(Recibo) = 'integer'),"
+    " ChequeNumero TEXT COLLATE NOCASE,"
+    " IDContraAsiento INTEGER CHECK (IDContraAsiento IS NULL OR typeof(IDContraAsiento) = 'integer'))",
+
+    "CREATE TABLE Parametro ("
+    " Parametro TEXT COLLATE NOCASE PRIMARY KEY,"
+    " Valor TEXT)",
+
+    // A member's movements (fee window, statement, member book).
+    "CREATE INDEX Movimiento_Socio ON Movimiento (IDSocio, IDCuota)",
+    // The balance sums by medium and direction.
+    "CREATE INDEX Movimiento_Medio ON Movimiento (MedioPago, Tipo, Importe)",
+    "CREATE INDEX Movimiento_Fecha ON Movimiento (Fecha)",
+    "CREATE INDEX Movimiento_Recibo ON Movimiento (Recibo)",
+    "CREATE INDEX Movimiento_Cuenta ON Movimiento (IDCuenta)",
+    "CREATE INDEX Socio_Nombre ON Socio (Nombre)",
+    "CREATE INDEX Socio_Curso ON Socio (IDCurso)",
+    "CREATE INDEX Cuota_Vigencia ON Cuota (vigencia)",
+};
+
+} // namespace
+
+QStringList RequiredTables()
+{
+    return {QStringLiteral("Socio"), QStringLiteral("Curso"), QStringLiteral("Cuota"),
+            QStringLiteral("Cuenta"), QStringLiteral("Movimiento"), QStringLiteral("Parametro")};
+}
+
+QString DbDateText(const QDateTime &value)
+{
+    return value.toString(QLatin1String(kDateFormat));
+}
+
+QDateTime DbDate(const QVariant &stored)
+{
+    if (stored.isNull())
+        return QDateTime();
+    const QString t = stored.toString().trimmed();
+    QDateTime d = QDateTime::fromString(t, QLatin1String(kDateFormat));
+    if (!d.isValid()) // a date stored without its time
+        d = QDateTime(QDate::fromString(t, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+    return d;
+}
+
+bool OpenConnection(const QString &connectionName, const QString &path,
+                    QList<DbErrorEntry> *errors)
+{
+    CloseConnection(connectionName);
+    QList<DbErrorEntry> errs;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        const QFileInfo info(path);
+        if (path.trimmed().isEmpty() || info.isDir()) {
+            errs << DbErrorEntry{SQLITE_CANTOPEN, QStringLiteral("unable to open database file")};
+        } else {
+            // "mode=rw" opens an existing file only: nothing is ever created here.
+            QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+            url.setQuery(QStringLiteral("mode=rw"));
+            db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+            if (!db.open()) {
+                errs << errorsOf(db.lastError());
+            } else {
+                registerFunctions(db);
+                QSqlQuery q(db);
+                QStringList present;
+                if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+                    errs << errorsOf(q.lastError());
+                } else {
+                    while (q.next())
+                        present << q.value(0).toString().toLower();
+                    for (const QString &t : RequiredTables())
+                        if (!present.contains(t.toLower()))
+                            errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such table: ") + t};
+                }
+            }
+        }
+    }
+    if (!errs.isEmpty()) {
+        CloseConnection(connectionName);
+        if (errors)
+            *errors = errs;
+        return false;
+    }
+    if (errors)
+        errors->clear();
+    return true;
+}
+
+void CloseConnection(const QString &connectionName)
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+QSqlDatabase Conexion()
+{
+    return QSqlDatabase::database(QLatin1String(kConexion), false);
+}
+
+bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
+{
+    g_conexionPath = path;
+    return OpenConnection(QLatin1String(kConexion), path, errors);
+}
+
+void CloseConexion()
+{
+    CloseConnection(QLatin1String(kConexion));
+}
+
+bool ConexionIsOpen()
+{
+    return QSqlDatabase::contains(QLatin1String(kConexion)) && Conexion().isOpen();
+}
+
+QString ConnectionString()
+{
+    return g_conexionPath;
+}
+
+QSqlQuery Exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    if (!db.isOpen())
+        throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw RuntimeError::fromSql(q.lastError());
+    for (const QVariant &b : binds)
+        q.addBindValue(bindable(b));
+    if (!q.exec())
+        throw RuntimeError::fromSql(q.lastError());
+    return q;
+}
+
+double NumberOrZero(const QVariant &v)
+{
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+
+QString TextOrEmpty(const QVariant &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
+{
+    if (!m_db.transaction())
+        throw RuntimeError::fromSql(m_db.lastError());
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done)
+        m_db.rollback();
+}
+
+void Transaction::commit()
+{
+    if (!m_db.commit())
+        throw RuntimeError::fromSql(m_db.lastError());
+    m_done = true;
+}
+
+void CreateSchema(const QSqlDatabase &db)
+{
+    for (const char *stmt : kSchema)
+        Exec(db, QString::fromLatin1(stmt));
+}
+
+QString CreateNewDatabase(const QString &path, const std::function<void(const QSqlDatabase &)> &fill)
+{
+    if (QFileInfo::exists(path))
+        return QStringLiteral("Ya existe un archivo en ") + path + QStringLiteral("; no se modifica.");
+    const QString name = QStringLiteral("tesorin-create");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else {
+            try {
+                Transaction t(db);
+                CreateSchema(db);
+                fill(db);
+                t.commit();
+            } catch (const RuntimeError &e) {
+                error = ErrorText(e);
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!error.isEmpty())
+        QFile::remove(path);
+    return error;
+}
+
+QString CreateDatabaseFile(const QString &path, const QString &adminPassword)
+{
+    return CreateNewDatabase(path, [&](const QSqlDatabase &db) {
+        const QString ins = QStringLiteral("INSERT INTO Parametro (Parametro, Valor) VALUES (?, ?)");
+        Exec(db, ins, {QStringLiteral("PROXIMORECIBO"), QStringLiteral("1")});
+        Exec(db, ins, {QStringLiteral("ADMIN"), adminPassword});
+    });
+}

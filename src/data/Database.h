@@ -1,0 +1,74 @@
+#pragma once
+// The database: the shared connection `Conexion`, the connections of their own
+// that the table editor and the reports open, statements with bound values,
+// the transaction guard and the one conversion of dates to stored text.
+#include "data/Errors.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+
+// The six tables every database holds.
+QStringList RequiredTables();
+
+// Dates are stored as the text "YYYY-MM-DD HH:MM:SS"; these two are the only
+// place where that text is written or read.
+QString DbDateText(const QDateTime &value);
+QDateTime DbDate(const QVariant &stored); // invalid when the text is no date
+
+// Opens an existing database file as the connection `connectionName`, without
+// creating anything: a missing file, a folder, a file that is not SQLite, or one
+// without the six tables fails with the database's errors in `errors`. A locked
+// database is waited for a few seconds. The SQL functions the statements use are
+// registered on the connection.
+bool OpenConnection(const QString &connectionName, const QString &path,
+                    QList<DbErrorEntry> *errors);
+void CloseConnection(const QString &connectionName);
+
+// The program-wide connection.
+QSqlDatabase Conexion();
+bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
+void CloseConexion();
+bool ConexionIsOpen();
+// The "connection string" other components open their own connection from: the path.
+QString ConnectionString();
+
+// Runs a statement with bound values (dates are bound through DbDateText).
+// Throws RuntimeError with the database's error on failure.
+QSqlQuery Exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
+inline QSqlQuery Exec(const QString &sql, const QVariantList &binds = {})
+{
+    return Exec(Conexion(), sql, binds);
+}
+
+// Null-safe readings: a null number reads 0, a null text reads "".
+double NumberOrZero(const QVariant &v);
+QString TextOrEmpty(const QVariant &v);
+
+// Rolls back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(QSqlDatabase db = Conexion()); // throws RuntimeError
+    ~Transaction();
+    void commit(); // throws RuntimeError
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_done = false;
+};
+
+// Creates the six tables and their indexes on an empty database.
+void CreateSchema(const QSqlDatabase &db); // throws RuntimeError
+// Creates a new database file with the tables, then lets `fill` add rows, all
+// in one transaction. Refuses to touch an existing file; leaves no file behind
+// on failure. Returns "" or an error text.
+QString CreateNewDatabase(const QString &path, const std::function<void(const QSqlDatabase &)> &fill);
+// Creates a new database file with the tables, PROXIMORECIBO = 1 and the given
+// ADMIN password. Refuses to touch an existing file. Returns "" or an error text.
+QString CreateDatabaseFile(const QString &path, const QString &adminPassword);

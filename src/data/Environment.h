@@ -1,0 +1,43 @@
+#pragma once
+// What the program takes from its surroundings: the clock, the screen, the
+// locale, the dialogs and where the executable lives. Tests replace each part.
+#include <QDateTime>
+#include <QLocale>
+#include <QSize>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Prompts;
+
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+    // Called by busy waits between two looks at the clock.
+    virtual void idle() = 0;
+};
+
+class SystemClock : public Clock
+{
+public:
+    QDateTime now() const override;
+    void idle() override;
+};
+
+struct Environment
+{
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<Prompts> prompts;
+    std::function<QSize()> screenSize; // pixels of the primary screen
+    QLocale locale;
+    QString appDir;      // the folder of the executable
+    QString exeBaseName; // the executable's name without extension
+};
+
+// The one environment of the program.
+Environment &env();
+// Fills every part with the real thing (system clock, Qt dialogs, primary screen,
+// system locale, the running executable's folder and name).
+void InstallSystemEnvironment();

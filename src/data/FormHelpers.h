@@ -1,0 +1,17 @@
+#pragma once
+// Small helpers the windows share.
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Centres the window on the whole screen (not on the main window).
+void CenterForm(QWidget *window);
+// Closes every open window of the program except those whose objectName is in
+// `exceptions`.
+void UnloadAllForms(const QStringList &exceptions = {});
+// Asks for a file to save to; "" when cancelled. Asks before overwriting.
+QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
+                           const QString &initialDirectory = QString());
+// Drops every hourglass pointer: back to the default arrow.
+void ResetMousePointer();

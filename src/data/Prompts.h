@@ -1,0 +1,35 @@
+#pragma once
+// Every message box, input box, save dialog and printer dialog of the program
+// goes through this interface, so tests can script the answers.
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgResult { OK, Cancel, Yes, No, Retry };
+
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+    // A message box captioned with the application title. defaultButton is the
+    // zero-based position of the default button among `buttons`.
+    virtual MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
+                              int defaultButton = 0) = 0;
+    // An input box; Cancel gives the empty text.
+    virtual QString input(const QString &prompt, const QString &title,
+                          const QString &defaultText) = 0;
+    // A save-file dialog; cancelling gives the empty text. `filter` uses the
+    // "description|pattern|description|pattern" convention (a lone pattern is fine).
+    virtual QString saveFileName(const QString &filter, const QString &defaultExtension,
+                                 const QString &initialDirectory) = 0;
+    // The printer dialog: true when the user confirmed printing on `printer`.
+    virtual bool choosePrinter(QPrinter &printer) = 0;
+};
+
+// Shorthand for the frequent OK-only box.
+MsgResult MsgBox(const QString &text, MsgIcon icon = MsgIcon::None,
+                 MsgButtons buttons = MsgButtons::OK, int defaultButton = 0);
+QString InputBox(const QString &prompt, const QString &title, const QString &defaultText);

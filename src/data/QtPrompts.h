@@ -1,0 +1,18 @@
+#pragma once
+#include "data/Prompts.h"
+
+// The real dialogs: QMessageBox, QInputDialog, QFileDialog and QPrintDialog.
+class QtPrompts : public Prompts
+{
+public:
+    MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
+                      int defaultButton) override;
+    QString input(const QString &prompt, const QString &title,
+                  const QString &defaultText) override;
+    QString saveFileName(const QString &filter, const QString &defaultExtension,
+                         const QString &initialDirectory) override;
+    bool choosePrinter(QPrinter &printer) override;
+
+    // "desc|*.a|desc2|*.b" -> "desc (*.a);;desc2 (*.b)"; a lone "*.txt" stays a pattern.
+    static QString qtFilter(const QString &filter);
+};

@@ -1,0 +1,48 @@
+#pragma once
+// The value rules every screen shares: how typed amounts and numbers are read,
+// how numbers and dates are shown, and the program's fixed titles.
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <optional>
+
+// "Tesorin - Gestion de cooperadoras escolares"
+QString AppDescription();
+// The caption of every message and input box: the description cut after "escol".
+QString AppTitle();
+
+// Reads the leading number of a text: blanks, tabs and line feeds are skipped
+// wherever they are, an optional sign, digits, a point as decimal mark and an
+// exponent are accepted; reading stops at the first other character. Nothing
+// readable gives 0. `consumed`, when given, receives the count of characters
+// used (trailing blanks included), so a caller can tell whether the text was
+// read whole.
+double Val(const QString &text, int *consumed = nullptr);
+
+// The amount typed in a text box: the leading number of "0" followed by the text.
+double ReadAmount(const QString &text);
+// True when ReadAmount takes the whole text (only blanks are left over) and the
+// amount is finite; an empty text reads whole as 0.
+bool ReadsWholeAmount(const QString &text);
+
+// Rounds to a 32-bit integer, halves to the even neighbour; nothing when the
+// value does not fit.
+std::optional<qint32> CLng(double value);
+// The numeric value of a text: its leading number (see Val), rounded into 32 bits.
+// Nothing when that number does not fit.
+std::optional<qint32> NumericValue(const QString &text);
+// The numeric test of input boxes: the trimmed text is a number written with
+// the locale's separators (or a point), optionally signed, optionally with exponent.
+bool IsNumeric(const QString &text, const QLocale &locale);
+// The number an IsNumeric text stands for (0 when it is none).
+double ToDouble(const QString &text, const QLocale &locale);
+
+// The general number text: at most 15 significant digits, no thousands
+// separator, no trailing zeros, the locale's decimal separator.
+QString GeneralNumber(double value, const QLocale &locale);
+// The general date text: the short date, followed by the time when not midnight.
+QString GeneralDate(const QDateTime &value, const QLocale &locale);
+// The short date format of the locale, always with a four-digit year.
+QString ShortDateFormat(const QLocale &locale);
+// The long date text of the locale ("domingo, 6 de diciembre de 2026").
+QString LongDate(const QDate &value, const QLocale &locale);

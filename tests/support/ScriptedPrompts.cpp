@@ -1,0 +1,139 @@
+#include "support/ScriptedPrompts.h"
+
+#include <QTest>
+
+namespace {
+const char *kindName(int k)
+{
+    static const char *const names[] = {"mensaje", "entrada", "guardar", "impresora"};
+    return names[k];
+}
+QString visible(QString s)
+{
+    return s.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+} // namespace
+
+ScriptedPrompts &ScriptedPrompts::expectMessage(const QString &text, MsgIcon icon,
+                                                MsgButtons buttons, MsgResult answer,
+                                                int defaultButton)
+{
+    Expected e{Kind::Message, text};
+    e.icon = icon;
+    e.buttons = buttons;
+    e.answer = answer;
+    e.defaultButton = defaultButton;
+    m_queue.push_back(e);
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::expectInput(const QString &prompt, const QString &title,
+                                              const QString &defaultText, const QString &answer)
+{
+    Expected e{Kind::Input, prompt};
+    e.title = title;
+    e.defaultText = defaultText;
+    e.answerText = answer;
+    m_queue.push_back(e);
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::expectSaveFile(const QString &filter, const QString &answer)
+{
+    Expected e{Kind::SaveFile, filter};
+    e.answerText = answer;
+    m_queue.push_back(e);
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::expectPrinter(bool accept, std::function<void(QPrinter &)> setup)
+{
+    Expected e{Kind::Printer, QString()};
+    e.accept = accept;
+    e.setup = std::move(setup);
+    m_queue.push_back(e);
+    return *this;
+}
+
+void ScriptedPrompts::clear()
+{
+    m_queue.clear();
+    m_seen.clear();
+    m_hook = {};
+}
+
+void ScriptedPrompts::fail(const QString &why)
+{
+    QTest::qFail(why.toUtf8().constData(), __FILE__, __LINE__);
+}
+
+bool ScriptedPrompts::take(Kind kind, const QString &what, Expected &out)
+{
+    m_seen << QString::fromLatin1(kindName(int(kind))) + QStringLiteral(": ") + what;
+    if (m_hook) {
+        auto hook = std::move(m_hook);
+        m_hook = {};
+        hook();
+    }
+    if (m_queue.empty()) {
+        fail(QStringLiteral("Diálogo inesperado (%1): \"%2\"").arg(QLatin1String(kindName(int(kind))), visible(what)));
+        return false;
+    }
+    out = m_queue.front();
+    m_queue.pop_front();
+    if (out.kind != kind) {
+        fail(QStringLiteral("Se esperaba un diálogo %1 y llegó %2: \"%3\"")
+                 .arg(QLatin1String(kindName(int(out.kind))), QLatin1String(kindName(int(kind))), visible(what)));
+        return false;
+    }
+    if (out.text != what) {
+        fail(QStringLiteral("Texto distinto.\n  esperado: \"%1\"\n  recibido: \"%2\"").arg(visible(out.text), visible(what)));
+        return false;
+    }
+    return true;
+}
+
+MsgResult ScriptedPrompts::message(const QString &text, MsgIcon icon, MsgButtons buttons,
+                                   int defaultButton)
+{
+    Expected e;
+    if (!take(Kind::Message, text, e))
+        return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
+    if (e.icon != icon)
+        fail(QStringLiteral("Icono distinto en \"%1\": esperado %2, recibido %3").arg(visible(text)).arg(int(e.icon)).arg(int(icon)));
+    if (e.buttons != buttons)
+        fail(QStringLiteral("Botones distintos en \"%1\": esperado %2, recibido %3").arg(visible(text)).arg(int(e.buttons)).arg(int(buttons)));
+    if (e.defaultButton != defaultButton)
+        fail(QStringLiteral("Botón por defecto distinto en \"%1\": esperado %2, recibido %3").arg(visible(text)).arg(e.defaultButton).arg(defaultButton));
+    return e.answer;
+}
+
+QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
+{
+    Expected e;
+    if (!take(Kind::Input, prompt, e))
+        return QString();
+    if (e.title != title)
+        fail(QStringLiteral("Título distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.title, title));
+    if (e.defaultText != defaultText)
+        fail(QStringLiteral("Texto propuesto distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.defaultText, defaultText));
+    return e.answerText;
+}
+
+QString ScriptedPrompts::saveFileName(const QString &filter, const QString &, const QString &)
+{
+    Expected e;
+    if (!take(Kind::SaveFile, filter, e))
+        return QString();
+    return e.answerText;
+}
+
+bool ScriptedPrompts::choosePrinter(QPrinter &printer)
+{
+    Expected e;
+    if (!take(Kind::Printer, QString(), e))
+        return false;
+    if (e.setup)
+        e.setup(printer);
+    return e.accept;
+}

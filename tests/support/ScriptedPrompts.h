@@ -1,0 +1,58 @@
+#pragma once
+// Dialogs for tests: each expected prompt is queued with its exact text, icon,
+// buttons and answer. A prompt that differs, or that nobody expected, fails
+// the running test.
+#include "data/Prompts.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+class ScriptedPrompts : public Prompts
+{
+public:
+    ScriptedPrompts &expectMessage(const QString &text, MsgIcon icon, MsgButtons buttons,
+                                   MsgResult answer = MsgResult::OK, int defaultButton = 0);
+    ScriptedPrompts &expectInput(const QString &prompt, const QString &title,
+                                 const QString &defaultText, const QString &answer);
+    ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
+    ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
+
+    // Runs when a prompt arrives, before it is answered (to look at the screen).
+    void onNextPrompt(std::function<void()> hook) { m_hook = std::move(hook); }
+
+    int pending() const { return int(m_queue.size()); }
+    // Every prompt shown so far, as "kind: text".
+    const QStringList &seen() const { return m_seen; }
+    void clear();
+
+    MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
+                      int defaultButton) override;
+    QString input(const QString &prompt, const QString &title, const QString &defaultText) override;
+    QString saveFileName(const QString &filter, const QString &defaultExtension,
+                         const QString &initialDirectory) override;
+    bool choosePrinter(QPrinter &printer) override;
+
+private:
+    enum class Kind { Message, Input, SaveFile, Printer };
+    struct Expected
+    {
+        Kind kind;
+        QString text;
+        MsgIcon icon = MsgIcon::None;
+        MsgButtons buttons = MsgButtons::OK;
+        int defaultButton = 0;
+        QString title;
+        QString defaultText;
+        MsgResult answer = MsgResult::OK;
+        QString answerText;
+        bool accept = false;
+        std::function<void(QPrinter &)> setup;
+    };
+    bool take(Kind kind, const QString &what, Expected &out);
+    void fail(const QString &why);
+
+    std::deque<Expected> m_queue;
+    QStringList m_seen;
+    std::function<void()> m_hook;
+};

@@ -1,0 +1,89 @@
+#include "support/TestEnv.h"
+#include "app/MDIForm1.h"
+#include "data/Database.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QWidget>
+
+TestEnv::TestEnv()
+{
+    Environment &e = env();
+    clock = std::make_shared<FakeClock>(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0)));
+    prompts = std::make_shared<ScriptedPrompts>();
+    e.clock = clock;
+    e.prompts = prompts;
+    e.screenSize = [] { return QSize(1024, 768); };
+    e.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
+    e.appDir = m_dir.path();
+    e.exeBaseName = QStringLiteral("tesorin");
+}
+
+TestEnv::~TestEnv()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!w->parentWidget())
+            delete w;
+    CloseConexion();
+    if (prompts->pending() > 0)
+        QTest::qFail(QStringLiteral("Quedaron %1 diálogos esperados sin mostrarse").arg(prompts->pending()).toUtf8().constData(),
+                     __FILE__, __LINE__);
+}
+
+QString TestEnv::path(const QString &name) const
+{
+    return m_dir.filePath(name);
+}
+
+void TestEnv::writeIni(const QByteArray &content, const QString &name)
+{
+    QFile f(path(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(content);
+}
+
+void TestEnv::writeIniFor(const QString &dbPath, const QString &nombre)
+{
+    writeIni("[DataSourceName]\nDataSource=" + dbPath.toUtf8() + "\n[Location]\nNombre=" + nombre.toUtf8() + "\n");
+}
+
+QString TestEnv::createDb(const QString &name, const std::function<void(const QSqlDatabase &)> &fill)
+{
+    const QString p = path(name);
+    const QString err = CreateNewDatabase(p, [&](const QSqlDatabase &db) {
+        const QString ins = QStringLiteral("INSERT INTO Parametro (Parametro, Valor) VALUES (?, ?)");
+        Exec(db, ins, {QStringLiteral("PROXIMORECIBO"), QStringLiteral("1")});
+        Exec(db, ins, {QStringLiteral("ADMIN"), QStringLiteral("clave")});
+        if (fill)
+            fill(db);
+    });
+    if (!err.isEmpty())
+        QTest::qFail(err.toUtf8().constData(), __FILE__, __LINE__);
+    return p;
+}
+
+QString TestEnv::openNewDb(const std::function<void(const QSqlDatabase &)> &fill)
+{
+    const QString p = createDb(QStringLiteral("tesorin.db"), fill);
+    QList<DbErrorEntry> errors;
+    if (!OpenConexion(p, &errors))
+        QTest::qFail("no se pudo abrir la base de prueba", __FILE__, __LINE__);
+    return p;
+}
+
+void TestEnv::setLocale(const QLocale &locale)
+{
+    env().locale = locale;
+}
+
+void AddMovimiento(const QSqlDatabase &db, const QString &tipo, const QString &medio, double importe,
+                   const QVariant &recibo, const QVariant &idSocio, const QVariant &idCuota)
+{
+    const QVariant none(QMetaType::fromType<int>());
+    Exec(db,
+         QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, Tipo, Importe, MedioPago, Recibo)"
+                        " VALUES (?, ?, ?, ?, ?, ?, ?)"),
+         {QDateTime(QDate(2026, 5, 1), QTime(10, 0)), idSocio.isValid() ? idSocio : none,
+          idCuota.isValid() ? idCuota : none, tipo, importe, medio, recibo.isValid() ? recibo : none});
+}

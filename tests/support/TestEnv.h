@@ -1,0 +1,56 @@
+#pragma once
+// The environment every test runs in: a temporary folder standing for the
+// executable's folder, a clock that only moves when asked, scripted dialogs,
+// a 1024x768 screen and a fixed locale.
+#include "data/Environment.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+class FakeClock : public Clock
+{
+public:
+    explicit FakeClock(QDateTime t) : m_now(std::move(t)) {}
+    QDateTime now() const override { return m_now; }
+    void idle() override { m_now = m_now.addMSecs(m_idleStepMs); }
+    void set(const QDateTime &t) { m_now = t; }
+    void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    void setIdleStep(qint64 ms) { m_idleStepMs = ms; }
+
+private:
+    QDateTime m_now;
+    qint64 m_idleStepMs = 1000;
+};
+
+class TestEnv
+{
+public:
+    TestEnv();
+    ~TestEnv();
+
+    std::shared_ptr<ScriptedPrompts> prompts;
+    std::shared_ptr<FakeClock> clock;
+
+    QString path(const QString &name) const;
+    // Writes the configuration file "tesorin.ini" (or another name) in the folder.
+    void writeIni(const QByteArray &content, const QString &name = QStringLiteral("tesorin.ini"));
+    // The usual configuration pointing at `dbPath`.
+    void writeIniFor(const QString &dbPath, const QString &nombre = QStringLiteral("Cooperadora Escuela 12"));
+    // A new database with the tables, PROXIMORECIBO = 1 and ADMIN = "clave"; `fill` adds rows.
+    QString createDb(const QString &name = QStringLiteral("tesorin.db"),
+                     const std::function<void(const QSqlDatabase &)> &fill = {});
+    // Creates the database and opens the shared connection on it.
+    QString openNewDb(const std::function<void(const QSqlDatabase &)> &fill = {});
+    void setLocale(const QLocale &locale);
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// One ledger row, for tests that need movements.
+void AddMovimiento(const QSqlDatabase &db, const QString &tipo, const QString &medio, double importe,
+                   const QVariant &recibo = QVariant(), const QVariant &idSocio = QVariant(),
+                   const QVariant &idCuota = QVariant());
