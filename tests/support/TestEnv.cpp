@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 #include <QWidget>
 
@@ -22,9 +23,13 @@ TestEnv::TestEnv()
 
 TestEnv::~TestEnv()
 {
+    QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (!w->parentWidget())
-            delete w;
+            windows << w;
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     CloseConexion();
     if (prompts->pending() > 0)
         QTest::qFail(QStringLiteral("Quedaron %1 diálogos esperados sin mostrarse").arg(prompts->pending()).toUtf8().constData(),

@@ -1,0 +1,117 @@
+#include "app/IniFile.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QTest>
+
+class tst_IniFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsEntriesAsWritten();
+    void badFilesReadAsMissing();
+    void checkEntryResults();
+    void checkEntryKinds();
+};
+
+void tst_IniFile::readsEntriesAsWritten()
+{
+    TestEnv t;
+    const QByteArray longValue(10000, 'x');
+    t.writeIni("; comentario\r\n"
+               "[datasourcename]\r\n"
+               "DATASOURCE =   C:\\datos\\coop, \"vieja\".mdb  ; sin cortar\r\n"
+               "\r\n"
+               "[ Location ]\r\n"
+               "Nombre=Cooperadora Escuela N° 12\r\n"
+               "Vacio=   \r\n"
+               "Largo=" + longValue + "\r\n"
+               ";Oculto=no\r\n");
+    QCOMPARE(ReadIniValue("DataSourceName", "DataSource").toString(),
+             QStringLiteral("C:\\datos\\coop, \"vieja\".mdb  ; sin cortar"));
+    QCOMPARE(ReadIniValue("LOCATION", "nombre").toString(), QStringLiteral("Cooperadora Escuela N° 12"));
+    QVERIFY(!ReadIniValue("Location", "Vacio").isValid());
+    QCOMPARE(ReadIniValue("Location", "Largo").toString(), QString(254, 'x'));
+    QVERIFY(!ReadIniValue("Location", "Oculto").isValid());
+    QVERIFY(!ReadIniValue("Location", "DataSource").isValid()); // keys belong to their section
+    QVERIFY(!ReadIniValue("Otra", "Nombre").isValid());
+}
+
+void tst_IniFile::badFilesReadAsMissing()
+{
+    TestEnv t;
+    QVERIFY(!ReadIniValue("Location", "Nombre").isValid()); // no file at all
+
+    t.writeIni("");
+    QVERIFY(!ReadIniValue("Location", "Nombre").isValid());
+
+    QByteArray binary;
+    for (int i = 0; i < 70000; ++i)
+        binary.append(char((i * 7919) % 256));
+    t.writeIni(binary + "\n[Location]\nNombre=Tras lo binario\n");
+    QCOMPARE(ReadIniValue("Location", "Nombre").toString(), QStringLiteral("Tras lo binario"));
+
+    // A large file with the entry at its end is still read, and quickly enough to start.
+    QByteArray big;
+    big.reserve(8 << 20);
+    for (int i = 0; i < 200000; ++i)
+        big.append("clave" + QByteArray::number(i) + "=valor de relleno para agrandar el archivo\n");
+    t.writeIni("[Relleno]\n" + big + "[Location]\nNombre=Al final\n");
+    QCOMPARE(ReadIniValue("Location", "Nombre").toString(), QStringLiteral("Al final"));
+
+    // A Latin-1 file written by an old editor.
+    t.writeIni("[Location]\nNombre=Cooperadora N\xBA 5 \xD1" "and\xFA\n");
+    QCOMPARE(ReadIniValue("Location", "Nombre").toString(), QStringLiteral("Cooperadora Nº 5 Ñandú"));
+}
+
+void tst_IniFile::checkEntryResults()
+{
+    TestEnv t;
+    const QString iniPath = t.path("tesorin.INI");
+    QVariant value = "sin tocar";
+    QVariant r = CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true);
+    QCOMPARE(r.toString(), "No existe el archivo de inicialización.\r\r" + iniPath);
+    QCOMPARE(value.toString(), QStringLiteral("sin tocar"));
+
+    // Either spelling of the extension is found.
+    t.writeIni("[Location]\nNombre=x\n", "tesorin.INI");
+    r = CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true);
+    QCOMPARE(r.toString(),
+             "Falta la entrada DataSource de la sección DataSourceName en el archivo INI.\r\r" + iniPath);
+    QCOMPARE(value.toString(), QStringLiteral("sin tocar"));
+    QFile::remove(iniPath);
+
+    t.writeIni("[DataSourceName]\nDataSource=\n");
+    r = CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true);
+    QVERIFY(r.toString().startsWith("Falta la entrada DataSource"));
+
+    r = CheckIniEntry("DataSourceName", "DataSource", value, "por omisión", IniText, false, true);
+    QCOMPARE(r.toInt(), 1);
+    QCOMPARE(value.toString(), QStringLiteral("por omisión"));
+
+    t.writeIni("[DataSourceName]\nDataSource= /datos/coop.db \n");
+    r = CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true);
+    QCOMPARE(r.metaType().id(), QMetaType::Int);
+    QCOMPARE(r.toInt(), 0);
+    QCOMPARE(value.toString(), QStringLiteral("/datos/coop.db"));
+}
+
+void tst_IniFile::checkEntryKinds()
+{
+    TestEnv t;
+    t.writeIni("[S]\nN=12,5\nMal=doce\nB=Sí\nD=2026-03-01\nDMal=31/02/2026\n");
+    QVariant v;
+    QCOMPARE(CheckIniEntry("S", "N", v, 0, IniNumber, true, false).toInt(), 0);
+    QCOMPARE(v.toDouble(), 12.5);
+    QCOMPARE(CheckIniEntry("S", "Mal", v, 7, IniNumber, true, false).toInt(), 1);
+    QCOMPARE(v.toInt(), 7);
+    QCOMPARE(CheckIniEntry("S", "B", v, false, IniYesNo, true, false).toInt(), 0);
+    QCOMPARE(v.toBool(), true);
+    QCOMPARE(CheckIniEntry("S", "D", v, QVariant(), IniDate, true, false).toInt(), 0);
+    QCOMPARE(v.toDate(), QDate(2026, 3, 1));
+    QCOMPARE(CheckIniEntry("S", "DMal", v, QDate(2000, 1, 1), IniDate, true, false).toInt(), 1);
+    QCOMPARE(v.toDate(), QDate(2000, 1, 1));
+}
+
+QTEST_MAIN(tst_IniFile)
+#include "tst_inifile.moc"

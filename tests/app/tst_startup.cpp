@@ -1,0 +1,249 @@
+#include "app/MDIForm1.h"
+#include "app/MainLocal.h"
+#include "app/frmSplash.h"
+#include "data/Database.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// Records every step the splash shows, from the moment it appears.
+class SplashRecorder : public QObject
+{
+public:
+    SplashRecorder() { qApp->installEventFilter(this); }
+    ~SplashRecorder() override { qApp->removeEventFilter(this); }
+    QList<double> progress;
+    QStringList messages;
+    QString company;
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        auto *splash = qobject_cast<frmSplash *>(o);
+        if (splash && e->type() == QEvent::Show && !m_seen.contains(splash)) {
+            m_seen << splash;
+            company = splash->findChild<QLabel *>("lblCompanyName")->text();
+            connect(splash, &frmSplash::progressChanged, this, [this, splash](double p) {
+                progress << p;
+                if (messages.isEmpty() || messages.last() != splash->message())
+                    messages << splash->message();
+            });
+        }
+        return false;
+    }
+
+private:
+    QList<QPointer<frmSplash>> m_seen;
+};
+
+const QString kNoConnection = QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.");
+
+bool anyWindowLeft()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!w->parentWidget() && w->isVisible())
+            return true;
+    return false;
+}
+
+} // namespace
+
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void screenWidth();
+    void configurationFailuresEndTheProgram();
+    void connectionFailureRetryAndCancel();
+    void stepsAndMinimumDisplayTime();
+    void slowStartDoesNotWait();
+    void mainWindowMenuAndStatusBar();
+    void closingTheMainWindowClosesEverything();
+};
+
+void tst_Startup::screenWidth()
+{
+    TestEnv t;
+    env().screenSize = [] { return QSize(799, 2000); };
+    QCOMPARE(CheckScreenResolution().toString(),
+             QStringLiteral("La Resolución de Pantalla Mínima debe ser de 800 x 600 pixels."));
+    t.prompts->expectMessage("La Resolución de Pantalla Mínima debe ser de 800 x 600 pixels.",
+                             MsgIcon::Critical, MsgButtons::OK);
+    QVERIFY(!RunStartup());
+    QVERIFY(!anyWindowLeft());
+
+    env().screenSize = [] { return QSize(800, 100); };
+    QCOMPARE(CheckScreenResolution().metaType().id(), QMetaType::Int);
+    QCOMPARE(CheckScreenResolution().toInt(), 0);
+}
+
+void tst_Startup::configurationFailuresEndTheProgram()
+{
+    TestEnv t;
+    const QString db = t.createDb();
+    const QString ini = t.path("tesorin.INI");
+
+    t.prompts->expectMessage("No existe el archivo de inicialización.\r\r" + ini, MsgIcon::Critical, MsgButtons::OK);
+    QVERIFY(!RunStartup());
+    QVERIFY(!anyWindowLeft());
+
+    const QString missing = "Falta la entrada DataSource de la sección DataSourceName en el archivo INI.\r\r" + ini;
+    for (const QByteArray &content : {QByteArray("[Location]\nNombre=Coop\n"),
+                                      QByteArray("[DataSourceName]\nDataSource=\n"),
+                                      QByteArray("[DataSourceName]\nOtra=" + db.toUtf8() + "\n"),
+                                      QByteArray(2000, '\0')}) {
+        t.writeIni(content);
+        t.prompts->expectMessage(missing, MsgIcon::Critical, MsgButtons::OK);
+        QVERIFY(!RunStartup());
+        QVERIFY(!anyWindowLeft());
+        QVERIFY(!ConexionIsOpen());
+    }
+}
+
+void tst_Startup::connectionFailureRetryAndCancel()
+{
+    TestEnv t;
+    const QString db = t.path("coop.db");
+    t.writeIniFor("coop.db"); // relative to the configuration file's folder
+
+    // Cancel ends the program and leaves no empty database behind.
+    t.prompts->expectMessage(kNoConnection + "\r\rError #14: unable to open database file",
+                             MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Cancel);
+    QVERIFY(!RunStartup());
+    QVERIFY(!anyWindowLeft());
+    QVERIFY(!QFile::exists(db));
+
+    // A text file: Retry after the database is mended continues the start-up.
+    QFile f(db);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'z'));
+    f.close();
+    SplashRecorder rec;
+    t.prompts->expectMessage(kNoConnection + "\r\rError #26: file is not a database",
+                             MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Retry);
+    t.prompts->onNextPrompt([&] {
+        QFile::remove(db);
+        t.createDb("coop.db", [](const QSqlDatabase &d) { AddMovimiento(d, "I", "E", 75); });
+    });
+    QVERIFY(RunStartup());
+    QVERIFY(rec.messages.contains("Cargando Parámetros de la Aplicación..."));
+    QVERIFY(ConexionIsOpen());
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
+}
+
+void tst_Startup::stepsAndMinimumDisplayTime()
+{
+    TestEnv t;
+    t.writeIniFor(t.createDb(), QString(300, QLatin1Char('N')));
+    SplashRecorder rec;
+    QVERIFY(RunStartup());
+    QCOMPARE(rec.progress, (QList<double>{10, 20, 30, 50, 70, 80, 69, 71.5, 74, 76.5, 90}));
+    QCOMPARE(rec.messages, (QStringList{"Verificando Requerimientos Mínimos...",
+                                        "Cargando Parámetros de Conexión...",
+                                        "Conectando a la Base de Datos...",
+                                        "Cargando Parámetros de la Aplicación...",
+                                        "Cargando y Diseñando Toolbars...",
+                                        "Calculando Saldos...",
+                                        "Cargando Recursos Gráficos..."}));
+    QCOMPARE(rec.company, QString(254, QLatin1Char('N')));
+    QVERIFY(!anyWindowLeft() || MDIForm1::existing()->isVisible());
+    const auto splashes = QApplication::topLevelWidgets();
+    for (QWidget *w : splashes)
+        QVERIFY(!qobject_cast<frmSplash *>(w) || !w->isVisible());
+}
+
+void tst_Startup::slowStartDoesNotWait()
+{
+    TestEnv t;
+    t.writeIniFor(t.createDb());
+    // Every look at the clock finds four more seconds gone.
+    t.clock->setIdleStep(0);
+    struct Slow : FakeClock {
+        using FakeClock::FakeClock;
+        QDateTime now() const override { return const_cast<Slow *>(this)->tick(); }
+        QDateTime tick() { advance(4000); return FakeClock::now(); }
+    };
+    env().clock = std::make_shared<Slow>(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0)));
+    SplashRecorder rec;
+    QVERIFY(RunStartup());
+    QCOMPARE(rec.progress, (QList<double>{10, 20, 30, 50, 70, 80, 90}));
+}
+
+void tst_Startup::mainWindowMenuAndStatusBar()
+{
+    TestEnv t;
+    t.writeIniFor(t.createDb());
+    QVERIFY(RunStartup());
+    MDIForm1 *main = MDIForm1::existing();
+    QVERIFY(main && main->isVisible());
+    QCOMPARE(main->windowTitle(), QStringLiteral("Tesorin - Gestion de cooperadoras escolares"));
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));
+
+    // The whole tree: "name caption" per item, "-name" per separator, ">" opening a submenu.
+    QStringList tree;
+    std::function<void(QMenu *)> walk = [&](QMenu *m) {
+        tree << ">" + m->objectName() + " " + m->title();
+        for (QAction *a : m->actions()) {
+            if (a->isSeparator())
+                tree << "-" + a->objectName();
+            else if (a->menu())
+                walk(a->menu());
+            else
+                tree << a->objectName() + " " + a->text();
+        }
+        tree << "<";
+    };
+    for (QAction *a : main->menuBar()->actions())
+        walk(a->menu());
+    QCOMPARE(tree, (QStringList{
+        ">mnuMaster &Maestros", "mnuSocio &Socios", "-mnuDu2", "mnucurso C&ursos", "mnucuota &Cuotas",
+        "mnuCuentas Cuentas Con&tables", "-mnudu3", "mnuParam Parametros",
+        "mnuMovis Editar movimientos manualmente", "<",
+        ">mnuMov Mo&vimientos", "mnuPagocuota Registro pago cuota", "mnuIngreso Registro otro ingreso",
+        "-mnudum1", "mnuPago Registro de Egreso (Pagos)",
+        ">mnuBco Movimiento bancario", "mnoCajaABanco Deposito de caja a Banco",
+        "mnuBcoCaja Extraccion de Banco a caja", "<", "<",
+        ">mnureportes Reportes", "mnuBalance Balance", "mnuLibroSocios Libro de Socios",
+        "mnuEstado Estado de cuenta de socio", "-mnudu10", "mnulibroex Exportar libro a texto",
+        "mnuBalanceEx Exportar Balance a texto", "<",
+        ">mnuHelp Ayuda", "mnuHelp1 Manual", "mnuAbout Acerca de", "<"}));
+    QCOMPARE(main->menuItem("mnuPagocuota")->shortcut(), QKeySequence(Qt::Key_F6));
+    QCOMPARE(main->menuItem("mnuPago")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    QVERIFY(main->mdiArea());
+}
+
+void tst_Startup::closingTheMainWindowClosesEverything()
+{
+    TestEnv t;
+    t.writeIniFor(t.createDb());
+    QVERIFY(RunStartup());
+    QPointer<MDIForm1> main = MDIForm1::existing();
+    QPointer<QWidget> other = new QWidget;
+    other->setObjectName("frmOtra");
+    other->show();
+    QPointer<QWidget> child = new QWidget;
+    main->mdiArea()->addSubWindow(child)->show();
+
+    QVERIFY(main->close());
+    QVERIFY(!anyWindowLeft());
+    QVERIFY(!main);
+    QVERIFY(!other);
+    QVERIFY(!child);
+    QVERIFY(!ConexionIsOpen());
+}
+
+QTEST_MAIN(tst_Startup)
+#include "tst_startup.moc"

@@ -1,0 +1,271 @@
+#include "data/DataCombo.h"
+#include "data/Database.h"
+#include "data/DemoData.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QTest>
+#include <unistd.h>
+
+class tst_Database : public QObject
+{
+    Q_OBJECT
+private slots:
+    void opensOnlyARealTesorinDatabase();
+    void lockedDatabaseFailsAfterWaiting();
+    void readOnlyDatabaseReadsButRefusesWrites();
+    void valuesAreBoundAndCompareWithoutCase();
+    void numbersOnceUsedAreNeverReused();
+    void datesAreStoredAsText();
+    void sqlFunctionsFollowTheProgramClock();
+    void transactionRollsBackUnlessCommitted();
+    void fillDataCombo();
+    void creatingDatabases();
+};
+
+void tst_Database::opensOnlyARealTesorinDatabase()
+{
+    TestEnv t;
+    QList<DbErrorEntry> errors;
+
+    const QString missing = t.path("nada.db");
+    QVERIFY(!OpenConexion(missing, &errors));
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors.first().nativeNumber, 14);
+    QVERIFY(!QFile::exists(missing)); // nothing is ever created
+
+    QVERIFY(QDir(t.path(".")).mkdir("carpeta"));
+    QVERIFY(!OpenConexion(t.path("carpeta"), &errors));
+
+    QFile text(t.path("notas.txt"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("Esto no es una base de datos, es un texto bastante largo para parecer un archivo.\n");
+    text.close();
+    QVERIFY(!OpenConexion(text.fileName(), &errors));
+    QCOMPARE(errors.first().nativeNumber, 26);
+    QCOMPARE(errors.first().description, QStringLiteral("file is not a database"));
+
+    QFile empty(t.path("vacio.db"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QVERIFY(!OpenConexion(empty.fileName(), &errors));
+    QCOMPARE(errors.size(), 6);
+    QCOMPARE(errors.first().description, QStringLiteral("no such table: Socio"));
+
+    {   // an unrelated SQLite file
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "otra");
+        other.setDatabaseName(t.path("otra.db"));
+        QVERIFY(other.open());
+        Exec(other, "CREATE TABLE Socio (x)");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("otra");
+    QVERIFY(!OpenConexion(t.path("otra.db"), &errors));
+    QCOMPARE(errors.size(), 5);
+    QVERIFY(!ConexionIsOpen());
+
+    const QString good = t.createDb();
+    QVERIFY(OpenConexion(good, &errors));
+    QVERIFY(errors.isEmpty());
+    QVERIFY(ConexionIsOpen());
+    QCOMPARE(ConnectionString(), good);
+}
+
+void tst_Database::lockedDatabaseFailsAfterWaiting()
+{
+    TestEnv t;
+    const QString path = t.createDb();
+    QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "cerrojo");
+    locker.setDatabaseName(path);
+    QVERIFY(locker.open());
+    Exec(locker, "BEGIN EXCLUSIVE");
+    Exec(locker, "INSERT INTO Curso (Nombre) VALUES ('1ro')");
+
+    QList<DbErrorEntry> errors;
+    QVERIFY(!OpenConexion(path, &errors));
+    QCOMPARE(errors.first().nativeNumber, 5);
+    QCOMPARE(errors.first().description, QStringLiteral("database is locked"));
+
+    Exec(locker, "ROLLBACK");
+    locker.close();
+    locker = QSqlDatabase();
+    QSqlDatabase::removeDatabase("cerrojo");
+    QVERIFY(OpenConexion(path, &errors));
+}
+
+void tst_Database::readOnlyDatabaseReadsButRefusesWrites()
+{
+    TestEnv t;
+    const QString path = t.createDb("ro.db", [](const QSqlDatabase &db) {
+        AddMovimiento(db, "I", "E", 100);
+    });
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    if (geteuid() == 0) // the file system lets root write anyway: ask SQLite to refuse
+        Exec("PRAGMA query_only = ON");
+    QCOMPARE(Exec("SELECT SUM(Importe) FROM Movimiento").next(), true);
+    try {
+        AddMovimiento(Conexion(), "I", "E", 50);
+        QFAIL("a write to a read-only database must fail");
+    } catch (const RuntimeError &e) {
+        QVERIFY2(ErrorText(e).startsWith("Error #8: attempt to write a readonly database"), qPrintable(ErrorText(e)));
+    }
+    QSqlQuery q = Exec("SELECT COUNT(*) FROM Movimiento");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+}
+
+void tst_Database::valuesAreBoundAndCompareWithoutCase()
+{
+    TestEnv t;
+    t.openNewDb();
+    Exec("INSERT INTO Socio (Nombre) VALUES (?)", {QStringLiteral("D'Angelo, Roberto")});
+    QSqlQuery q = Exec("SELECT Nombre FROM Socio WHERE Nombre LIKE ?", {QStringLiteral("%d'angelo%")});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("D'Angelo, Roberto"));
+
+    q = Exec("SELECT Valor FROM Parametro WHERE Parametro = ?", {QStringLiteral("ProximoRecibo")});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("1"));
+    // Only one row per setting name, whatever its case.
+    QVERIFY_THROWS_EXCEPTION(RuntimeError,
+        Exec("INSERT INTO Parametro (Parametro, Valor) VALUES ('admin', 'x')"));
+}
+
+void tst_Database::numbersOnceUsedAreNeverReused()
+{
+    TestEnv t;
+    t.openNewDb();
+    Exec("INSERT INTO Socio (Nombre) VALUES ('Uno')");
+    Exec("INSERT INTO Socio (Nombre) VALUES ('Dos')");
+    Exec("DELETE FROM Socio WHERE IDSocio = 2");
+    const QSqlQuery q = Exec("INSERT INTO Socio (Nombre) VALUES ('Tres')");
+    QCOMPARE(q.lastInsertId().toInt(), 3);
+}
+
+void tst_Database::datesAreStoredAsText()
+{
+    TestEnv t;
+    t.openNewDb();
+    const QDateTime when(QDate(2026, 4, 9), QTime(8, 5, 7));
+    Exec("INSERT INTO Movimiento (Fecha, Tipo, Importe, MedioPago) VALUES (?, 'I', 1, 'E')", {when});
+    Exec("INSERT INTO Cuota (Descripcion, vigencia) VALUES ('x', ?)", {QDate(2026, 3, 1)});
+    QSqlQuery q = Exec("SELECT Fecha FROM Movimiento");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-04-09 08:05:07"));
+    QCOMPARE(DbDate(q.value(0)), when);
+    q = Exec("SELECT vigencia FROM Cuota");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-03-01 00:00:00"));
+    QVERIFY(!DbDate(QVariant()).isValid());
+    QVERIFY(!DbDate(QStringLiteral("ayer")).isValid());
+    // A malformed date or a text amount cannot reach the ledger.
+    QVERIFY_THROWS_EXCEPTION(RuntimeError,
+        Exec("INSERT INTO Movimiento (Fecha) VALUES ('2026-04-09T08:05:07')"));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError,
+        Exec("INSERT INTO Movimiento (Importe) VALUES ('mil')"));
+}
+
+void tst_Database::sqlFunctionsFollowTheProgramClock()
+{
+    TestEnv t;
+    t.openNewDb();
+    QSqlQuery q = Exec("SELECT now(), year(now()), year(NULL), year('2019-02-03 00:00:00')");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-12-06 10:00:00"));
+    QCOMPARE(q.value(1).toInt(), 2026);
+    QVERIFY(q.value(2).isNull());
+    QCOMPARE(q.value(3).toInt(), 2019);
+    t.clock->set(QDateTime(QDate(2031, 1, 1), QTime(0, 0)));
+    q = Exec("SELECT year(now())");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 2031);
+}
+
+void tst_Database::transactionRollsBackUnlessCommitted()
+{
+    TestEnv t;
+    t.openNewDb();
+    try {
+        Transaction tr;
+        Exec("INSERT INTO Curso (Nombre) VALUES ('1ro')");
+        Exec("INSERT INTO NoExiste (x) VALUES (1)");
+        tr.commit();
+    } catch (const RuntimeError &) {
+    }
+    QVERIFY(!Exec("SELECT * FROM Curso").next());
+    {
+        Transaction tr;
+        Exec("INSERT INTO Curso (Nombre) VALUES ('2do')");
+        tr.commit();
+    }
+    QVERIFY(Exec("SELECT * FROM Curso").next());
+}
+
+void tst_Database::fillDataCombo()
+{
+    TestEnv t;
+    t.openNewDb();
+    DataCombo combo;
+    QString err = "x";
+    const char *todos = "SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION  SELECT * FROM Curso ORDER BY Nombre";
+
+    // No rows: empty combo, empty value, no error.
+    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Cuota ORDER BY vigencia DESC", "IDCuota", "Descripcion", false));
+    QCOMPARE(err, QString());
+    QCOMPARE(combo.count(), 0);
+    QCOMPARE(combo.boundText(), QString());
+
+    Exec("INSERT INTO Curso (IDCurso, Nombre) VALUES (4, '2do B'), (7, '1ro A')");
+    const auto *rows = FillDataCombo(err, combo, todos, "IDCurso", "Nombre", true);
+    QVERIFY(rows);
+    QCOMPARE(rows->size(), 3);
+    QCOMPARE(combo.itemText(0), QStringLiteral(" <TODOS>"));
+    QCOMPARE(combo.currentText(), QStringLiteral(" <TODOS>"));
+    QCOMPARE(combo.boundText(), QString());
+    combo.setBoundText("4");
+    QCOMPARE(combo.currentText(), QStringLiteral("2do B"));
+    QCOMPARE(combo.findRow("IDCurso", 7)->value("Nombre").toString(), QStringLiteral("1ro A"));
+    QVERIFY(!combo.findRow("IDCurso", 99));
+
+    // Not selecting the first row leaves nothing chosen; a default is chosen when given.
+    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Curso ORDER BY Nombre", "IDCurso", "Nombre", false));
+    QCOMPARE(combo.currentIndex(), -1);
+    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Curso ORDER BY Nombre", "IDCurso", "Nombre", false, 4));
+    QCOMPARE(combo.currentText(), QStringLiteral("2do B"));
+
+    QVERIFY(!FillDataCombo(err, combo, "SELECT * FROM Cursos", "IDCurso", "Nombre", true));
+    QCOMPARE(err, QStringLiteral("Error #1: no such table: Cursos"));
+}
+
+void tst_Database::creatingDatabases()
+{
+    TestEnv t;
+    const QString path = t.path("nueva.db");
+    QCOMPARE(CreateDatabaseFile(path, "s3cr3t"), QString());
+    QVERIFY(CreateDatabaseFile(path, "otra").startsWith("Ya existe un archivo"));
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    QSqlQuery q = Exec("SELECT Parametro, Valor FROM Parametro ORDER BY Parametro");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(1).toString(), QStringLiteral("s3cr3t"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(1).toString(), QStringLiteral("1"));
+    QVERIFY(!Exec("SELECT * FROM Movimiento").next());
+    CloseConexion();
+
+    const QString demo = t.path("demo.db");
+    QCOMPARE(CreateDemoDatabase(demo, QDate(2026, 12, 6)), QString());
+    QVERIFY(OpenConexion(demo, &errors));
+    q = Exec("SELECT COUNT(DISTINCT Tipo || MedioPago), COUNT(IDContraAsiento), COUNT(Recibo) FROM Movimiento");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 4); // every kind of movement
+    QCOMPARE(q.value(1).toInt(), 4); // two transfers, two legs each
+    QVERIFY(q.value(2).toInt() > 0);
+}
+
+QTEST_MAIN(tst_Database)
+#include "tst_database.moc"

@@ -1,0 +1,128 @@
+#include "app/MDIForm1.h"
+#include "data/Database.h"
+#include "data/Parametros.h"
+#include "support/TestEnv.h"
+
+#include <QTest>
+
+class tst_Parametros : public QObject
+{
+    Q_OBJECT
+private slots:
+    void settings();
+    void balances();
+    void statusBarInBothSeparators();
+    void receiptNumbers_data();
+    void receiptNumbers();
+    void readErrorsAreReportedAndGiveZero();
+};
+
+void tst_Parametros::settings()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) {
+        Exec(db, "INSERT INTO Parametro VALUES ('Blancos', '  con blancos  '), ('Nulo', NULL)");
+    });
+    QCOMPARE(GetParametro("blancos"), QStringLiteral("con blancos"));
+    QCOMPARE(GetParametro("Nulo"), QString());
+    QCOMPARE(GetParametro("NoExiste"), QString());
+    QCOMPARE(GetParametro("x' OR '1'='1"), QString());
+}
+
+void tst_Parametros::balances()
+{
+    TestEnv t;
+    t.openNewDb();
+    QCOMPARE(GetSaldo("CAJA"), 0.0);
+    QCOMPARE(GetSaldo("BANCO"), 0.0);
+
+    AddMovimiento(Conexion(), "I", "E", 100);
+    AddMovimiento(Conexion(), "E", "E", 250);
+    QCOMPARE(GetSaldo("CAJA"), -150.0);
+    QCOMPARE(GetSaldo("BANCO"), 0.0);
+
+    // A transfer of 300 from the cash box to the bank.
+    AddMovimiento(Conexion(), "E", "E", 300);
+    AddMovimiento(Conexion(), "I", "C", 300);
+    QCOMPARE(GetSaldo("CAJA"), -450.0);
+    QCOMPARE(GetSaldo("BANCO"), 300.0);
+    // Any text but "CAJA" exactly is the bank.
+    QCOMPARE(GetSaldo("caja"), 300.0);
+}
+
+void tst_Parametros::statusBarInBothSeparators()
+{
+    TestEnv t;
+    t.openNewDb();
+    RefreshSaldos();
+    MDIForm1 *main = MDIForm1::existing();
+    QVERIFY(main);
+    QVERIFY(!main->isVisible());
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));
+
+    AddMovimiento(Conexion(), "I", "E", 1234.5);
+    AddMovimiento(Conexion(), "E", "C", 150);
+    RefreshSaldos();
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234,5"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: -150"));
+    t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    RefreshSaldos();
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234.5"));
+}
+
+void tst_Parametros::receiptNumbers_data()
+{
+    QTest::addColumn<QVariant>("proximo"); // invalid: no row
+    QTest::addColumn<QVariantList>("recibos");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("setting used unchanged") << QVariant("1000") << QVariantList{} << 1000;
+    QTest::newRow("highest receipt plus one") << QVariant("5") << QVariantList{1000, 7} << 1001;
+    QTest::newRow("receipt zero counts as none") << QVariant("40") << QVariantList{0} << 40;
+    QTest::newRow("setting missing") << QVariant() << QVariantList{} << 0;
+    QTest::newRow("setting empty") << QVariant("") << QVariantList{} << 0;
+    QTest::newRow("setting letters") << QVariant("abc") << QVariantList{} << 0;
+    QTest::newRow("setting with blanks") << QVariant(" 25 ") << QVariantList{} << 25;
+    QTest::newRow("setting 12a") << QVariant("12a") << QVariantList{} << 12;
+    QTest::newRow("setting 7.6") << QVariant("7.6") << QVariantList{} << 8;
+}
+
+void tst_Parametros::receiptNumbers()
+{
+    QFETCH(QVariant, proximo);
+    QFETCH(QVariantList, recibos);
+    QFETCH(int, expected);
+    TestEnv t;
+    t.openNewDb([&](const QSqlDatabase &db) {
+        Exec(db, "DELETE FROM Parametro WHERE Parametro = 'PROXIMORECIBO'");
+        if (proximo.isValid())
+            Exec(db, "INSERT INTO Parametro VALUES ('ProximoRecibo', ?)", {proximo});
+        for (const QVariant &r : recibos)
+            AddMovimiento(db, "I", "E", 10, r);
+        AddMovimiento(db, "E", "E", 10); // a movement without receipt
+    });
+    QCOMPARE(GetProximoRecibo(), expected);
+}
+
+void tst_Parametros::readErrorsAreReportedAndGiveZero()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) { AddMovimiento(db, "I", "E", 10, 2147483647); });
+    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #6: Desbordamiento",
+                             MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetProximoRecibo(), 0);
+
+    Exec("DROP TABLE Movimiento");
+    Exec("DROP TABLE Parametro");
+    const QString noMov = "Se produjo un Error al leer los Datos.\r\rError #1: no such table: Movimiento";
+    t.prompts->expectMessage(noMov, MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetSaldo("CAJA"), 0.0);
+    t.prompts->expectMessage(noMov, MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetProximoRecibo(), 0);
+    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rError #1: no such table: Parametro",
+                             MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetParametro("ADMIN"), QString());
+}
+
+QTEST_MAIN(tst_Parametros)
+#include "tst_parametros.moc"

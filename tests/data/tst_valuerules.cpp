@@ -1,0 +1,134 @@
+#include "data/ValueRules.h"
+
+#include <QTest>
+
+class tst_ValueRules : public QObject
+{
+    Q_OBJECT
+private slots:
+    void amountReading_data();
+    void amountReading();
+    void roundingIntoThirtyTwoBits();
+    void numericValueOfSettings();
+    void numericTest();
+    void generalNumber_data();
+    void generalNumber();
+    void dates();
+    void titles();
+};
+
+void tst_ValueRules::amountReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("plain") << "1500" << 1500.0 << true;
+    QTest::newRow("point decimal") << "12.5" << 12.5 << true;
+    QTest::newRow("comma stops") << "1,5" << 1.0 << false;
+    QTest::newRow("comma decimals") << "1500,50" << 1500.0 << false;
+    QTest::newRow("blanks inside") << " 1 2 3 " << 123.0 << true;
+    QTest::newRow("tabs and line feeds") << "\t4\n5" << 45.0 << true;
+    QTest::newRow("exponent") << "1.5e2" << 150.0 << true;
+    QTest::newRow("exponent without digits") << "7e" << 7.0 << false;
+    QTest::newRow("minus after the leading zero") << "-50" << 0.0 << false;
+    QTest::newRow("trailing letters") << "12abc" << 12.0 << false;
+    QTest::newRow("letters only") << "abc" << 0.0 << false;
+    QTest::newRow("empty") << "" << 0.0 << true;
+    QTest::newRow("leading point") << ".25" << 0.25 << true;
+    QTest::newRow("second point stops") << "1.2.3" << 1.2 << false;
+}
+
+void tst_ValueRules::amountReading()
+{
+    QFETCH(QString, text);
+    QFETCH(double, amount);
+    QFETCH(bool, whole);
+    QCOMPARE(ReadAmount(text), amount);
+    QCOMPARE(ReadsWholeAmount(text), whole);
+}
+
+void tst_ValueRules::roundingIntoThirtyTwoBits()
+{
+    QCOMPARE(CLng(7.6).value(), 8);
+    QCOMPARE(CLng(0.5).value(), 0);
+    QCOMPARE(CLng(1.5).value(), 2);
+    QCOMPARE(CLng(2.5).value(), 2);
+    QCOMPARE(CLng(-2.5).value(), -2);
+    QCOMPARE(CLng(2147483647.0).value(), 2147483647);
+    QCOMPARE(CLng(-2147483648.0).value(), -2147483647 - 1);
+    QVERIFY(!CLng(2147483647.5).has_value()); // rounds to 2^31
+    QVERIFY(!CLng(1e300).has_value());
+    QVERIFY(!CLng(qInf()).has_value());
+    QVERIFY(!ReadsWholeAmount("1e999"));
+}
+
+void tst_ValueRules::numericValueOfSettings()
+{
+    QCOMPARE(NumericValue(" 25 ").value(), 25);
+    QCOMPARE(NumericValue("12a").value(), 12);
+    QCOMPARE(NumericValue("7.6").value(), 8);
+    QCOMPARE(NumericValue("abc").value(), 0);
+    QCOMPARE(NumericValue("").value(), 0);
+    QVERIFY(!NumericValue("99999999999").has_value());
+}
+
+void tst_ValueRules::numericTest()
+{
+    const QLocale comma(QLocale::Spanish, QLocale::Argentina);
+    const QLocale point(QLocale::English, QLocale::UnitedStates);
+    for (const QLocale &l : {comma, point}) {
+        QVERIFY(IsNumeric(" 42 ", l));
+        QVERIFY(IsNumeric("-7", l));
+        QVERIFY(IsNumeric("1e3", l));
+        QVERIFY(!IsNumeric("", l));
+        QVERIFY(!IsNumeric("12a", l));
+        QVERIFY(!IsNumeric("abc", l));
+        QVERIFY(IsNumeric("99999999999", l)); // numeric, though it does not fit 32 bits
+    }
+    QCOMPARE(ToDouble("1,5", comma), 1.5);
+    QCOMPARE(ToDouble("1.5", point), 1.5);
+}
+
+void tst_ValueRules::generalNumber_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("comma");
+    QTest::addColumn<QString>("point");
+    QTest::newRow("whole") << 1500.0 << "1500" << "1500";
+    QTest::newRow("decimal") << 1234.5 << "1234,5" << "1234.5";
+    QTest::newRow("negative") << -150.0 << "-150" << "-150";
+    QTest::newRow("zero") << 0.0 << "0" << "0";
+    QTest::newRow("fifteen digits") << 0.1 + 0.2 << "0,3" << "0.3";
+    QTest::newRow("large") << 123456789012.25 << "123456789012,25" << "123456789012.25";
+    QTest::newRow("exponent") << 1e15 << "1E+15" << "1E+15";
+}
+
+void tst_ValueRules::generalNumber()
+{
+    QFETCH(double, value);
+    QFETCH(QString, comma);
+    QFETCH(QString, point);
+    QCOMPARE(GeneralNumber(value, QLocale(QLocale::Spanish, QLocale::Argentina)), comma);
+    QCOMPARE(GeneralNumber(value, QLocale(QLocale::English, QLocale::UnitedStates)), point);
+}
+
+void tst_ValueRules::dates()
+{
+    const QLocale es(QLocale::Spanish, QLocale::Argentina);
+    const QDateTime midnight(QDate(2026, 3, 7), QTime(0, 0));
+    const QDateTime afternoon(QDate(2026, 3, 7), QTime(15, 4, 5));
+    QCOMPARE(GeneralDate(midnight, es), QStringLiteral("7/3/2026"));
+    QCOMPARE(GeneralDate(afternoon, es), QStringLiteral("7/3/2026 15:04:05"));
+    QCOMPARE(GeneralDate(midnight, QLocale(QLocale::English, QLocale::UnitedStates)),
+             QStringLiteral("3/7/2026"));
+    QCOMPARE(LongDate(QDate(2026, 12, 6), es), QStringLiteral("domingo, 6 de diciembre de 2026"));
+}
+
+void tst_ValueRules::titles()
+{
+    QCOMPARE(AppTitle(), QStringLiteral("Tesorin - Gestion de cooperadoras escol"));
+    QCOMPARE(AppTitle().size(), 39);
+}
+
+QTEST_GUILESS_MAIN(tst_ValueRules)
+#include "tst_valuerules.moc"
