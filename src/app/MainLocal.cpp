@@ -178,7 +178,11 @@ bool RunStartup()
         splash->close();
     QCoreApplication::processEvents();
     ResetMousePointer();
-    MDIForm1::instance()->show();
+    MDIForm1 *main = MDIForm1::instance();
+    const QSize screen = env().screenSize();
+    main->resize(qMin(1000, screen.width() * 9 / 10), qMin(700, screen.height() * 9 / 10));
+    CenterForm(main);
+    main->show();
     return true;
 }
 
