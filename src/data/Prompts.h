@@ -14,10 +14,11 @@ class Prompts
 {
 public:
     virtual ~Prompts() = default;
-    // A message box captioned with the application title. defaultButton is the
-    // zero-based position of the default button among `buttons`.
+    // A message box captioned `title`, or the application title when that is
+    // empty. defaultButton is the zero-based position of the default button
+    // among `buttons`.
     virtual MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
-                              int defaultButton = 0) = 0;
+                              int defaultButton, const QString &title) = 0;
     // An input box; Cancel gives the empty text.
     virtual QString input(const QString &prompt, const QString &title,
                           const QString &defaultText) = 0;
@@ -31,5 +32,6 @@ public:
 
 // Shorthand for the frequent OK-only box.
 MsgResult MsgBox(const QString &text, MsgIcon icon = MsgIcon::None,
-                 MsgButtons buttons = MsgButtons::OK, int defaultButton = 0);
+                 MsgButtons buttons = MsgButtons::OK, int defaultButton = 0,
+                 const QString &title = QString());
 QString InputBox(const QString &prompt, const QString &title, const QString &defaultText);

@@ -56,9 +56,9 @@ QMessageBox::Icon iconOf(MsgIcon i)
 } // namespace
 
 MsgResult QtPrompts::message(const QString &text, MsgIcon icon, MsgButtons buttons,
-                             int defaultButton)
+                             int defaultButton, const QString &title)
 {
-    QMessageBox box(iconOf(icon), AppTitle(), displayText(text), QMessageBox::NoButton,
+    QMessageBox box(iconOf(icon), title.isEmpty() ? AppTitle() : title, displayText(text), QMessageBox::NoButton,
                     QApplication::activeWindow());
     const auto list = buttonsOf(buttons);
     for (auto b : list)
@@ -116,9 +116,10 @@ bool QtPrompts::choosePrinter(QPrinter &printer)
     return dlg.exec() == QDialog::Accepted;
 }
 
-MsgResult MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, int defaultButton)
+MsgResult MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, int defaultButton,
+                 const QString &title)
 {
-    return env().prompts->message(text, icon, buttons, defaultButton);
+    return env().prompts->message(text, icon, buttons, defaultButton, title);
 }
 
 QString InputBox(const QString &prompt, const QString &title, const QString &defaultText)

@@ -6,7 +6,7 @@ class QtPrompts : public Prompts
 {
 public:
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
-                      int defaultButton) override;
+                      int defaultButton, const QString &title) override;
     QString input(const QString &prompt, const QString &title,
                   const QString &defaultText) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,

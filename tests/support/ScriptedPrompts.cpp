@@ -16,9 +16,10 @@ QString visible(QString s)
 
 ScriptedPrompts &ScriptedPrompts::expectMessage(const QString &text, MsgIcon icon,
                                                 MsgButtons buttons, MsgResult answer,
-                                                int defaultButton)
+                                                int defaultButton, const QString &title)
 {
     Expected e{Kind::Message, text};
+    e.title = title;
     e.icon = icon;
     e.buttons = buttons;
     e.answer = answer;
@@ -94,7 +95,7 @@ bool ScriptedPrompts::take(Kind kind, const QString &what, Expected &out)
 }
 
 MsgResult ScriptedPrompts::message(const QString &text, MsgIcon icon, MsgButtons buttons,
-                                   int defaultButton)
+                                   int defaultButton, const QString &title)
 {
     Expected e;
     if (!take(Kind::Message, text, e))
@@ -105,6 +106,8 @@ MsgResult ScriptedPrompts::message(const QString &text, MsgIcon icon, MsgButtons
         fail(QStringLiteral("Botones distintos en \"%1\": esperado %2, recibido %3").arg(visible(text)).arg(int(e.buttons)).arg(int(buttons)));
     if (e.defaultButton != defaultButton)
         fail(QStringLiteral("Botón por defecto distinto en \"%1\": esperado %2, recibido %3").arg(visible(text)).arg(e.defaultButton).arg(defaultButton));
+    if (e.title != title)
+        fail(QStringLiteral("Título distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(visible(text), e.title, title));
     return e.answer;
 }
 

@@ -11,8 +11,10 @@
 class ScriptedPrompts : public Prompts
 {
 public:
+    // `title` empty: the application title.
     ScriptedPrompts &expectMessage(const QString &text, MsgIcon icon, MsgButtons buttons,
-                                   MsgResult answer = MsgResult::OK, int defaultButton = 0);
+                                   MsgResult answer = MsgResult::OK, int defaultButton = 0,
+                                   const QString &title = QString());
     ScriptedPrompts &expectInput(const QString &prompt, const QString &title,
                                  const QString &defaultText, const QString &answer);
     ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
@@ -27,7 +29,7 @@ public:
     void clear();
 
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
-                      int defaultButton) override;
+                      int defaultButton, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
