@@ -1,0 +1,406 @@
+#include "masterdata/FilterCriterion.h"
+#include "data/Database.h"
+
+namespace {
+
+struct Token
+{
+    enum Type { End, Name, Op, Open, Close, Number, Text, Date, Bad } type = End;
+    QString text;  // as written (names without brackets, texts without quotes)
+    QString shown; // as written, for messages
+};
+
+struct ParseError
+{
+    QString message;
+};
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+class Scanner
+{
+public:
+    Scanner(const QString &text, const QLocale &locale) : m_t(text), m_decimal(locale.decimalPoint()) {}
+
+    Token next()
+    {
+        while (m_i < m_t.size() && m_t.at(m_i).isSpace())
+            ++m_i;
+        Token k;
+        if (m_i >= m_t.size())
+            return k;
+        const int start = m_i;
+        const QChar c = m_t.at(m_i);
+        if (c.isLetter() || c == QLatin1Char('_')) {
+            while (m_i < m_t.size() && (m_t.at(m_i).isLetterOrNumber() || m_t.at(m_i) == QLatin1Char('_')))
+                ++m_i;
+            k.type = Token::Name;
+            k.text = m_t.mid(start, m_i - start);
+        } else if (c == QLatin1Char('[')) {
+            const int close = m_t.indexOf(QLatin1Char(']'), m_i + 1);
+            if (close < 0)
+                throw ParseError{QStringLiteral("Falta el corchete que cierra el nombre ")
+                                 + quoted(m_t.mid(start)) + QLatin1Char('.')};
+            k.type = Token::Name;
+            k.text = m_t.mid(start + 1, close - start - 1).trimmed();
+            m_i = close + 1;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            k.type = Token::Text;
+            ++m_i;
+            for (;;) {
+                if (m_i >= m_t.size())
+                    throw ParseError{QStringLiteral("Falta la comilla que cierra el texto ")
+                                     + m_t.mid(start) + QLatin1Char('.')};
+                if (m_t.at(m_i) == c) {
+                    if (m_i + 1 < m_t.size() && m_t.at(m_i + 1) == c) { // doubled: one quote
+                        k.text += c;
+                        m_i += 2;
+                        continue;
+                    }
+                    ++m_i;
+                    break;
+                }
+                k.text += m_t.at(m_i++);
+            }
+        } else if (c == QLatin1Char('#')) {
+            const int close = m_t.indexOf(QLatin1Char('#'), m_i + 1);
+            if (close < 0)
+                throw ParseError{QStringLiteral("Falta el # que cierra la fecha ") + m_t.mid(start)
+                                 + QLatin1Char('.')};
+            k.type = Token::Date;
+            k.text = m_t.mid(start + 1, close - start - 1);
+            m_i = close + 1;
+        } else if (c.isDigit() || ((c == QLatin1Char('-') || c == QLatin1Char('+') || isDecimal(c))
+                                   && m_i + 1 < m_t.size() && (m_t.at(m_i + 1).isDigit() || isDecimal(m_t.at(m_i + 1))))) {
+            ++m_i;
+            while (m_i < m_t.size() && (m_t.at(m_i).isDigit() || isDecimal(m_t.at(m_i))))
+                ++m_i;
+            k.type = Token::Number;
+            k.text = m_t.mid(start, m_i - start);
+        } else if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
+            k.type = c == QLatin1Char('(') ? Token::Open : Token::Close;
+            k.text = c;
+            ++m_i;
+        } else if (c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>')) {
+            ++m_i;
+            if (m_i < m_t.size() && c != QLatin1Char('=')
+                && (m_t.at(m_i) == QLatin1Char('=') || (c == QLatin1Char('<') && m_t.at(m_i) == QLatin1Char('>'))))
+                ++m_i;
+            k.type = Token::Op;
+            k.text = m_t.mid(start, m_i - start);
+        } else {
+            ++m_i;
+            k.type = Token::Bad;
+            k.text = c;
+        }
+        k.shown = m_t.mid(start, m_i - start);
+        return k;
+    }
+
+private:
+    bool isDecimal(QChar c) const { return c == QLatin1Char('.') || m_decimal == QString(c); }
+
+    const QString &m_t;
+    QString m_decimal;
+    int m_i = 0;
+};
+
+bool isKeyword(const Token &t, const char *word)
+{
+    return t.type == Token::Name && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// LIKE pattern: % or * any text, _ or ? one character, the rest literally.
+QRegularExpression likePattern(const QString &pattern)
+{
+    QString re = QStringLiteral("\\A");
+    for (const QChar c : pattern) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('*'))
+            re += QStringLiteral(".*");
+        else if (c == QLatin1Char('_') || c == QLatin1Char('?'))
+            re += QLatin1Char('.');
+        else
+            re += QRegularExpression::escape(QString(c));
+    }
+    re += QStringLiteral("\\z");
+    QRegularExpression expression(re, QRegularExpression::CaseInsensitiveOption
+                                          | QRegularExpression::DotMatchesEverythingOption);
+    expression.optimize();
+    return expression;
+}
+
+} // namespace
+
+class CriterionParser
+{
+public:
+    CriterionParser(FilterCriterion &out, const QString &text, const QList<GridField> &fields,
+                    const QLocale &locale)
+        : m_out(out), m_scan(text, locale), m_fields(fields), m_locale(locale)
+    {
+        advance();
+    }
+
+    void run()
+    {
+        m_out.m_root = orExpr();
+        if (m_tok.type == Token::Bad)
+            throw ParseError{QStringLiteral("El carácter ") + quoted(m_tok.text)
+                             + QStringLiteral(" no se entiende en el criterio.")};
+        if (m_tok.type == Token::Close)
+            throw ParseError{QStringLiteral("Hay un paréntesis de cierre de más.")};
+        if (m_tok.type != Token::End)
+            throw ParseError{QStringLiteral("Falta AND u OR antes de ") + quoted(m_tok.shown)
+                             + QLatin1Char('.')};
+    }
+
+private:
+    void advance() { m_tok = m_scan.next(); }
+
+    int add(FilterCriterion::Node n)
+    {
+        m_out.m_nodes.push_back(std::move(n));
+        return int(m_out.m_nodes.size()) - 1;
+    }
+
+    int joined(FilterCriterion::Node::Type type, const char *word, int (CriterionParser::*operand)())
+    {
+        int left = (this->*operand)();
+        while (isKeyword(m_tok, word)) {
+            advance();
+            FilterCriterion::Node n;
+            n.type = type;
+            n.left = left;
+            n.right = (this->*operand)();
+            left = add(n);
+        }
+        return left;
+    }
+    int orExpr() { return joined(FilterCriterion::Node::Or, "OR", &CriterionParser::andExpr); }
+    int andExpr() { return joined(FilterCriterion::Node::And, "AND", &CriterionParser::condition); }
+
+    int condition()
+    {
+        if (m_tok.type == Token::Open) {
+            advance();
+            const int inner = orExpr();
+            if (m_tok.type != Token::Close)
+                throw ParseError{QStringLiteral("Falta cerrar un paréntesis.")};
+            advance();
+            return inner;
+        }
+        if (m_tok.type == Token::End)
+            throw ParseError{QStringLiteral("Falta una condición al final del criterio.")};
+        if (m_tok.type == Token::Bad)
+            throw ParseError{QStringLiteral("El carácter ") + quoted(m_tok.text)
+                             + QStringLiteral(" no se entiende en el criterio.")};
+        if (m_tok.type != Token::Name || isKeyword(m_tok, "AND") || isKeyword(m_tok, "OR")
+            || isKeyword(m_tok, "LIKE"))
+            throw ParseError{QStringLiteral("Se esperaba el nombre de un campo en lugar de ")
+                             + quoted(m_tok.shown) + QLatin1Char('.')};
+
+        FilterCriterion::Node n;
+        n.field = fieldIndex(m_tok.text);
+        const GridField &field = m_fields.at(n.field);
+        n.kind = field.kind;
+        advance();
+
+        if (isKeyword(m_tok, "LIKE")) {
+            n.op = FilterCriterion::Op::Like;
+        } else if (m_tok.type == Token::Op) {
+            static const char *const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+            static const FilterCriterion::Op kinds[] = {FilterCriterion::Op::Eq, FilterCriterion::Op::Ne,
+                                                        FilterCriterion::Op::Lt, FilterCriterion::Op::Gt,
+                                                        FilterCriterion::Op::Le, FilterCriterion::Op::Ge};
+            for (int i = 0; i < 6; ++i)
+                if (m_tok.text == QLatin1String(ops[i]))
+                    n.op = kinds[i];
+        } else {
+            throw ParseError{QStringLiteral("Después del campo ") + field.name
+                             + QStringLiteral(" falta un operador de comparación: =, <>, <, >, <=, >= o LIKE.")};
+        }
+        advance();
+        readValue(n, field);
+        advance();
+        return add(n);
+    }
+
+    int fieldIndex(const QString &name) const
+    {
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (m_fields.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        throw ParseError{QStringLiteral("No existe el campo ") + quoted(name)
+                         + QStringLiteral(" en esta tabla.")};
+    }
+
+    void readValue(FilterCriterion::Node &n, const GridField &field)
+    {
+        const QString example = field.name + QLatin1Char('=');
+        switch (m_tok.type) {
+        case Token::End:
+        case Token::Op:
+        case Token::Close:
+            throw ParseError{QStringLiteral("Falta el valor con el que se compara el campo ") + field.name
+                             + QLatin1Char('.')};
+        case Token::Name:
+            throw ParseError{QStringLiteral("El texto ") + m_tok.text
+                             + QStringLiteral(" debe ir entre comillas simples: '") + m_tok.text
+                             + QStringLiteral("'.")};
+        case Token::Bad:
+        case Token::Open:
+            throw ParseError{QStringLiteral("El valor ") + quoted(m_tok.shown)
+                             + QStringLiteral(" no se entiende.")};
+        default:
+            break;
+        }
+
+        if (n.op == FilterCriterion::Op::Like) {
+            if (field.kind != FieldKind::Text)
+                throw ParseError{QStringLiteral("LIKE sólo se usa con campos de texto, y el campo ")
+                                 + field.name + QStringLiteral(" no lo es.")};
+            n.like = likePattern(m_tok.text);
+            n.value = m_tok.text;
+            return;
+        }
+
+        switch (field.kind) {
+        case FieldKind::Text:
+            if (m_tok.type == Token::Date)
+                throw ParseError{QStringLiteral("El campo ") + field.name
+                                 + QStringLiteral(" es de texto: escriba el valor entre comillas simples, por ejemplo ")
+                                 + example + QStringLiteral("'texto'.")};
+            n.value = m_tok.text;
+            return;
+        case FieldKind::Integer:
+        case FieldKind::Real: {
+            bool ok = false;
+            const double number = m_tok.type == Token::Date ? 0.0 : toNumber(m_tok.text, &ok);
+            if (ok) {
+                n.value = number;
+                return;
+            }
+            throw ParseError{QStringLiteral("El campo ") + field.name
+                             + QStringLiteral(" es numérico: compárelo con un número, por ejemplo ")
+                             + example + QStringLiteral("3.")};
+        }
+        case FieldKind::Date: {
+            if (m_tok.type == Token::Number)
+                throw ParseError{QStringLiteral("El campo ") + field.name
+                                 + QStringLiteral(" es una fecha: escríbala entre numerales, por ejemplo ")
+                                 + example + QLatin1Char('#') + ExampleDate(m_locale) + QStringLiteral("#.")};
+            const QDateTime d = ReadUserDate(m_tok.text, m_locale);
+            if (!d.isValid())
+                throw ParseError{quoted(m_tok.text) + QStringLiteral(" no es una fecha válida; escríbala como ")
+                                 + ExampleDate(m_locale) + QLatin1Char('.')};
+            qint64 key = 0;
+            DateKey(DbDateText(d), &key);
+            n.value = key;
+            return;
+        }
+        }
+    }
+
+    // A number written with a point or the locale's decimal separator.
+    double toNumber(QString t, bool *ok) const
+    {
+        t = t.trimmed();
+        t.replace(m_locale.decimalPoint(), QLatin1String("."));
+        const double v = QLocale::c().toDouble(t, ok);
+        return *ok ? v : 0.0;
+    }
+
+    FilterCriterion &m_out;
+    Scanner m_scan;
+    const QList<GridField> &m_fields;
+    const QLocale &m_locale;
+    Token m_tok;
+};
+
+FilterCriterion::FilterCriterion() = default;
+
+bool FilterCriterion::parse(const QString &text, const QList<GridField> &fields, const QLocale &locale,
+                            QString *error)
+{
+    m_nodes.clear();
+    m_root = -1;
+    m_text = text;
+    m_collator = std::make_shared<QCollator>(locale);
+    m_collator->setCaseSensitivity(Qt::CaseInsensitive);
+    try {
+        CriterionParser p(*this, text, fields, locale);
+        p.run();
+        return true;
+    } catch (const ParseError &e) {
+        m_nodes.clear();
+        m_root = -1;
+        if (error)
+            *error = e.message;
+        return false;
+    }
+}
+
+bool FilterCriterion::matches(const std::function<QVariant(int)> &stored) const
+{
+    return m_root < 0 || eval(m_root, stored);
+}
+
+bool FilterCriterion::eval(int node, const std::function<QVariant(int)> &stored) const
+{
+    const Node &n = m_nodes[size_t(node)];
+    switch (n.type) {
+    case Node::And:
+        return eval(n.left, stored) && eval(n.right, stored);
+    case Node::Or:
+        return eval(n.left, stored) || eval(n.right, stored);
+    case Node::Compare:
+        break;
+    }
+    return compare(n, stored(n.field));
+}
+
+bool FilterCriterion::compare(const Node &n, const QVariant &v) const
+{
+    if (v.isNull()) // as in SQL: a missing value satisfies no comparison
+        return false;
+    if (n.op == Op::Like)
+        return n.like.match(v.toString()).hasMatch();
+
+    int c = 0;
+    switch (n.kind) {
+    case FieldKind::Text:
+        c = m_collator->compare(v.toString(), n.value.toString());
+        break;
+    case FieldKind::Integer:
+    case FieldKind::Real: {
+        bool ok = false;
+        const double x = v.toDouble(&ok);
+        if (!ok)
+            return false;
+        const double y = n.value.toDouble();
+        c = x < y ? -1 : (x > y ? 1 : 0);
+        break;
+    }
+    case FieldKind::Date: {
+        qint64 x = 0;
+        if (!DateKey(v, &x))
+            return false;
+        const qint64 y = n.value.toLongLong();
+        c = x < y ? -1 : (x > y ? 1 : 0);
+        break;
+    }
+    }
+    switch (n.op) {
+    case Op::Eq: return c == 0;
+    case Op::Ne: return c != 0;
+    case Op::Lt: return c < 0;
+    case Op::Gt: return c > 0;
+    case Op::Le: return c <= 0;
+    case Op::Ge: return c >= 0;
+    case Op::Like: break;
+    }
+    return false;
+}

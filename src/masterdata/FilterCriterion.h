@@ -1,0 +1,58 @@
+#pragma once
+// The filter criterion the user types in the table editor:
+//
+//   criterion  := condition { (AND | OR) condition }   AND binds closer than OR
+//   condition  := field operator value | "(" criterion ")"
+//   field      := name | [name]                         compared without regard to case
+//   operator   := = | <> | < | > | <= | >= | LIKE
+//   value      := number | 'text' | #date#              '' inside a text is one quote
+//
+// Numbers use a point or the locale's decimal separator; dates are written as
+// the grid shows them; LIKE takes % or * for any text and _ or ? for one
+// character. The criterion is evaluated on the rows already read: the typed
+// text never becomes part of a database statement.
+#include "masterdata/GridValues.h"
+
+#include <QCollator>
+#include <QRegularExpression>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class FilterCriterion
+{
+public:
+    FilterCriterion();
+
+    // Parses `text` for a table with `fields`. On failure returns false and
+    // explains in Spanish in `error`; the criterion is then empty.
+    bool parse(const QString &text, const QList<GridField> &fields, const QLocale &locale,
+               QString *error);
+    bool isEmpty() const { return m_root < 0; }
+    const QString &text() const { return m_text; }
+
+    // True when a row passes; `stored` gives the row's stored value of a field
+    // by its position in `fields`.
+    bool matches(const std::function<QVariant(int field)> &stored) const;
+
+private:
+    enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like };
+    struct Node
+    {
+        enum Type { And, Or, Compare } type = Compare;
+        int left = -1, right = -1;
+        int field = -1;
+        FieldKind kind = FieldKind::Text;
+        Op op = Op::Eq;
+        QVariant value; // a number, a text, or a date as its DateKey
+        QRegularExpression like;
+    };
+    bool eval(int node, const std::function<QVariant(int)> &stored) const;
+    bool compare(const Node &n, const QVariant &v) const;
+
+    friend class CriterionParser;
+    std::vector<Node> m_nodes;
+    int m_root = -1;
+    QString m_text;
+    std::shared_ptr<QCollator> m_collator;
+};

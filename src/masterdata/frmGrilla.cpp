@@ -1,0 +1,501 @@
+#include "masterdata/frmGrilla.h"
+#include "data/Database.h"
+#include "data/Environment.h"
+#include "data/Parametros.h"
+#include "data/Prompts.h"
+#include "masterdata/GrillaModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSqlError>
+#include <algorithm>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kOuterWidth = 5505 / kTwipsPerPixel;
+constexpr int kOuterHeight = 5415 / kTwipsPerPixel;
+constexpr int kGridMargin = 60 / kTwipsPerPixel;       // the grid's distance from the window's edge
+constexpr int kGridShrink = 120 / kTwipsPerPixel;      // inner size minus the grid's size
+constexpr int kMaxColumnWidth = 220;
+
+// The hourglass while the rows are read, sorted or filtered.
+struct Hourglass
+{
+    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Hourglass() { QApplication::restoreOverrideCursor(); }
+    Hourglass(const Hourglass &) = delete;
+    Hourglass &operator=(const Hourglass &) = delete;
+};
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The field named in an SQLite constraint message ("Curso.IDCurso", "Tipo IS NULL OR ...").
+QString fieldOfConstraint(const QString &detail)
+{
+    QString name = detail.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(','), 0, 0);
+    if (name.contains(QLatin1Char('.')))
+        name = name.section(QLatin1Char('.'), -1);
+    return name;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// GrillaView, GrillaDelegate
+
+void GrillaView::commitOpenEditor()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void GrillaView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    emit gridDoubleClicked();
+}
+
+void GrillaView::keyPressEvent(QKeyEvent *event)
+{
+    if (state() != EditingState && event->modifiers() == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Escape) {
+            emit escapePressed();
+            return;
+        }
+        if (event->key() == Qt::Key_Delete) {
+            emit deletePressed();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+QWidget *GrillaDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    auto *editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("txtCelda"));
+    editor->setFrame(false);
+    return editor;
+}
+
+void GrillaDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    auto *line = qobject_cast<QLineEdit *>(editor);
+    const QString text = index.data(Qt::EditRole).toString();
+    line->setText(text);
+    line->setProperty("shownText", text);
+}
+
+void GrillaDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    auto *line = qobject_cast<QLineEdit *>(editor);
+    // A cell left as it was shown changes nothing (a number shown rounded stays as stored).
+    if (line->text() == line->property("shownText").toString())
+        return;
+    model->setData(index, line->text(), Qt::EditRole);
+}
+
+// ---------------------------------------------------------------------------
+// frmGrilla
+
+frmGrilla::frmGrilla(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmGrilla"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Seguridad"));
+    resize(kOuterWidth, kOuterHeight);
+
+    m_grid = new GrillaView(this);
+    m_grid->setObjectName(QStringLiteral("tdbgGrilla"));
+    m_grid->setItemDelegate(new GrillaDelegate(m_grid));
+    m_grid->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+                            | QAbstractItemView::AnyKeyPressed);
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setAlternatingRowColors(false);
+    m_grid->setSortingEnabled(false); // the header click is handled here
+    QHeaderView *header = m_grid->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    QHeaderView *selector = m_grid->verticalHeader();
+    selector->setSectionResizeMode(QHeaderView::Fixed);
+    selector->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    selector->setMinimumWidth(m_grid->fontMetrics().horizontalAdvance(QStringLiteral("MM")));
+    m_grid->setGeometry(kGridMargin, kGridMargin, width() - kGridShrink, height() - kGridShrink);
+
+    auto *remove = new QAction(QStringLiteral("&Eliminar registro\tSupr"), m_grid);
+    remove->setObjectName(QStringLiteral("mnuEliminarRegistro"));
+    auto *discard = new QAction(QStringLiteral("&Descartar cambios de la fila\tEsc"), m_grid);
+    discard->setObjectName(QStringLiteral("mnuDescartarCambios"));
+    m_grid->addAction(remove);
+    m_grid->addAction(discard);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    connect(remove, &QAction::triggered, this, &frmGrilla::DeleteRows);
+    connect(discard, &QAction::triggered, this, &frmGrilla::DiscardRowChanges);
+    connect(m_grid, &GrillaView::gridDoubleClicked, this, &frmGrilla::tdbgGrilla_DblClick);
+    connect(m_grid, &GrillaView::deletePressed, this, &frmGrilla::DeleteRows);
+    connect(m_grid, &GrillaView::escapePressed, this, &frmGrilla::DiscardRowChanges);
+    connect(header, &QHeaderView::sectionClicked, this, &frmGrilla::tdbgGrilla_SelChange);
+    connect(selector, &QHeaderView::sectionClicked, this, &frmGrilla::tdbgGrilla_SelChange);
+}
+
+frmGrilla::~frmGrilla()
+{
+    // The models go before the connection they read from.
+    m_grid->setModel(nullptr);
+    delete m_proxy;
+    delete m_model;
+    if (!m_connection.isEmpty())
+        CloseConnection(m_connection);
+}
+
+bool frmGrilla::Load(const QString &table)
+{
+    static int serial = 0;
+    m_table = table;
+    setWindowTitle(table);
+    m_connection = QStringLiteral("frmGrilla-%1").arg(++serial);
+
+    QList<DbErrorEntry> errors;
+    bool ok = false;
+    {
+        Hourglass wait;
+        ok = OpenConnection(m_connection, ConnectionString(), &errors);
+        if (ok) {
+            m_model = new GrillaTableModel(this, QSqlDatabase::database(m_connection, false));
+            m_model->setObjectName(QStringLiteral("datGrilla"));
+            ok = m_model->open(table);
+            if (!ok)
+                errors = RuntimeError::fromSql(m_model->lastError()).dbErrors();
+        }
+    }
+    if (!ok) {
+        MsgBox(QStringLiteral("No se pudo abrir la tabla ") + table + QStringLiteral(".\r\r")
+                   + ADOErrorText(errors, RuntimeError(0, QString())),
+               MsgIcon::Critical);
+        return false;
+    }
+
+    m_proxy = new GrillaProxy(m_model, this);
+    m_proxy->beforeNewRow = [this] { return savePendingRow(Tell::Later); };
+    m_proxy->onSubmit = [this] { return savePendingRow(Tell::Quietly); };
+    m_grid->setModel(m_proxy);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmGrilla::currentRowChanged);
+    connect(m_model, &GrillaTableModel::valueRefused, this,
+            [](const QString &message) { MsgBox(message, MsgIcon::Exclamation); }, Qt::QueuedConnection);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { m_refused = false; });
+
+    m_grid->resizeColumnsToContents();
+    QHeaderView *header = m_grid->horizontalHeader();
+    for (int c = 0; c < header->count(); ++c)
+        header->resizeSection(c, std::min(header->sectionSize(c) + 8, kMaxColumnWidth));
+    m_grid->setCurrentIndex(m_proxy->index(0, 0));
+    return true;
+}
+
+void frmGrilla::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_sized)
+        return;
+    m_sized = true;
+    // The size is the window's outer size, frame included.
+    const QSize frame = frameGeometry().size() - size();
+    resize(QSize(kOuterWidth, kOuterHeight) - frame);
+}
+
+void frmGrilla::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int w = width() - kGridShrink, h = height() - kGridShrink;
+    if (w < 0 || h < 0) // too small to hold the grid: it stays as it was
+        return;
+    m_grid->setGeometry(kGridMargin, kGridMargin, w, h);
+}
+
+void frmGrilla::closeEvent(QCloseEvent *event)
+{
+    if (m_proxy) {
+        m_grid->commitOpenEditor();
+        if (!savePendingRow(Tell::Closing)) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+void frmGrilla::tdbgGrilla_DblClick()
+{
+    if (!m_proxy || !savePendingRow(Tell::Now))
+        return;
+    if (m_filterOn) {
+        Hourglass wait;
+        m_proxy->setCriterion(FilterCriterion());
+        m_filterOn = false;
+        m_proxy->setCurrentRow(m_grid->currentIndex().row());
+        return;
+    }
+    const QModelIndex current = m_grid->currentIndex();
+    const QList<GridField> &fields = m_model->fields();
+    const QString field = fields.value(current.isValid() ? current.column() : 0).name;
+    const QString answer = InputBox(QStringLiteral("Ingrese criterio de filtrado."),
+                                    QStringLiteral("Filtro de Registros"), field + QLatin1Char('='))
+                               .trimmed();
+    if (m_proxy->shownRows() == 0 || answer.isEmpty())
+        return;
+    FilterCriterion criterion;
+    QString why;
+    if (!criterion.parse(answer, fields, env().locale, &why)) {
+        MsgBox(QStringLiteral("El criterio de filtrado ") + quoted(answer) + QStringLiteral(" no es válido.\r\r") + why,
+               MsgIcon::Exclamation);
+        return;
+    }
+    {
+        Hourglass wait;
+        m_proxy->setCriterion(criterion);
+    }
+    m_filterOn = true;
+    m_proxy->setCurrentRow(m_grid->currentIndex().row());
+}
+
+void frmGrilla::tdbgGrilla_SelChange()
+{
+    if (!m_proxy)
+        return;
+    // The selected columns, left to right as shown; the first one counts.
+    QList<int> columns;
+    for (const QModelIndex &i : m_grid->selectionModel()->selectedColumns())
+        columns << i.column();
+    const QHeaderView *header = m_grid->horizontalHeader();
+    std::sort(columns.begin(), columns.end(),
+              [header](int a, int b) { return header->visualIndex(a) < header->visualIndex(b); });
+    const int c = columns.isEmpty() ? -1 : columns.first();
+    const bool sorts = c != -1 && m_proxy->shownRows() > 0;
+
+    if (sorts && !savePendingRow(Tell::Now)) {
+        clearColumnSelection();
+        showSortIndicator();
+        return;
+    }
+    m_ascending = c == m_lastSortedColumn ? !m_ascending : true;
+    m_lastSortedColumn = qint16(c);
+    if (sorts) {
+        Hourglass wait;
+        m_proxy->sortBy(c, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        m_proxy->setCurrentRow(m_grid->currentIndex().row());
+    }
+    clearColumnSelection();
+    showSortIndicator();
+}
+
+void frmGrilla::clearColumnSelection()
+{
+    QItemSelectionModel *selection = m_grid->selectionModel();
+    const int last = m_proxy->rowCount() - 1;
+    for (const QModelIndex &i : selection->selectedColumns())
+        selection->select(QItemSelection(m_proxy->index(0, i.column()), m_proxy->index(last, i.column())),
+                          QItemSelectionModel::Deselect);
+}
+
+void frmGrilla::showSortIndicator()
+{
+    QHeaderView *header = m_grid->horizontalHeader();
+    if (m_proxy->sortColumn() >= 0)
+        header->setSortIndicator(m_proxy->sortColumn(), m_proxy->sortOrder());
+    else
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void frmGrilla::DeleteRows()
+{
+    if (!m_proxy)
+        return;
+    m_grid->commitOpenEditor();
+    QList<int> sources;
+    for (const QModelIndex &i : m_grid->selectionModel()->selectedRows())
+        if (m_proxy->sourceRow(i.row()) >= 0)
+            sources << m_proxy->sourceRow(i.row());
+    if (sources.isEmpty() && m_proxy->sourceRow(m_grid->currentIndex().row()) >= 0)
+        sources << m_proxy->sourceRow(m_grid->currentIndex().row());
+    if (sources.isEmpty())
+        return;
+
+    const int pending = m_model->pendingRow();
+    if (pending >= 0 && !sources.contains(pending) && !savePendingRow(Tell::Now))
+        return;
+    const QString question = sources.size() == 1
+        ? QStringLiteral("Se eliminará 1 registro de la tabla ") + m_table + QStringLiteral(". Esta seguro?")
+        : QStringLiteral("Se eliminarán %1 registros de la tabla ").arg(sources.size()) + m_table
+              + QStringLiteral(". Esta seguro?");
+    if (MsgBox(question, MsgIcon::Question, MsgButtons::YesNo, 1) != MsgResult::Yes)
+        return;
+
+    // A row being edited is first given back its stored values; a new one, never stored, just goes.
+    if (pending >= 0 && sources.contains(pending)) {
+        const bool isNew = m_model->pendingIsNew();
+        m_model->revertRow(pending);
+        m_refused = false;
+        if (isNew)
+            sources.removeAll(pending);
+    }
+    std::sort(sources.begin(), sources.end(), std::greater<int>());
+    for (int row : std::as_const(sources)) {
+        if (m_model->removeRow(row))
+            continue;
+        const RuntimeError e = RuntimeError::fromSql(m_model->lastError());
+        m_model->revertRow(row);
+        MsgBox(QStringLiteral("No se pudo eliminar el registro.\r\r") + ErrorText(e), MsgIcon::Critical);
+        break;
+    }
+    ledgerChanged();
+    m_proxy->setCurrentRow(m_grid->currentIndex().row());
+}
+
+void frmGrilla::DiscardRowChanges()
+{
+    if (!m_model || m_model->pendingRow() < 0)
+        return;
+    m_model->revertRow(m_model->pendingRow());
+    m_refused = false;
+    m_refusalQueued = false;
+    m_proxy->setCurrentRow(m_grid->currentIndex().row());
+}
+
+void frmGrilla::currentRowChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    m_proxy->setCurrentRow(current.row());
+    const int pending = m_model->pendingRow();
+    if (pending < 0 || m_proxy->sourceRow(current.row()) == pending)
+        return;
+    if (savePendingRow(Tell::Later))
+        return;
+    // The refused row stays for correction: back to it once this change is over.
+    const int column = previous.isValid() ? previous.column() : 0;
+    QMetaObject::invokeMethod(
+        this,
+        [this, column] {
+            const int row = m_proxy->rowOfSource(m_model->pendingRow());
+            if (row >= 0)
+                m_grid->setCurrentIndex(m_proxy->index(row, column));
+        },
+        Qt::QueuedConnection);
+}
+
+bool frmGrilla::savePendingRow(Tell tell)
+{
+    if (m_model->pendingRow() < 0)
+        return true;
+    // A refused row that has not changed since is tried again only on a deliberate action.
+    const bool deliberate = tell == Tell::Now || tell == Tell::Closing;
+    if (m_refused && !deliberate) {
+        if (tell == Tell::Quietly)
+            return false;
+    } else {
+        if (m_model->writePending()) {
+            m_refused = false;
+            m_refusalQueued = false;
+            ledgerChanged();
+            return true;
+        }
+        m_refused = true;
+        m_refusal = refusalText();
+        if (tell == Tell::Quietly)
+            tell = Tell::Later;
+    }
+    const QString hint = QStringLiteral("\r\rCorrija los datos de la fila o presione Esc para descartar sus cambios.");
+    switch (tell) {
+    case Tell::Now:
+        m_refusalQueued = false;
+        MsgBox(m_refusal + hint, MsgIcon::Exclamation);
+        break;
+    case Tell::Quietly:
+    case Tell::Later:
+        if (!m_refusalQueued) {
+            m_refusalQueued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, hint] {
+                    if (!m_refusalQueued)
+                        return;
+                    m_refusalQueued = false;
+                    MsgBox(m_refusal + hint, MsgIcon::Exclamation);
+                },
+                Qt::QueuedConnection);
+        }
+        break;
+    case Tell::Closing:
+        m_refusalQueued = false;
+        if (MsgBox(m_refusal + QStringLiteral("\r\r¿Cierra la ventana y descarta los cambios de esa fila?"),
+                   MsgIcon::Question, MsgButtons::YesNo, 1)
+            == MsgResult::Yes) {
+            DiscardRowChanges();
+            return true;
+        }
+        break;
+    }
+    return false;
+}
+
+void frmGrilla::ledgerChanged()
+{
+    // The status bar shows the balances of the whole ledger.
+    if (m_table.compare(QLatin1String("Movimiento"), Qt::CaseInsensitive) == 0 && ConexionIsOpen())
+        RefreshSaldos();
+}
+
+QString frmGrilla::refusalText() const
+{
+    const QSqlError error = m_model->lastError();
+    const QString db = error.databaseText();
+    const QString head = QStringLiteral("No se pudo guardar el registro en la tabla ") + m_table;
+    auto kindOf = [this](const QString &name) {
+        for (const GridField &f : m_model->fields())
+            if (f.name.compare(name, Qt::CaseInsensitive) == 0)
+                return f.kind;
+        return FieldKind::Text;
+    };
+    auto after = [&db](const char *prefix) { return db.mid(int(qstrlen(prefix))); };
+
+    QString reason;
+    if (db.startsWith(QLatin1String("UNIQUE constraint failed:"))) {
+        reason = QStringLiteral("ya existe otro registro con el mismo valor en el campo ")
+                 + fieldOfConstraint(after("UNIQUE constraint failed:")) + QLatin1Char('.');
+    } else if (db.startsWith(QLatin1String("NOT NULL constraint failed:"))) {
+        reason = QStringLiteral("el campo ") + fieldOfConstraint(after("NOT NULL constraint failed:"))
+                 + QStringLiteral(" no puede quedar vacío.");
+    } else if (db.startsWith(QLatin1String("CHECK constraint failed:"))) {
+        const QString expression = after("CHECK constraint failed:");
+        const QString field = fieldOfConstraint(expression);
+        if (expression.contains(QLatin1String("length(")))
+            reason = QStringLiteral("el campo ") + field + QStringLiteral(" admite un solo carácter.");
+        else if (kindOf(field) == FieldKind::Date)
+            reason = QStringLiteral("el campo ") + field + QStringLiteral(" sólo admite fechas.");
+        else if (kindOf(field) != FieldKind::Text)
+            reason = QStringLiteral("el campo ") + field + QStringLiteral(" sólo admite números.");
+        else
+            reason = QStringLiteral("la tabla no admite el valor del campo ") + field + QLatin1Char('.');
+    } else if (db.contains(QLatin1String("database is locked"))) {
+        reason = QStringLiteral("la base de datos está ocupada por otra operación; intente nuevamente en unos segundos.");
+    } else if (db.contains(QLatin1String("datatype mismatch"))) {
+        reason = QStringLiteral("la clave del registro sólo admite números enteros.");
+    }
+    if (reason.isEmpty())
+        return head + QStringLiteral(".\r\r") + ErrorText(RuntimeError::fromSql(error));
+    return head + QStringLiteral(": ") + reason;
+}
