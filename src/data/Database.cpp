@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 namespace {
 
 const char *const kConexion = "Conexion";
@@ -49,6 +51,105 @@ void sqlNow(sqlite3_context *ctx, int, sqlite3_value **)
     sqlite3_result_text(ctx, t.constData(), t.size(), SQLITE_TRANSIENT);
 }
 
+// fold_es(text): the text as names are searched, without accents and without
+// case ("Gómez", "GOMEZ" and "gomez" all give "gomez"; "Núñez" gives "nunez"),
+// so that a search finds a name however it was typed. Null stays null.
+void appendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// The next code point of UTF-8 text; a malformed byte stands for itself.
+char32_t nextCodePoint(const unsigned char *&p, const unsigned char *end)
+{
+    const unsigned char c = *p++;
+    const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (more == 0 || end - p < more)
+        return c;
+    char32_t cp = c & (0x3F >> more);
+    for (int i = 0; i < more; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return c;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    p += more;
+    return cp;
+}
+
+// What each Latin letter up to U+024F folds to: lower-case ASCII without the
+// accent ("É" -> "e", "Ǆ" -> "dz"), or "" for signs that stay as they are.
+struct LatinFolds
+{
+    char to[0x250][4] = {};
+    LatinFolds()
+    {
+        for (char32_t cp = 0x80; cp < 0x250; ++cp) {
+            const QString d = QString::fromUcs4(&cp, 1).normalized(QString::NormalizationForm_KD);
+            std::string ascii;
+            bool letters = true;
+            for (QChar ch : d) {
+                if (ch.unicode() >= 0x300 && ch.unicode() <= 0x36F)
+                    continue; // a combining accent
+                if (ch.unicode() >= 0x80 || !ch.isLetter()) {
+                    letters = false;
+                    break;
+                }
+                ascii += char(ch.toLower().unicode());
+            }
+            if (letters && !ascii.empty() && ascii.size() < 4)
+                qstrncpy(to[cp], ascii.c_str(), 4);
+        }
+        const struct { char32_t cp; const char *to; } extra[] = {
+            {0xDF, "ss"}, {0xC6, "ae"}, {0xE6, "ae"}, {0x152, "oe"}, {0x153, "oe"},
+            {0xD8, "o"}, {0xF8, "o"}, {0x110, "d"}, {0x111, "d"}, {0x141, "l"},
+            {0x142, "l"}, {0x126, "h"}, {0x127, "h"}, {0x131, "i"}};
+        for (const auto &e : extra)
+            qstrncpy(to[e.cp], e.to, 4);
+    }
+};
+
+void sqlFold(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    static const LatinFolds latin;
+    const auto *p = sqlite3_value_text(argv[0]);
+    const auto *end = p + sqlite3_value_bytes(argv[0]);
+    thread_local std::string out;
+    out.clear();
+    while (p < end) {
+        if (*p < 0x80) { // the frequent case first
+            const char c = char(*p++);
+            out += c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+            continue;
+        }
+        const char32_t cp = nextCodePoint(p, end);
+        if (cp >= 0x300 && cp <= 0x36F)
+            continue; // an accent typed apart from its letter
+        if (cp < 0x250 && latin.to[cp][0])
+            out += latin.to[cp];
+        else
+            appendUtf8(out, QChar::toLower(cp));
+    }
+    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+}
+
 void registerFunctions(const QSqlDatabase &db)
 {
     sqlite3 *h = handleOf(db);
@@ -57,6 +158,9 @@ void registerFunctions(const QSqlDatabase &db)
     sqlite3_create_function(h, "year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlYear,
                             nullptr, nullptr);
     sqlite3_create_function(h, "now", 0, SQLITE_UTF8, nullptr, sqlNow, nullptr, nullptr);
+    sqlite3_create_function(h, "fold_es", 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            sqlFold, nullptr, nullptr);
 }
 
 QList<DbErrorEntry> errorsOf(const QSqlError &e)

@@ -1,0 +1,55 @@
+#pragma once
+// The member edit window: a modal dialog that creates a member or changes one,
+// driven entirely by Edit.
+#include <QDialog>
+
+class DataCombo;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class frmABMSocio : public QDialog
+{
+    Q_OBJECT
+public:
+    // Edits member `IDSocio`, or creates a new one when it is 0. Returns when
+    // the window has closed and the member has been stored (after a confirmed
+    // "Aceptar") or left as it was.
+    static void Edit(qint32 IDSocio);
+    // The window while Edit shows it, otherwise nullptr.
+    static frmABMSocio *current();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    explicit frmABMSocio(QWidget *parent);
+    void Form_Load();
+    void load(); // throws RuntimeError
+    void store(); // throws RuntimeError
+    void cmdOk_Click();
+    void Cancel_Click();
+
+    qint32 m_IDSocio = 0;
+    QString m_tag; // "OK" or "CANCEL" once a question was answered Yes
+
+    QGroupBox *Frame1;
+    QLabel *lblApellido;
+    QLineEdit *txtSocioNombre;
+    QLabel *Label4;
+    QLineEdit *txtEmail;
+    QLabel *Label2;
+    QLineEdit *txtTelefono;
+    QLabel *Label3;
+    QLineEdit *txtDireccion;
+    QLabel *Label5;
+    QLineEdit *txtDNI;
+    QGroupBox *Frame2;
+    QLabel *Label1;
+    QLineEdit *txtAlumno;
+    QLabel *lblComprobante;
+    DataCombo *datcboCurso;
+    QPushButton *cmdOk;
+    QPushButton *Cancel;
+};

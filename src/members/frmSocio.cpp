@@ -1,0 +1,575 @@
+#include "members/frmSocio.h"
+#include "app/MDIForm1.h"
+#include "data/DataCombo.h"
+#include "data/Database.h"
+#include "data/FormHelpers.h"
+#include "data/Prompts.h"
+#include "data/ValueRules.h"
+#include "members/frmABMSocio.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QSqlDriver>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <cmath>
+#include <memory>
+#include <sqlite3.h>
+
+std::function<void(frmSocio &, qint32)> frmSocio::CobrarCuota;
+
+namespace {
+
+QPointer<frmSocio> g_shared;
+
+const char *const kColumns[] = {"IDSocio", "Nombre", "Alumno", "Telefono", "Curso"};
+constexpr int kColumnWidths[] = {55, 210, 200, 110, 100}; // pixels
+
+// Positions of the design are in twips, 15 to a pixel.
+constexpr int px(int twips) { return twips / 15; }
+
+// While it lives, every message box shown is titled `title` instead of the
+// application title (the delete question has a title of its own).
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// Members are listed as a Spanish reader expects: neither the accents of Spanish
+// nor the case of letters move a name, and ñ comes after every n (as "n~": the
+// tilde sorts above every letter). The expression uses SQLite's own functions
+// only, so the index over it leaves the file usable by any SQLite tool; a
+// longer chain of replace() would overflow SQLite's parser.
+QString orderKey(const QString &column)
+{
+    static const char *const folds[][2] = {
+        {"á", "a"}, {"Á", "a"}, {"é", "e"}, {"É", "e"}, {"í", "i"}, {"Í", "i"}, {"ó", "o"},
+        {"Ó", "o"}, {"ú", "u"}, {"Ú", "u"}, {"ü", "u"}, {"Ü", "u"}, {"ñ", "n~"}, {"Ñ", "n~"}};
+    QString key = column;
+    for (const auto &f : folds)
+        key = QStringLiteral("replace(%1,'%2','%3')")
+                  .arg(key, QString::fromUtf8(f[0]), QString::fromUtf8(f[1]));
+    return key + QStringLiteral(" COLLATE NOCASE");
+}
+
+// The index that holds the list in its order with every column it shows, so
+// the whole list is read in one pass without sorting. A database that cannot
+// take it (read-only) is listed all the same, more slowly.
+void ensureOrderIndex()
+{
+    try {
+        if (Exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=?"),
+                 {QStringLiteral("Socio_Orden")})
+                .next())
+            return;
+        WaitCursor wait;
+        Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS Socio_Orden ON Socio (")
+             + orderKey(QStringLiteral("Nombre"))
+             + QStringLiteral(", IDSocio, Nombre, Alumno, Telefono, IDCurso)"));
+    } catch (const RuntimeError &) {
+    }
+}
+
+// A result read straight from SQLite, forward only and read-only: QSqlQuery
+// makes a QVariant of every cell, which makes reading a whole roll several
+// times slower.
+class SqliteRows
+{
+public:
+    SqliteRows(const QString &sql, const QVariantList &binds)
+    {
+        const QSqlDatabase db = Conexion();
+        const QVariant h = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
+        if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+            throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+        m_db = *static_cast<sqlite3 *const *>(h.constData());
+        sqlite3_stmt *stmt = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr);
+        m_stmt.reset(stmt);
+        check(rc);
+        for (int i = 0; i < binds.size(); ++i)
+            bind(i + 1, binds.at(i));
+    }
+
+    bool next()
+    {
+        const int rc = sqlite3_step(m_stmt.get());
+        if (rc != SQLITE_DONE)
+            check(rc == SQLITE_ROW ? SQLITE_OK : rc);
+        return rc == SQLITE_ROW;
+    }
+    bool isNull(int column) const { return sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL; }
+    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt.get(), column); }
+    // Valid until the next row.
+    QByteArrayView text(int column) const
+    {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt.get(), column));
+        return t ? QByteArrayView(t, sqlite3_column_bytes(m_stmt.get(), column)) : QByteArrayView();
+    }
+
+private:
+    void bind(int position, const QVariant &value)
+    {
+        sqlite3_stmt *s = m_stmt.get();
+        if (value.isNull()) {
+            check(sqlite3_bind_null(s, position));
+        } else if (value.metaType().id() == QMetaType::Double) {
+            check(sqlite3_bind_double(s, position, value.toDouble()));
+        } else if (value.metaType().id() == QMetaType::QString) {
+            const QByteArray t = value.toString().toUtf8();
+            check(sqlite3_bind_text(s, position, t.constData(), int(t.size()), SQLITE_TRANSIENT));
+        } else {
+            check(sqlite3_bind_int64(s, position, value.toLongLong()));
+        }
+    }
+    void check(int rc) const
+    {
+        if (rc == SQLITE_OK)
+            return;
+        const qint64 code = sqlite3_extended_errcode(m_db);
+        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+        throw RuntimeError(code, text, {DbErrorEntry{code, text}});
+    }
+
+    struct Finalize
+    {
+        void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
+    };
+    sqlite3 *m_db = nullptr;
+    std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
+};
+
+// A number typed or chosen as a filter, bound as an integer when it is one.
+QVariant filterNumber(double value)
+{
+    if (value == std::floor(value) && std::fabs(value) < 9.0e15)
+        return qint64(value);
+    return value;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- model
+
+void SocioListModel::setTable(SocioTable table)
+{
+    beginResetModel();
+    m_table = std::move(table);
+    endResetModel();
+}
+
+QString SocioListModel::cell(int row, int column) const
+{
+    const SocioTable::Row &r = m_table.rows[size_t(row)];
+    switch (column) {
+    case 0:
+        return QString::number(r.idSocio);
+    case 1:
+    case 2:
+    case 3:
+        return QString::fromUtf8(m_table.text.data() + r.offset[column - 1],
+                                 qsizetype(r.length[column - 1]));
+    case 4:
+        return r.curso >= 0 ? m_table.cursos.at(r.curso) : QString();
+    }
+    return QString();
+}
+
+int SocioListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_table.rows.size());
+}
+
+int SocioListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(std::size(kColumns));
+}
+
+QVariant SocioListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell(index.row(), index.column());
+    case Qt::BackgroundRole:
+        return index.row() % 2 ? QBrush(QColor(192, 192, 255)) : QBrush(Qt::white);
+    case Qt::ForegroundRole:
+        return QBrush(Qt::black);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant SocioListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < int(std::size(kColumns)))
+        return QString::fromLatin1(kColumns[section]);
+    return QVariant();
+}
+
+Qt::ItemFlags SocioListModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// ---------------------------------------------------------------- window
+
+frmSocio::frmSocio(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmSocio"));
+    setWindowTitle(QStringLiteral("Socios de cooperadora"));
+
+    auto named = [](auto *w, const char *name) {
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+    auto box = [&](const char *name) {
+        QLineEdit *e = named(new QLineEdit(this), name);
+        e->setMaxLength(50);
+        return e;
+    };
+    auto button = [&](const char *name, const QString &caption) {
+        QPushButton *b = named(new QPushButton(caption, this), name);
+        b->setAutoDefault(false);
+        b->setMinimumWidth(px(1590));
+        return b;
+    };
+
+    lblApellido = named(new QLabel(QStringLiteral("Socio:"), this), "lblApellido");
+    txtSocioNumero = box("txtSocioNumero");
+    txtSocioNumero->setFixedWidth(px(900));
+    txtSocioNombre = box("txtSocioNombre");
+    Label1 = named(new QLabel(QStringLiteral("Alumno:"), this), "Label1");
+    txtAlumno = box("txtAlumno");
+    lblComprobante = named(new QLabel(QStringLiteral("Curso:"), this), "lblComprobante");
+    datcboCurso = named(new DataCombo(this), "datcboCurso");
+    datcboCurso->setFixedWidth(px(3780));
+    cmdBuscar = button("cmdBuscar", QStringLiteral("Buscar!"));
+    cmdBuscar->setDefault(true);
+    lblApellido->setBuddy(txtSocioNombre);
+    Label1->setBuddy(txtAlumno);
+    lblComprobante->setBuddy(datcboCurso);
+
+    m_model = new SocioListModel(this);
+    tdbgrdComodidadUtilizada = named(new QTableView(this), "tdbgrdComodidadUtilizada");
+    QTableView *grid = tdbgrdComodidadUtilizada;
+    grid->setModel(m_model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    grid->verticalHeader()->hide();
+    // Fixed row heights and column widths: nothing is measured row by row, so
+    // a list of any length shows at once.
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    for (int c = 0; c < int(std::size(kColumnWidths)); ++c)
+        grid->setColumnWidth(c, kColumnWidths[c]);
+    grid->horizontalHeader()->setStretchLastSection(true);
+
+    cmdNuevoS = button("cmdNuevoS", QStringLiteral("&Nuevo Socio"));
+    cmdEdit = button("cmdEdit", QStringLiteral("&Editar Socio"));
+    cmdDelete = button("cmdDelete", QStringLiteral("Borrar Socio"));
+    cmdCobrar = button("cmdCobrar", QStringLiteral("&Cobrar Cuota"));
+    cmdSelect = button("cmdSelect", QStringLiteral("Seleccionar!"));
+    cmdSelect->hide();
+
+    auto *filters = new QGridLayout;
+    filters->addWidget(lblApellido, 0, 0);
+    auto *socio = new QHBoxLayout;
+    socio->addWidget(txtSocioNumero);
+    socio->addWidget(txtSocioNombre, 1);
+    filters->addLayout(socio, 0, 1);
+    filters->addWidget(Label1, 0, 2);
+    filters->addWidget(txtAlumno, 0, 3);
+    filters->addWidget(lblComprobante, 1, 0);
+    auto *curso = new QHBoxLayout;
+    curso->addWidget(datcboCurso);
+    curso->addStretch(1);
+    filters->addLayout(curso, 1, 1, 1, 2);
+    filters->addWidget(cmdBuscar, 1, 3, Qt::AlignRight);
+    filters->setColumnStretch(1, 4);
+    filters->setColumnStretch(3, 4);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdNuevoS);
+    buttons->addWidget(cmdEdit);
+    buttons->addWidget(cmdDelete);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdCobrar);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdSelect);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(grid, 1);
+    layout->addLayout(buttons);
+
+    connect(cmdBuscar, &QPushButton::clicked, this, &frmSocio::cmdBuscar_Click);
+    connect(cmdNuevoS, &QPushButton::clicked, this, &frmSocio::cmdNuevoS_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmSocio::cmdEdit_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmSocio::cmdDelete_Click);
+    connect(cmdCobrar, &QPushButton::clicked, this, &frmSocio::cmdCobrar_Click);
+    connect(cmdSelect, &QPushButton::clicked, this, &frmSocio::cmdSelect_Click);
+}
+
+frmSocio::~frmSocio() = default;
+
+QSize frmSocio::sizeHint() const
+{
+    return QSize(px(11115), px(5355)).expandedTo(minimumSizeHint());
+}
+
+QWidget *frmSocio::frame()
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        return sub;
+    return this;
+}
+
+void frmSocio::Form_Load()
+{
+    QWidget *window = frame();
+    CenterForm(window);
+    if (window != this) { // inside the main window: keep it within the area's view
+        const QWidget *area = window->parentWidget();
+        window->move(qMax(0, qMin(window->x(), area->width() - window->width())),
+                     qMax(0, qMin(window->y(), area->height() - window->height())));
+    }
+
+    QString error;
+    FillDataCombo(error, *datcboCurso,
+                  QStringLiteral("SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION  "
+                                 "SELECT * FROM Curso ORDER BY Nombre"),
+                  QStringLiteral("IDCurso"), QStringLiteral("Nombre"), true);
+    if (!error.isEmpty())
+        MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de Cursos.\r\r") + error,
+               MsgIcon::Critical);
+
+    ensureOrderIndex();
+    FillSocioGrid();
+    cmdSelect->hide();
+}
+
+void frmSocio::FillSocioGrid()
+{
+    // Names are searched without regard to case or accents (fold_es, a function
+    // of every connection) and listed in Spanish order (orderKey).
+    QString sql = QStringLiteral(
+        "SELECT Socio.IDSocio, Socio.Nombre, Socio.Alumno, Socio.Telefono, Socio.IDCurso, "
+        "Curso.Nombre AS Curso "
+        "FROM Socio "
+        "LEFT JOIN Curso on Curso.IDCurso=Socio.IDCurso ");
+    QStringList conditions;
+    QVariantList binds;
+    if (!txtSocioNombre->text().trimmed().isEmpty()) {
+        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%'");
+        binds << txtSocioNombre->text();
+    }
+    if (!txtAlumno->text().trimmed().isEmpty()) {
+        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%'");
+        binds << txtAlumno->text();
+    }
+    if (!txtSocioNumero->text().trimmed().isEmpty()) {
+        conditions << QStringLiteral("Socio.IDSocio = ?");
+        binds << filterNumber(ReadAmount(txtSocioNumero->text()));
+    }
+    const QString curso = datcboCurso->boundText();
+    if (!curso.isEmpty()) {
+        conditions << QStringLiteral("Socio.IDCurso = ?");
+        binds << filterNumber(ReadAmount(curso));
+    }
+    if (!conditions.isEmpty())
+        sql += QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' ');
+    sql += QStringLiteral("ORDER BY ") + orderKey(QStringLiteral("Socio.Nombre"))
+           + QStringLiteral(", Socio.IDSocio");
+
+    try {
+        WaitCursor wait;
+        SocioTable table;
+        {
+            SqliteRows q(sql, binds);
+            QHash<qint64, int> cursos; // IDCurso -> position of its name
+            while (q.next()) {
+                SocioTable::Row r;
+                r.idSocio = qint32(q.integer(0));
+                for (int c = 0; c < 3; ++c) {
+                    const QByteArrayView t = q.text(c + 1);
+                    r.offset[c] = quint32(table.text.size());
+                    r.length[c] = quint32(t.size());
+                    table.text.append(t.data(), size_t(t.size()));
+                }
+                if (!q.isNull(4)) {
+                    auto it = cursos.find(q.integer(4));
+                    if (it == cursos.end()) {
+                        it = cursos.insert(q.integer(4), int(table.cursos.size()));
+                        table.cursos << QString::fromUtf8(q.text(5));
+                    }
+                    r.curso = *it;
+                }
+                table.rows.push_back(r);
+            }
+        } // the result is released before the grid shows the rows
+        table.rows.shrink_to_fit();
+        table.text.shrink_to_fit();
+        m_model->setTable(std::move(table));
+    } catch (const RuntimeError &e) {
+        MsgBox(QStringLiteral("Ha ocurrido un error al llenar la lista de Socios.\r\r") + ErrorText(e),
+               MsgIcon::Critical);
+        return;
+    }
+    if (m_model->rowCount() > 0) { // the first row is the current one
+        tdbgrdComodidadUtilizada->setCurrentIndex(m_model->index(0, 0));
+        tdbgrdComodidadUtilizada->scrollToTop();
+    }
+}
+
+std::optional<qint32> frmSocio::currentIDSocio() const
+{
+    const QModelIndex i = tdbgrdComodidadUtilizada->currentIndex();
+    if (!i.isValid())
+        return std::nullopt;
+    return m_model->idSocio(i.row());
+}
+
+void frmSocio::cmdBuscar_Click()
+{
+    FillSocioGrid();
+}
+
+void frmSocio::cmdNuevoS_Click()
+{
+    frmABMSocio::Edit(0);
+    FillSocioGrid();
+}
+
+void frmSocio::cmdEdit_Click()
+{
+    const auto id = currentIDSocio();
+    if (!id)
+        return;
+    frmABMSocio::Edit(*id);
+    FillSocioGrid();
+}
+
+void frmSocio::cmdDelete_Click()
+{
+    const auto id = currentIDSocio();
+    if (!id)
+        return;
+    const MsgResult answer = MsgBox(QStringLiteral("Esta seguro de eliminar el socio ") + QString::number(*id)
+                                        + QLatin1Char('?'),
+                                    MsgIcon::Question, MsgButtons::YesNo, 1,
+                                    QStringLiteral("ELIMINACION DE REGISTRO"));
+    if (answer != MsgResult::Yes)
+        return;
+    try {
+        Exec(QStringLiteral("DELETE FROM Socio WHERE IDSocio=?"), {*id});
+    } catch (const RuntimeError &e) {
+        MsgBox(ErrorText(e), MsgIcon::Critical);
+        return;
+    }
+    FillSocioGrid();
+}
+
+void frmSocio::cmdCobrar_Click()
+{
+    const auto id = currentIDSocio();
+    if (id && CobrarCuota)
+        CobrarCuota(*this, *id);
+}
+
+void frmSocio::cmdSelect_Click()
+{
+    const auto id = currentIDSocio();
+    m_tag = id ? QString::number(*id) : QStringLiteral("0");
+    hide();
+}
+
+QPushButton *frmSocio::defaultButton() const
+{
+    return m_picker ? cmdSelect : cmdBuscar;
+}
+
+void frmSocio::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            QPushButton *b = defaultButton();
+            if (b->isVisibleTo(this) && b->isEnabled())
+                b->click();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        if (m_picker) { // the picker closes as a dialog does, choosing nothing
+            close();
+            return;
+        }
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmSocio::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit hidden();
+}
+
+frmSocio *frmSocio::sharedInstance()
+{
+    return g_shared;
+}
+
+qint32 frmSocio::SelectSocio()
+{
+    QPointer<frmSocio> form = new frmSocio(MDIForm1::existing());
+    form->setWindowFlags(Qt::Dialog);
+    form->setWindowModality(Qt::ApplicationModal);
+    form->resize(form->sizeHint()); // its size is needed to centre it
+    g_shared = form;
+
+    form->Form_Load();
+    form->m_picker = true;
+    form->cmdSelect->show();
+    form->cmdBuscar->setDefault(false);
+    form->cmdSelect->setDefault(true);
+    for (QPushButton *b : {form->cmdEdit, form->cmdNuevoS, form->cmdDelete, form->cmdCobrar})
+        b->hide();
+
+    QEventLoop loop;
+    QObject::connect(form, &frmSocio::hidden, &loop, &QEventLoop::quit);
+    QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
+    form->show();
+    if (form->isVisible())
+        loop.exec(QEventLoop::DialogExec);
+
+    qint32 result = 0;
+    if (form)
+        result = NumericValue(QLatin1Char('0') + form->m_tag).value_or(0);
+    delete form;
+    return result;
+}
+
+qint32 SelectSocio()
+{
+    return frmSocio::SelectSocio();
+}
