@@ -2,11 +2,16 @@
 #include "data/Database.h"
 #include "data/FormHelpers.h"
 #include "data/ValueRules.h"
+#include "masterdata/AdminGate.h"
+#include "masterdata/frmGrilla.h"
+#include "members/frmSocio.h"
+#include "treasury/frmCobroCuota.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
@@ -33,6 +38,8 @@ MDIForm1::MDIForm1()
     setObjectName(QStringLiteral("MDIForm1"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(AppDescription());
+    // "Cobrar Cuota" of a member list opens one more fee window beside it.
+    frmSocio::CobrarCuota = [](frmSocio &list, qint32 idSocio) { frmCobroCuota::openFromList(list, idSocio); };
     resize(1000, 700);
 
     m_mdi = new QMdiArea(this);
@@ -134,14 +141,45 @@ void MDIForm1::closeEvent(QCloseEvent *event)
 }
 
 // Screens that arrive with later work: present in the menu, doing nothing yet.
-void MDIForm1::OpenGrilla(const QString &) {}
-void MDIForm1::mnuSocio_Click() {}
+void MDIForm1::OpenGrilla(const QString &table)
+{
+    // A new table-editor window on every call.
+    auto *grilla = new frmGrilla;
+    if (!grilla->Load(table)) {
+        delete grilla;
+        return;
+    }
+    grilla->show();
+}
+void MDIForm1::mnuSocio_Click()
+{
+    // A new member list on every click, inside the main window.
+    auto *list = new frmSocio;
+    QMdiSubWindow *sub = m_mdi->addSubWindow(list);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    list->Form_Load();
+}
 void MDIForm1::mnucurso_Click() { OpenGrilla(QStringLiteral("Curso")); }
 void MDIForm1::mnucuota_Click() { OpenGrilla(QStringLiteral("Cuota")); }
 void MDIForm1::mnuCuentas_Click() { OpenGrilla(QStringLiteral("Cuenta")); }
-void MDIForm1::mnuParam_Click() {}
-void MDIForm1::mnuMovis_Click() {}
-void MDIForm1::mnuPagocuota_Click() {}
+void MDIForm1::mnuParam_Click()
+{
+    if (AskAdminPassword())
+        OpenGrilla(QStringLiteral("Parametro"));
+}
+void MDIForm1::mnuMovis_Click()
+{
+    if (AskAdminPassword())
+        OpenGrilla(QStringLiteral("Movimiento"));
+}
+void MDIForm1::mnuPagocuota_Click()
+{
+    frmCobroCuota *w = frmCobroCuota::shared();
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
 void MDIForm1::mnuIngreso_Click() {}
 void MDIForm1::mnuPago_Click() {}
 void MDIForm1::mnoCajaABanco_Click() {}

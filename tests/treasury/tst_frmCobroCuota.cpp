@@ -1,0 +1,309 @@
+#include "app/MDIForm1.h"
+#include "data/DataCombo.h"
+#include "data/Database.h"
+#include "data/ValueRules.h"
+#include "support/TestEnv.h"
+#include "treasury/frmCobroCuota.h"
+#include "treasury/rptReciboCuota.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QTest>
+
+namespace {
+
+const QString kConfirm = QStringLiteral("Va a ingresar el pago de cuota %1 para %2, por $%3 Esta seguro?");
+
+void fixture(const QSqlDatabase &db)
+{
+    Exec(db, "INSERT INTO Cuenta VALUES (1, 'Ingresos', 'I', NULL), (10, 'Cuotas sociales', 'I', 1)");
+    Exec(db, "INSERT INTO Cuota VALUES (1, 'Cuota anual', '2026-03-01 00:00:00', 1500, 10),"
+             " (2, 'Bono', '2026-06-01 00:00:00', 350.5, 10)");
+    Exec(db, "INSERT INTO Socio (IDSocio, Nombre) VALUES (1, 'Gómez, Raúl'), (2, 'D''Angelo, Lucía')");
+}
+
+struct Movement
+{
+    qint64 socio, cuota, cuenta;
+    QString tipo, medio, descripcion;
+    double importe;
+    QVariant recibo;
+    QString fecha;
+};
+
+QList<Movement> ledger()
+{
+    QList<Movement> out;
+    QSqlQuery q = Exec("SELECT * FROM Movimiento ORDER BY IDMovimiento");
+    while (q.next())
+        out << Movement{q.value("IDSocio").toLongLong(), q.value("IDCuota").toLongLong(),
+                        q.value("IDCuenta").toLongLong(), q.value("Tipo").toString(),
+                        q.value("MedioPago").toString(), q.value("Descripcion").toString(),
+                        q.value("Importe").toDouble(), q.value("Recibo"), q.value("Fecha").toString()};
+    return out;
+}
+
+} // namespace
+
+class tst_frmCobroCuota : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void collectsAFeeFromTheMenu();
+    void refusesASecondPaymentOfTheSameFee();
+    void manualReceiptNumbers();
+    void refusesIncompleteOrUnreadableInput();
+    void amountsAndMemberLookup();
+    void printsTheReceiptWithTheWholeHistory();
+
+private:
+    frmCobroCuota *open();
+    void load(frmCobroCuota *w, const QString &numero);
+    void chooseFee(frmCobroCuota *w, const QString &descripcion);
+    void confirm(const QString &cuota, const QString &socio, const QString &importe,
+                 MsgResult answer = MsgResult::Yes);
+    void click(frmCobroCuota *w) { w->findChild<QPushButton *>("cmdOk")->click(); }
+
+    std::unique_ptr<TestEnv> t;
+};
+
+void tst_frmCobroCuota::init()
+{
+    t = std::make_unique<TestEnv>();
+    t->openNewDb(fixture);
+    MDIForm1::instance();
+}
+
+void tst_frmCobroCuota::cleanup()
+{
+    t.reset();
+}
+
+frmCobroCuota *tst_frmCobroCuota::open()
+{
+    MDIForm1::instance()->menuItem("mnuPagocuota")->trigger();
+    auto *w = frmCobroCuota::shared();
+    [&] { QVERIFY(w->isVisible()); }();
+    return w;
+}
+
+void tst_frmCobroCuota::load(frmCobroCuota *w, const QString &numero)
+{
+    auto *box = w->findChild<QLineEdit *>("txtSocioNumero");
+    box->setText(numero);
+    w->txtSocioNumero_LostFocus();
+}
+
+void tst_frmCobroCuota::chooseFee(frmCobroCuota *w, const QString &descripcion)
+{
+    auto *combo = w->findChild<DataCombo *>("datcboCurso");
+    combo->setCurrentIndex(combo->findText(descripcion));
+}
+
+void tst_frmCobroCuota::confirm(const QString &cuota, const QString &socio, const QString &importe,
+                                MsgResult answer)
+{
+    t->prompts->expectMessage(kConfirm.arg(cuota, socio, importe), MsgIcon::Question, MsgButtons::YesNo,
+                              answer, 1);
+}
+
+void tst_frmCobroCuota::collectsAFeeFromTheMenu()
+{
+    frmCobroCuota *w = open();
+    QCOMPARE(w->windowTitle(), QStringLiteral("Ingreso de cuota"));
+    QCOMPARE(w->findChild<QLabel *>("lblSocioNombre")->text(), QString(41, 'X'));
+    auto *combo = w->findChild<DataCombo *>("datcboCurso");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("Bono")); // newest first
+    QCOMPARE(combo->currentIndex(), -1);
+
+    load(w, " 1 ");
+    QCOMPARE(w->findChild<QLabel *>("lblSocioNombre")->text(), QStringLiteral("Gómez, Raúl"));
+    chooseFee(w, "Cuota anual");
+    QCOMPARE(w->findChild<QLineEdit *>("txtImporte")->text(), QStringLiteral("1500"));
+
+    // No to the confirmation writes nothing.
+    confirm("Cuota anual", "Gómez, Raúl", "1500", MsgResult::No);
+    click(w);
+    QVERIFY(ledger().isEmpty());
+
+    confirm("Cuota anual", "Gómez, Raúl", "1500");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    const auto rows = ledger();
+    QCOMPARE(rows.size(), 1);
+    const Movement &m = rows.first();
+    QCOMPARE(m.socio, 1);
+    QCOMPARE(m.cuota, 1);
+    QCOMPARE(m.cuenta, 10);
+    QCOMPARE(m.tipo, QStringLiteral("I"));
+    QCOMPARE(m.medio, QStringLiteral("E"));
+    QCOMPARE(m.descripcion, QStringLiteral("Cuota anual"));
+    QCOMPARE(m.importe, 1500.0);
+    QVERIFY(m.recibo.isNull());
+    QCOMPARE(m.fecha, QStringLiteral("2026-12-06 10:00:00"));
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 1500"));
+    // Only the fee choice is cleared: the next fee of the same member is at hand.
+    QCOMPARE(combo->currentIndex(), -1);
+    QCOMPARE(w->findChild<QLineEdit *>("txtImporte")->text(), QStringLiteral("1500"));
+    QCOMPARE(w->socioNumero(), 1);
+
+    // The menu shows the same window again.
+    QCOMPARE(open(), w);
+}
+
+void tst_frmCobroCuota::refusesASecondPaymentOfTheSameFee()
+{
+    AddMovimiento(Conexion(), "E", "C", 99, QVariant(), 1, 1); // any date, amount or kind counts
+    frmCobroCuota *w = open();
+    load(w, "1");
+    chooseFee(w, "Cuota anual");
+    confirm("Cuota anual", "Gómez, Raúl", "1500");
+    t->prompts->expectMessage("Ya esta cobrada esa cuota!", MsgIcon::Exclamation, MsgButtons::OK);
+    click(w);
+    QCOMPARE(ledger().size(), 1);
+
+    // The same fee for another member is accepted.
+    load(w, "2");
+    chooseFee(w, "Cuota anual");
+    confirm("Cuota anual", "D'Angelo, Lucía", "1500");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    QCOMPARE(ledger().size(), 2);
+    QCOMPARE(ledger().last().socio, 2);
+}
+
+void tst_frmCobroCuota::manualReceiptNumbers()
+{
+    frmCobroCuota *w = open();
+    w->findChild<QCheckBox *>("chkRecibo")->setChecked(true);
+    load(w, "1");
+
+    // Answers that are no receipt number store nothing.
+    for (const QString &bad : {QString(), QStringLiteral("abc"), QStringLiteral("1,5"), QStringLiteral("0"),
+                               QStringLiteral("-3"), QStringLiteral("99999999999")}) {
+        chooseFee(w, "Bono");
+        confirm("Bono", "Gómez, Raúl", "350.5");
+        t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "1", bad)
+            .expectMessage("El recibo debe ser numerico", MsgIcon::Exclamation, MsgButtons::OK);
+        click(w);
+    }
+    QVERIFY(ledger().isEmpty());
+
+    chooseFee(w, "Bono");
+    confirm("Bono", "Gómez, Raúl", "350.5");
+    t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "1", "1")
+        .expectMessage("Datos guardados con recibo 1", MsgIcon::Information, MsgButtons::OK);
+    click(w);
+    QCOMPARE(ledger().last().recibo.toInt(), 1);
+    QCOMPARE(ledger().last().importe, 350.5);
+
+    // The next proposal follows the highest stored receipt.
+    chooseFee(w, "Cuota anual");
+    confirm("Cuota anual", "Gómez, Raúl", "1500");
+    t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "2", " 2147483647 ")
+        .expectMessage("Datos guardados con recibo 2147483647", MsgIcon::Information, MsgButtons::OK);
+    click(w);
+    QCOMPARE(ledger().last().recibo.toLongLong(), 2147483647LL);
+}
+
+void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()
+{
+    frmCobroCuota *w = open();
+    auto refused = [&](const QString &text) {
+        t->prompts->expectMessage(text, MsgIcon::Exclamation, MsgButtons::OK);
+        click(w);
+    };
+    chooseFee(w, "Cuota anual");
+    refused("Debe seleccionar un socio");
+    load(w, "1");
+    w->findChild<DataCombo *>("datcboCurso")->setBoundText(QString());
+    refused("Debe seleccionar una cuota");
+    chooseFee(w, "Cuota anual");
+    auto *importe = w->findChild<QLineEdit *>("txtImporte");
+    for (const char *bad : {"1,5", "1500,50", "-50", "12abc", "1e999"}) {
+        importe->setText(bad);
+        refused("El importe ingresado no es valido");
+    }
+    QVERIFY(ledger().isEmpty());
+}
+
+void tst_frmCobroCuota::amountsAndMemberLookup()
+{
+    frmCobroCuota *w = open();
+    auto *importe = w->findChild<QLineEdit *>("txtImporte");
+    auto *nombre = w->findChild<QLabel *>("lblSocioNombre");
+    load(w, "2");
+    // Unknown, oversized or non-numeric numbers leave the loaded member in place.
+    for (const char *other : {"77", "99999999999", "dos", ""}) {
+        load(w, other);
+        QCOMPARE(nombre->text(), QStringLiteral("D'Angelo, Lucía"));
+        QCOMPARE(w->socioNumero(), 2);
+    }
+
+    // The fee's amount is written the way it is read back, in either locale.
+    t->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    chooseFee(w, "Bono");
+    QCOMPARE(importe->text(), QStringLiteral("350.5"));
+    // Typing afterwards overrides it; blanks are ignored by the reading.
+    importe->setText(" 1 50 ");
+    confirm("Bono", "D'Angelo, Lucía", " 1 50 ");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    QCOMPARE(ledger().last().importe, 150.0);
+
+    // An empty amount reads as 0, and the confirmation shows it as typed.
+    chooseFee(w, "Cuota anual");
+    importe->clear();
+    confirm("Cuota anual", "D'Angelo, Lucía", "");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    QCOMPARE(ledger().last().importe, 0.0);
+}
+
+void tst_frmCobroCuota::printsTheReceiptWithTheWholeHistory()
+{
+    t->writeIni("[Location]\nNombre=Cooperadora Escuela 12\n");
+    Exec("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago, Descripcion)"
+         " VALUES ('2025-04-02 00:00:00', 1, 7, 10, 'I', 1200.25, 'E', 'Cuota anual 2025')");
+    frmCobroCuota *w = open();
+    load(w, "1");
+    chooseFee(w, "Bono");
+    const QString pdf = t->path("recibo.pdf");
+    QString cooperadora, recibimos, historial;
+    confirm("Bono", "Gómez, Raúl", "350.5");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::Yes);
+    t->prompts->expectPrinter(true, [&](QPrinter &p) {
+        rptReciboCuota &r = rptReciboCuota::instance();
+        cooperadora = r.lblCooperadora.caption;
+        recibimos = r.lblRecibimos.caption;
+        historial = r.lblHistorialPagos.caption;
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+    });
+    click(w);
+    QCOMPARE(cooperadora, QStringLiteral("Cooperadora Escuela 12"));
+    QCOMPARE(recibimos, QStringLiteral("Recibimos de Gómez, Raúl la suma de $ 350.5, en concepto de pago de Bono"
+                                       "\r\n\r\n Agradecemos su colaboracion."));
+    QCOMPARE(historial, QStringLiteral("Historial de pagos: \r\n"
+                                       "Cuota anual 2025 - 2/4/2025 - 1200,25\r\n"
+                                       "Bono - 6/12/2026 10:00:00 - 350,5\r\n"));
+    QVERIFY(!rptReciboCuota::exists()); // the next receipt starts from the design
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.read(5) == "%PDF-");
+    QVERIFY(ledger().last().recibo.isNull());
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 1550,75"));
+}
+
+QTEST_MAIN(tst_frmCobroCuota)
+#include "tst_frmCobroCuota.moc"
