@@ -2,6 +2,7 @@
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/ValueRules.h"
+#include "members/frmSocio.h"
 #include "support/TestEnv.h"
 #include "treasury/frmCobroCuota.h"
 #include "treasury/rptReciboCuota.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QTableView>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSqlRecord>
@@ -64,6 +67,7 @@ private slots:
     void refusesIncompleteOrUnreadableInput();
     void amountsAndMemberLookup();
     void printsTheReceiptWithTheWholeHistory();
+    void opensBesideAMemberList();
 
 private:
     frmCobroCuota *open();
@@ -303,6 +307,32 @@ void tst_frmCobroCuota::printsTheReceiptWithTheWholeHistory()
     QVERIFY(f.read(5) == "%PDF-");
     QVERIFY(ledger().last().recibo.isNull());
     QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 1550,75"));
+}
+
+void tst_frmCobroCuota::opensBesideAMemberList()
+{
+    MDIForm1 *main = MDIForm1::instance();
+    main->show();
+    main->menuItem("mnuSocio")->trigger();
+    auto *list = main->findChild<frmSocio *>();
+    QVERIFY(list);
+    QCOMPARE(list->rows().idSocio(0), 2); // D'Angelo comes before Gómez
+    list->findChild<QTableView *>("tdbgrdComodidadUtilizada")->selectRow(0);
+    list->findChild<QPushButton *>("cmdCobrar")->click();
+    list->findChild<QPushButton *>("cmdCobrar")->click(); // one more window per click
+
+    QList<frmCobroCuota *> windows;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *f = qobject_cast<frmCobroCuota *>(w))
+            windows << f;
+    QCOMPARE(windows.size(), 2);
+    for (frmCobroCuota *w : windows) {
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->socioNumero(), 2);
+        QCOMPARE(w->findChild<QLabel *>("lblSocioNombre")->text(), QStringLiteral("D'Angelo, Lucía"));
+    }
+    QCOMPARE(list->frame()->pos(), QPoint(0, 0));
+    QVERIFY(windows.first()->x() >= list->frame()->mapToGlobal(QPoint(list->frame()->width(), 0)).x());
 }
 
 QTEST_MAIN(tst_frmCobroCuota)
