@@ -138,7 +138,8 @@ frmCobroCuota *frmCobroCuota::openFromList(frmSocio &list, qint32 idSocio)
     QWidget *frame = list.frame();
     frame->move(0, 0);
     const QPoint right = frame->mapToGlobal(QPoint(frame->frameGeometry().width() + 1, 0));
-    w->move(right.x(), w->y());
+    const int screenWidth = env().screenSize().width();
+    w->move(qMax(0, qMin(right.x(), screenWidth - w->frameGeometry().width())), w->y());
     return w;
 }
 
@@ -153,6 +154,10 @@ void frmCobroCuota::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
         Cancel->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        cmdOk->click(); // "Aceptar" is the default button
         return;
     }
     QWidget::keyPressEvent(event);

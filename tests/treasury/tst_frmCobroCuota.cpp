@@ -228,7 +228,8 @@ void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()
         click(w);
     };
     chooseFee(w, "Cuota anual");
-    refused("Debe seleccionar un socio");
+    t->prompts->expectMessage("Debe seleccionar un socio", MsgIcon::Exclamation, MsgButtons::OK);
+    QTest::keyClick(w->findChild<DataCombo *>("datcboCurso"), Qt::Key_Return); // Enter is "Aceptar"
     load(w, "1");
     w->findChild<DataCombo *>("datcboCurso")->setBoundText(QString());
     refused("Debe seleccionar una cuota");
