@@ -135,8 +135,13 @@ void MDIForm1::setPanelText(int position, const QString &text)
 
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
+    // The other windows close first: one that keeps unsaved work open keeps the
+    // program (and its connection) running.
+    if (!UnloadAllForms({objectName()})) {
+        event->ignore();
+        return;
+    }
     CloseConexion();
-    UnloadAllForms({objectName()});
     event->accept();
 }
 

@@ -16,8 +16,9 @@ void CenterForm(QWidget *window)
     window->move((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2);
 }
 
-void UnloadAllForms(const QStringList &exceptions)
+bool UnloadAllForms(const QStringList &exceptions)
 {
+    bool allClosed = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -30,11 +31,15 @@ void UnloadAllForms(const QStringList &exceptions)
     for (const QPointer<QWidget> &w : windows) {
         if (!w)
             continue;
-        w->close();
+        if (!w->close()) {
+            allClosed = false;
+            continue;
+        }
         if (w)
             w->deleteLater();
     }
     QApplication::restoreOverrideCursor();
+    return allClosed;
 }
 
 QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension,

@@ -8,8 +8,9 @@ class QWidget;
 // Centres the window on the whole screen (not on the main window).
 void CenterForm(QWidget *window);
 // Closes every open window of the program except those whose objectName is in
-// `exceptions`.
-void UnloadAllForms(const QStringList &exceptions = {});
+// `exceptions`. False when a window refused to close (its user chose to keep
+// unsaved work); the others are closed all the same.
+bool UnloadAllForms(const QStringList &exceptions = {});
 // Asks for a file to save to; "" when cancelled. Asks before overwriting.
 QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
                            const QString &initialDirectory = QString());

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -236,6 +237,17 @@ void tst_Startup::closingTheMainWindowClosesEverything()
     other->show();
     QPointer<QWidget> child = new QWidget;
     main->mdiArea()->addSubWindow(child)->show();
+
+    // A window that keeps unsaved work keeps the program running.
+    struct Keeps : QWidget {
+        void closeEvent(QCloseEvent *e) override { e->setAccepted(closable); }
+        bool closable = false;
+    };
+    QPointer<Keeps> keeps = new Keeps;
+    keeps->show();
+    QVERIFY(!main->close());
+    QVERIFY(main && keeps && ConexionIsOpen());
+    keeps->closable = true;
 
     QVERIFY(main->close());
     QVERIFY(!anyWindowLeft());
