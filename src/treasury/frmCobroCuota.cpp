@@ -157,7 +157,11 @@ void frmCobroCuota::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        cmdOk->click(); // "Aceptar" is the default button
+        // "Aceptar" is the default button; a number just typed is looked up first,
+        // as when the box loses focus to a click.
+        if (txtSocioNumero->hasFocus())
+            txtSocioNumero_LostFocus();
+        cmdOk->click();
         return;
     }
     QWidget::keyPressEvent(event);

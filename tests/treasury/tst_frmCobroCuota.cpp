@@ -233,6 +233,18 @@ void tst_frmCobroCuota::amountsAndMemberLookup()
         QCOMPARE(w->socioNumero(), 2);
     }
 
+    // Enter right after typing a number collects from that member.
+    w->activateWindow();
+    QApplication::setActiveWindow(w);
+    auto *box = w->findChild<QLineEdit *>("txtSocioNumero");
+    box->setFocus();
+    box->setText("1");
+    chooseFee(w, "Bono");
+    confirm("Bono", "Gómez, Raúl", "350.5", MsgResult::No);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(w->socioNumero(), 1);
+    load(w, "2");
+
     // The fee's amount is written the way it is read back, in either locale.
     t->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     chooseFee(w, "Bono");
