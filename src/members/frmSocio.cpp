@@ -518,12 +518,6 @@ void frmSocio::keyPressEvent(QKeyEvent *event)
             return;
         }
         break;
-    case Qt::Key_Escape:
-        if (m_picker) { // the picker closes as a dialog does, choosing nothing
-            close();
-            return;
-        }
-        break;
     }
     QWidget::keyPressEvent(event);
 }
@@ -531,7 +525,10 @@ void frmSocio::keyPressEvent(QKeyEvent *event)
 void frmSocio::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    emit hidden();
+    // Only a real hide ends the picker, not the window system hiding it along
+    // with a minimised main window.
+    if (!event->spontaneous())
+        emit hidden();
 }
 
 frmSocio *frmSocio::sharedInstance()

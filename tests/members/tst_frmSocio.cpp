@@ -250,7 +250,11 @@ private slots:
         });
         QCOMPARE(SelectSocio(), 11);
 
-        whenShown(picker, [](QWidget &w) { w.close(); });
+        whenShown(picker, [](QWidget &w) {
+            QTest::keyClick(&w, Qt::Key_Escape); // no cancel button: Escape does nothing
+            QVERIFY(w.isVisible());
+            w.close();
+        });
         QCOMPARE(SelectSocio(), 0);
 
         whenShown(picker, [](QWidget &w) {
