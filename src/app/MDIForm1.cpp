@@ -145,7 +145,6 @@ void MDIForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// Screens that arrive with later work: present in the menu, doing nothing yet.
 void MDIForm1::OpenGrilla(const QString &table)
 {
     // A new table-editor window on every call.
@@ -185,6 +184,7 @@ void MDIForm1::mnuPagocuota_Click()
     w->raise();
     w->activateWindow();
 }
+// Screens that arrive with later work: present in the menu, doing nothing yet.
 void MDIForm1::mnuIngreso_Click() {}
 void MDIForm1::mnuPago_Click() {}
 void MDIForm1::mnoCajaABanco_Click() {}

@@ -247,9 +247,12 @@ private:
             throw ParseError{QStringLiteral("Falta el valor con el que se compara el campo ") + field.name
                              + QLatin1Char('.')};
         case Token::Name:
-            throw ParseError{QStringLiteral("El texto ") + m_tok.text
-                             + QStringLiteral(" debe ir entre comillas simples: '") + m_tok.text
-                             + QStringLiteral("'.")};
+            // A bare word: a text lacking its quotes, or no value of a number or date field.
+            if (field.kind == FieldKind::Text)
+                throw ParseError{QStringLiteral("El texto ") + m_tok.text
+                                 + QStringLiteral(" debe ir entre comillas simples: '") + m_tok.text
+                                 + QStringLiteral("'.")};
+            break;
         case Token::Bad:
         case Token::Open:
             throw ParseError{QStringLiteral("El valor ") + quoted(m_tok.shown)
@@ -278,7 +281,8 @@ private:
         case FieldKind::Integer:
         case FieldKind::Real: {
             bool ok = false;
-            const double number = m_tok.type == Token::Date ? 0.0 : toNumber(m_tok.text, &ok);
+            const bool written = m_tok.type == Token::Number || m_tok.type == Token::Text;
+            const double number = written ? toNumber(m_tok.text, &ok) : 0.0;
             if (ok) {
                 n.value = number;
                 return;
@@ -288,7 +292,7 @@ private:
                              + example + QStringLiteral("3.")};
         }
         case FieldKind::Date: {
-            if (m_tok.type == Token::Number)
+            if (m_tok.type == Token::Number || m_tok.type == Token::Name)
                 throw ParseError{QStringLiteral("El campo ") + field.name
                                  + QStringLiteral(" es una fecha: escríbala entre numerales, por ejemplo ")
                                  + example + QLatin1Char('#') + ExampleDate(m_locale) + QStringLiteral("#.")};

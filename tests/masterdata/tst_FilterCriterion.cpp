@@ -83,6 +83,7 @@ void tst_FilterCriterion::parse_data()
     bad("no date", comma, "vigencia=#31/2/2026#", "\"31/2/2026\" no es una fecha válida; escríbala como 6/12/2026.");
     bad("two-digit year", comma, "vigencia=#1/3/26#", "\"1/3/26\" no es una fecha válida; escríbala como 6/12/2026.");
     bad("number for date", comma, "vigencia>2026", "El campo vigencia es una fecha: escríbala entre numerales, por ejemplo vigencia=#6/12/2026#.");
+    bad("bare word for number", comma, "Valor=mucho", "El campo Valor es numérico: compárelo con un número, por ejemplo Valor=3.");
     bad("text for number", comma, "Valor='mucho'", "El campo Valor es numérico: compárelo con un número, por ejemplo Valor=3.");
     bad("like on number", comma, "Valor LIKE '1%'", "LIKE sólo se usa con campos de texto, y el campo Valor no lo es.");
     bad("missing join", comma, "IDCuota=1 IDCuota=2", "Falta AND u OR antes de \"IDCuota\".");
