@@ -70,15 +70,6 @@ ReportResult Report::print()
     return PrintReportDocument(printer, *m_document);
 }
 
-ReportResult Report::printOn(QPrinter &printer)
-{
-    const ReportResult r = run();
-    if (!r.ok())
-        return r;
-    printer.setDocName(documentTitle);
-    return PrintReportDocument(printer, *m_document);
-}
-
 ReportResult Report::exportText(const QString &fileName)
 {
     if (!m_document) {

@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QPrinter;
 class ReportPreview;
 template <class T>
 class SharedReport;
@@ -50,15 +49,12 @@ public:
     // Runs the report start notification, reads the rows on a connection of the
     // report's own and lays the pages out. The pages stay until the next run.
     ReportResult run();
-    bool hasRun() const { return bool(m_document); }
     int pageCount() const { return m_document ? int(m_document->pages.size()) : 0; }
     const ReportDocument &document() const; // empty before a run
     QString text() const;                   // the pages as plain text
 
     // Runs the report, offers the printer dialog and prints every page.
     ReportResult print();
-    // Runs the report and prints it on a printer already chosen.
-    ReportResult printOn(QPrinter &printer);
     // Writes the pages of the last run (running first when there was none) to
     // the file as plain text.
     ReportResult exportText(const QString &fileName);

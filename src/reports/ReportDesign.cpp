@@ -122,10 +122,17 @@ QFont ReportFont(const QString &family, double points, bool bold, bool italic)
     return f;
 }
 
-QImage LoadReportPicture(const QString &path)
+QImage LoadReportPicture(const QString &path, const QSize &box)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    const QSize stored = reader.size(); // invalid when missing or unreadable
+    if (box.isValid() && stored.isValid() && !(reader.transformation() & QImageIOHandler::TransformationRotate90)) {
+        const QSize most(qMax(1, box.width() * kReportPictureDpi / 1440),
+                         qMax(1, box.height() * kReportPictureDpi / 1440));
+        if (stored.width() > most.width() || stored.height() > most.height())
+            reader.setScaledSize(stored.scaled(most, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    }
     return reader.read(); // null when missing or unreadable
 }
 

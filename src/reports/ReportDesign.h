@@ -151,5 +151,11 @@ private:
 QString InstalledFontFamily(const QString &designFamily);
 QFont ReportFont(const QString &family, double points, bool bold = false, bool italic = false);
 
-// A picture read from a file: a null image when the file is missing or unreadable.
-QImage LoadReportPicture(const QString &path);
+// Pictures are kept at no more than this resolution of their box.
+constexpr int kReportPictureDpi = 300;
+
+// A picture read from a file: a null image when the file is missing or
+// unreadable. Given the box it goes into (twips), a larger picture is read at
+// no more than kReportPictureDpi of that box, so that a photograph used as a
+// logo is not decoded whole on every page.
+QImage LoadReportPicture(const QString &path, const QSize &box = QSize());

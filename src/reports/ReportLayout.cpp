@@ -12,9 +12,6 @@
 
 namespace {
 
-// Pictures are kept at no more than this resolution of their box.
-constexpr int kPictureDpi = 300;
-
 struct FontEntry
 {
     explicit FontEntry(const QFont &f) : font(f), metrics(f), lineHeight(int(std::ceil(metrics.lineSpacing()))) {}
@@ -315,7 +312,7 @@ Layouter::BandImage Layouter::render(const ReportBand &band)
             p.control = c->name;
             p.rect = QRect(x0 + c->left + (c->width - fitted.width()) / 2,
                            c->top + shift + (c->height - fitted.height()) / 2, fitted.width(), fitted.height());
-            const QSize most(qMax(1, c->width * kPictureDpi / 1440), qMax(1, c->height * kPictureDpi / 1440));
+            const QSize most(qMax(1, c->width * kReportPictureDpi / 1440), qMax(1, c->height * kReportPictureDpi / 1440));
             p.image = c->picture.width() > most.width() || c->picture.height() > most.height()
                           ? c->picture.scaled(most, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                           : c->picture;
@@ -522,9 +519,4 @@ QString DefaultFieldText(const QVariant &value)
     default:
         return value.toString();
     }
-}
-
-QStringList WrapText(const QString &text, const QFont &font, int width)
-{
-    return wrap(text, QFontMetricsF(font), width);
 }

@@ -83,8 +83,3 @@ ReportResult LayoutReport(ReportDesign &design, const ReportRows &rows, const Pa
 // The text a field shows for a value: empty for null, numbers in the general
 // number form of the user's locale, dates in the general date form, text as it is.
 QString DefaultFieldText(const QVariant &value);
-
-// The lines `text` takes in `width` twips with `font` (a report font): CR LF,
-// CR and LF end lines; a line too long breaks at the blank before the word that
-// does not fit, and a word longer than the width breaks inside.
-QStringList WrapText(const QString &text, const QFont &font, int width);

@@ -85,7 +85,7 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, con
 
     auto *bar = new QHBoxLayout;
     m_print = toolButton(this, "cmdImprimir", QStringLiteral("&Imprimir..."), QStringLiteral("Imprimir el informe"));
-    m_first = toolButton(this, "cmdPrimera", QStringLiteral("|<"), QStringLiteral("Primera página (Inicio)"));
+    m_first = toolButton(this, "cmdPrimera", QStringLiteral("|<"), QStringLiteral("Primera página (Ctrl+Inicio)"));
     m_previous = toolButton(this, "cmdAnterior", QStringLiteral("<"), QStringLiteral("Página anterior (Re Pág)"));
     m_pageBox = new QSpinBox(this);
     m_pageBox->setObjectName(QStringLiteral("spnPagina"));
@@ -94,7 +94,7 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, con
     m_pageCountLabel = new QLabel(this);
     m_pageCountLabel->setObjectName(QStringLiteral("lblPaginas"));
     m_next = toolButton(this, "cmdSiguiente", QStringLiteral(">"), QStringLiteral("Página siguiente (Av Pág)"));
-    m_last = toolButton(this, "cmdUltima", QStringLiteral(">|"), QStringLiteral("Última página (Fin)"));
+    m_last = toolButton(this, "cmdUltima", QStringLiteral(">|"), QStringLiteral("Última página (Ctrl+Fin)"));
     m_zoomBox = new QComboBox(this);
     m_zoomBox->setObjectName(QStringLiteral("cboZoom"));
     m_zoomBox->setAccessibleName(QStringLiteral("Zoom"));
@@ -177,7 +177,7 @@ void ReportPreview::setZoom(double factor)
     if (index >= 0)
         m_zoomBox->setCurrentIndex(index);
     else
-        m_zoomBox->setEditText(QString());
+        m_zoomBox->setCurrentIndex(-1); // a zoom of no entry: none is shown as chosen
     applyZoom();
 }
 

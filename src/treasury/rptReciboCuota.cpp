@@ -42,5 +42,6 @@ rptReciboCuota::rptReciboCuota()
 void rptReciboCuota::PageHeader_Format()
 {
     // Read again on every page; a missing or unreadable file leaves the picture empty.
-    Image1.picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")));
+    Image1.picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")),
+                                       QSize(Image1.width, Image1.height));
 }

@@ -231,7 +231,7 @@ void tst_ReportEngine::picturesMissingUnreadableOrPresent()
     ReportBand &ph = r.addBand(BandKind::PageHeader, "PageHeader", 1080);
     ReportControl &pic = ph.addPicture("Image1", 7795, 0, 1134, 992);
     const QString path = t.path("logo.jpg");
-    ph.onFormat = [&](ReportBand &) { pic.picture = LoadReportPicture(path); };
+    ph.onFormat = [&](ReportBand &) { pic.picture = LoadReportPicture(path, QSize(pic.width, pic.height)); };
     r.addBand(BandKind::Detail, "Detail", 300);
 
     QVERIFY(r.run().ok()); // missing file
