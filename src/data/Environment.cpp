@@ -32,7 +32,12 @@ void InstallSystemEnvironment()
         QScreen *s = QGuiApplication::primaryScreen();
         return s ? s->size() : QSize(1024, 768);
     };
+    // Every text of the program is Spanish: a system without a language of its
+    // own (the C locale) shows numbers and dates the Argentine way.
     e.locale = QLocale::system();
+    if (e.locale.language() == QLocale::C)
+        e.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
+    QLocale::setDefault(e.locale);
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     e.appDir = exe.absolutePath();
     e.exeBaseName = exe.completeBaseName();
