@@ -16,11 +16,7 @@ private slots:
     void opensOnlyARealTesorinDatabase();
     void lockedDatabaseFailsAfterWaiting();
     void readOnlyDatabaseReadsButRefusesWrites();
-    void valuesAreBoundAndCompareWithoutCase();
-    void numbersOnceUsedAreNeverReused();
-    void datesAreStoredAsText();
-    void sqlFunctionsFollowTheProgramClock();
-    void transactionRollsBackUnlessCommitted();
+    void writesAreBoundTypedAndAtomic();
     void fillDataCombo();
     void creatingDatabases();
 };
@@ -113,82 +109,39 @@ void tst_Database::readOnlyDatabaseReadsButRefusesWrites()
     } catch (const RuntimeError &e) {
         QVERIFY2(ErrorText(e).startsWith("Error #8: attempt to write a readonly database"), qPrintable(ErrorText(e)));
     }
-    QSqlQuery q = Exec("SELECT COUNT(*) FROM Movimiento");
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 1);
 }
 
-void tst_Database::valuesAreBoundAndCompareWithoutCase()
+void tst_Database::writesAreBoundTypedAndAtomic()
 {
     TestEnv t;
     t.openNewDb();
+    // An apostrophe is stored and found as typed; texts compare without case.
     Exec("INSERT INTO Socio (Nombre) VALUES (?)", {QStringLiteral("D'Angelo, Roberto")});
-    QSqlQuery q = Exec("SELECT Nombre FROM Socio WHERE Nombre LIKE ?", {QStringLiteral("%d'angelo%")});
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("D'Angelo, Roberto"));
+    QCOMPARE(Scalar("SELECT Nombre FROM Socio WHERE Nombre LIKE ?", {"%d'angelo%"}).toString(),
+             QStringLiteral("D'Angelo, Roberto"));
+    QCOMPARE(Scalar("SELECT Valor FROM Parametro WHERE Parametro = ?", {"ProximoRecibo"}).toString(), "1");
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Exec("INSERT INTO Parametro (Parametro, Valor) VALUES ('admin', 'x')"));
 
-    q = Exec("SELECT Valor FROM Parametro WHERE Parametro = ?", {QStringLiteral("ProximoRecibo")});
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("1"));
-    // Only one row per setting name, whatever its case.
-    QVERIFY_THROWS_EXCEPTION(RuntimeError,
-        Exec("INSERT INTO Parametro (Parametro, Valor) VALUES ('admin', 'x')"));
-}
-
-void tst_Database::numbersOnceUsedAreNeverReused()
-{
-    TestEnv t;
-    t.openNewDb();
-    Exec("INSERT INTO Socio (Nombre) VALUES ('Uno')");
+    // A member number once used is never handed out again.
     Exec("INSERT INTO Socio (Nombre) VALUES ('Dos')");
     Exec("DELETE FROM Socio WHERE IDSocio = 2");
-    const QSqlQuery q = Exec("INSERT INTO Socio (Nombre) VALUES ('Tres')");
-    QCOMPARE(q.lastInsertId().toInt(), 3);
-}
+    QCOMPARE(Exec("INSERT INTO Socio (Nombre) VALUES ('Tres')").lastInsertId().toInt(), 3);
 
-void tst_Database::datesAreStoredAsText()
-{
-    TestEnv t;
-    t.openNewDb();
+    // Dates are stored as text, through the one conversion.
     const QDateTime when(QDate(2026, 4, 9), QTime(8, 5, 7));
     Exec("INSERT INTO Movimiento (Fecha, Tipo, Importe, MedioPago) VALUES (?, 'I', 1, 'E')", {when});
     Exec("INSERT INTO Cuota (Descripcion, vigencia) VALUES ('x', ?)", {QDate(2026, 3, 1)});
-    QSqlQuery q = Exec("SELECT Fecha FROM Movimiento");
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-04-09 08:05:07"));
-    QCOMPARE(DbDate(q.value(0)), when);
-    q = Exec("SELECT vigencia FROM Cuota");
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-03-01 00:00:00"));
+    QCOMPARE(Scalar("SELECT Fecha FROM Movimiento").toString(), "2026-04-09 08:05:07");
+    QCOMPARE(DbDate(Scalar("SELECT Fecha FROM Movimiento")), when);
+    QCOMPARE(Scalar("SELECT vigencia FROM Cuota").toString(), "2026-03-01 00:00:00");
     QVERIFY(!DbDate(QVariant()).isValid());
     QVERIFY(!DbDate(QStringLiteral("ayer")).isValid());
     // A malformed date or a text amount cannot reach the ledger.
-    QVERIFY_THROWS_EXCEPTION(RuntimeError,
-        Exec("INSERT INTO Movimiento (Fecha) VALUES ('2026-04-09T08:05:07')"));
-    QVERIFY_THROWS_EXCEPTION(RuntimeError,
-        Exec("INSERT INTO Movimiento (Importe) VALUES ('mil')"));
-}
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Exec("INSERT INTO Movimiento (Fecha) VALUES ('2026-04-09T08:05:07')"));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Exec("INSERT INTO Movimiento (Importe) VALUES ('mil')"));
 
-void tst_Database::sqlFunctionsFollowTheProgramClock()
-{
-    TestEnv t;
-    t.openNewDb();
-    QSqlQuery q = Exec("SELECT now(), year(now()), year(NULL), year('2019-02-03 00:00:00')");
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("2026-12-06 10:00:00"));
-    QCOMPARE(q.value(1).toInt(), 2026);
-    QVERIFY(q.value(2).isNull());
-    QCOMPARE(q.value(3).toInt(), 2019);
-    t.clock->set(QDateTime(QDate(2031, 1, 1), QTime(0, 0)));
-    q = Exec("SELECT year(now())");
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 2031);
-}
-
-void tst_Database::transactionRollsBackUnlessCommitted()
-{
-    TestEnv t;
-    t.openNewDb();
+    // A transaction rolls back unless committed.
     try {
         Transaction tr;
         Exec("INSERT INTO Curso (Nombre) VALUES ('1ro')");
@@ -196,13 +149,20 @@ void tst_Database::transactionRollsBackUnlessCommitted()
         tr.commit();
     } catch (const RuntimeError &) {
     }
-    QVERIFY(!Exec("SELECT * FROM Curso").next());
+    QVERIFY(!Scalar("SELECT * FROM Curso").isValid());
     {
         Transaction tr;
         Exec("INSERT INTO Curso (Nombre) VALUES ('2do')");
         tr.commit();
     }
-    QVERIFY(Exec("SELECT * FROM Curso").next());
+    QVERIFY(Scalar("SELECT * FROM Curso").isValid());
+
+    // year() and now() follow the program's clock.
+    QCOMPARE(Scalar("SELECT now()").toString(), "2026-12-06 10:00:00");
+    QCOMPARE(Scalar("SELECT year('2019-02-03 00:00:00')").toInt(), 2019);
+    QVERIFY(Scalar("SELECT year(NULL)").isNull());
+    t.clock->set(QDateTime(QDate(2031, 1, 1), QTime(0, 0)));
+    QCOMPARE(Scalar("SELECT year(now())").toInt(), 2031);
 }
 
 void tst_Database::fillDataCombo()

@@ -82,6 +82,12 @@ void TestEnv::setLocale(const QLocale &locale)
     env().locale = locale;
 }
 
+QVariant Scalar(const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q = Exec(sql, binds);
+    return q.next() ? q.value(0) : QVariant();
+}
+
 void AddMovimiento(const QSqlDatabase &db, const QString &tipo, const QString &medio, double importe,
                    const QVariant &recibo, const QVariant &idSocio, const QVariant &idCuota)
 {

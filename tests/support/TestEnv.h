@@ -50,6 +50,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The first value of the first row a statement on the shared connection gives
+// (invalid when it gives no row).
+QVariant Scalar(const QString &sql, const QVariantList &binds = {});
+
 // One ledger row, for tests that need movements.
 void AddMovimiento(const QSqlDatabase &db, const QString &tipo, const QString &medio, double importe,
                    const QVariant &recibo = QVariant(), const QVariant &idSocio = QVariant(),
