@@ -262,6 +262,9 @@ frmSocio::frmSocio(QWidget *parent) : QWidget(parent)
     cmdBuscar = button("cmdBuscar", QStringLiteral("Buscar!"));
     cmdBuscar->setDefault(true);
     lblApellido->setBuddy(txtSocioNombre);
+    // "Socio:" stands before both boxes; screen readers tell them apart by name.
+    txtSocioNumero->setAccessibleName(QStringLiteral("Número de socio"));
+    txtSocioNombre->setAccessibleName(QStringLiteral("Nombre del socio"));
     Label1->setBuddy(txtAlumno);
     lblComprobante->setBuddy(datcboCurso);
 
