@@ -7,6 +7,7 @@
 #include "data/ValueRules.h"
 
 #include <QSqlRecord>
+#include <cmath>
 
 namespace {
 
@@ -48,6 +49,15 @@ QString GetParametro(const QString &name)
     }
 }
 
+namespace {
+// Sums of amounts carry binary leftovers (1000.10 - 1000 = 0.100000000000023);
+// no amount has more than a few decimals, so the balance keeps six.
+double withoutLeftovers(double v)
+{
+    return std::round(v * 1e6) / 1e6;
+}
+} // namespace
+
 double GetSaldo(const QString &medio)
 {
     try {
@@ -56,13 +66,13 @@ double GetSaldo(const QString &medio)
                 "SELECT SUM(Importe) as Suma from Movimiento where Tipo='I' AND MedioPago='E'"));
             const double egresos = sumOf(QStringLiteral(
                 "SELECT SUM(Importe) as Suma from Movimiento where Tipo='E' AND MedioPago='E'"));
-            return ingresos - egresos;
+            return withoutLeftovers(ingresos - egresos);
         }
         const double ingresos = sumOf(QStringLiteral(
             "SELECT SUM(Importe) as Suma from Movimiento where Tipo='I' AND MedioPago='C'"));
         const double egresos = sumOf(QStringLiteral(
             "SELECT SUM(Importe) as Suma from Movimiento where Tipo='E' AND MedioPago='C'"));
-        return ingresos - egresos;
+        return withoutLeftovers(ingresos - egresos);
     } catch (const RuntimeError &e) {
         MsgBox(readErrorText(e));
         return 0;

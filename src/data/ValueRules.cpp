@@ -1,5 +1,7 @@
 #include "data/ValueRules.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -106,6 +108,16 @@ bool ReadsWholeAmount(const QString &text)
         if (!all.at(i).isSpace())
             return false;
     return true;
+}
+
+bool AmountLooksLikeThousands(const QString &text, const QLocale &locale)
+{
+    if (locale.groupSeparator() != QLatin1String("."))
+        return false;
+    QString t = text;
+    t.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n'));
+    static const QRegularExpression thousands(QStringLiteral("^\\d{1,3}(\\.\\d{3})+$"));
+    return thousands.match(t).hasMatch();
 }
 
 std::optional<qint32> CLng(double value)

@@ -25,6 +25,11 @@ double ReadAmount(const QString &text);
 // amount is finite; an empty text reads whole as 0.
 bool ReadsWholeAmount(const QString &text);
 
+// True when the locale writes thousands with a point and the text looks like
+// such a number ("1.500", "12.345.678"): the reading would take the point as
+// a decimal mark and store 1.5 where the user meant 1500.
+bool AmountLooksLikeThousands(const QString &text, const QLocale &locale);
+
 // Rounds to a 32-bit integer, halves to the even neighbour; nothing when the
 // value does not fit.
 std::optional<qint32> CLng(double value);

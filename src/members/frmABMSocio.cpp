@@ -105,7 +105,6 @@ frmABMSocio *frmABMSocio::current()
 
 void frmABMSocio::Form_Load()
 {
-    CenterForm(this);
     QString error;
     FillDataCombo(error, *datcboCurso,
                   QStringLiteral("SELECT '' AS IDCurso, 'No Alumno' as Nombre from Curso UNION  "
@@ -121,6 +120,8 @@ void frmABMSocio::load()
 {
     if (m_IDSocio == 0) {
         setWindowTitle(QStringLiteral("Alta de socio Nuevo"));
+        // Whatever the course names, a new member starts without a course.
+        datcboCurso->setBoundText(QString());
         return;
     }
     setWindowTitle(QStringLiteral("Edicion de socio ") + QString::number(m_IDSocio));
@@ -133,14 +134,16 @@ void frmABMSocio::load()
     fill(txtDireccion, TextOrEmpty(q.value(QStringLiteral("Direccion"))));
     fill(txtDNI, TextOrEmpty(q.value(QStringLiteral("DNI"))));
     fill(txtAlumno, TextOrEmpty(q.value(QStringLiteral("Alumno"))));
-    datcboCurso->setBoundText(TextOrEmpty(q.value(QStringLiteral("IDCurso"))));
+    m_storedCurso = q.value(QStringLiteral("IDCurso"));
+    datcboCurso->setBoundText(TextOrEmpty(m_storedCurso));
 }
 
 void frmABMSocio::store()
 {
-    // "No Alumno" (an empty bound value) or no selection: no course.
+    // "No Alumno" (an empty bound value): no course. No selection at all (the
+    // member's course is no longer listed): the stored course stays.
     const QSqlRecord *curso = datcboCurso->currentRow();
-    QVariant idCurso(QMetaType::fromType<qint64>());
+    QVariant idCurso = curso ? QVariant(QMetaType::fromType<qint64>()) : m_storedCurso;
     if (curso && !datcboCurso->boundText().isEmpty())
         idCurso = curso->value(QStringLiteral("IDCurso"));
     QVariantList values = {stored(txtSocioNombre), stored(txtEmail),    stored(txtTelefono),

@@ -32,6 +32,7 @@ private:
     void Cancel_Click();
 
     qint32 m_IDSocio = 0;
+    QVariant m_storedCurso{QMetaType::fromType<qint64>()}; // the course as stored (null: none)
     QString m_tag; // "OK" or "CANCEL" once a question was answered Yes
 
     QGroupBox *Frame1;

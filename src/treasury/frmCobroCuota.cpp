@@ -202,8 +202,7 @@ void frmCobroCuota::cmdBuscarSocio_Click()
 
 void frmCobroCuota::datcboCurso_Change()
 {
-    const QSqlRecord *cuota = datcboCurso->findRow(QStringLiteral("IDCuota"), datcboCurso->boundText());
-    if (cuota && !datcboCurso->boundText().isEmpty())
+    if (const QSqlRecord *cuota = datcboCurso->currentRow())
         // Written the way the amount is read back: with a point as decimal mark.
         txtImporte->setText(GeneralNumber(NumberOrZero(cuota->value(QStringLiteral("Valor"))), QLocale::c()));
 }
@@ -215,7 +214,8 @@ bool frmCobroCuota::inputAccepted()
         refusal = QStringLiteral("Debe seleccionar un socio");
     else if (!datcboCurso->currentRow())
         refusal = QStringLiteral("Debe seleccionar una cuota");
-    else if (!ReadsWholeAmount(txtImporte->text()))
+    else if (!ReadsWholeAmount(txtImporte->text())
+             || AmountLooksLikeThousands(txtImporte->text(), env().locale))
         refusal = QStringLiteral("El importe ingresado no es valido");
     if (refusal.isEmpty())
         return true;

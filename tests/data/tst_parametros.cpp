@@ -69,6 +69,12 @@ void tst_Parametros::statusBarInBothSeparators()
     t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     RefreshSaldos();
     QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234.5"));
+    // Sums show no binary leftovers: 1150.10 in, 1150 out leaves 0.1.
+    AddMovimiento(Conexion(), "I", "C", 150);
+    AddMovimiento(Conexion(), "I", "C", 1000.10);
+    AddMovimiento(Conexion(), "E", "C", 1000);
+    RefreshSaldos();
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0.1"));
 }
 
 void tst_Parametros::receiptNumbers_data()

@@ -9,6 +9,7 @@ private slots:
     void amountReading_data();
     void amountReading();
     void roundingIntoThirtyTwoBits();
+    void thousandsLookalikes();
     void numericValueOfSettings();
     void numericTest();
     void generalNumber_data();
@@ -60,6 +61,16 @@ void tst_ValueRules::roundingIntoThirtyTwoBits()
     QVERIFY(!CLng(1e300).has_value());
     QVERIFY(!CLng(qInf()).has_value());
     QVERIFY(!ReadsWholeAmount("1e999"));
+}
+
+void tst_ValueRules::thousandsLookalikes()
+{
+    const QLocale comma(QLocale::Spanish, QLocale::Argentina);
+    for (const char *t : {"1.500", " 12.345.678 ", "1 . 500"})
+        QVERIFY2(AmountLooksLikeThousands(t, comma), t);
+    for (const char *t : {"1.5", "350.5", "1500.50", "1500", "", "1.5000"})
+        QVERIFY2(!AmountLooksLikeThousands(t, comma), t);
+    QVERIFY(!AmountLooksLikeThousands("1.500", QLocale(QLocale::English, QLocale::UnitedStates)));
 }
 
 void tst_ValueRules::numericValueOfSettings()

@@ -78,6 +78,7 @@ private slots:
 
     void newMemberStoresTheSevenFieldsAsTyped()
     {
+        Exec(QStringLiteral("INSERT INTO Curso (IDCurso, Nombre) VALUES (3, '1er año')")); // sorts first
         expect(kSave);
         whenShown([](frmABMSocio &w) {
             QCOMPARE(w.windowTitle(), QStringLiteral("Alta de socio Nuevo"));
@@ -88,7 +89,7 @@ private slots:
             box(&w, "txtDireccion")->insert(QStringLiteral("Mitre 12"));
             QTest::keyClicks(box(&w, "txtDNI"), QStringLiteral("12345678901234567890")); // takes 15
             box(&w, "txtAlumno")->insert(QStringLiteral("D'Angelo, Lucía"));
-            combo(&w)->setCurrentIndex(1);
+            combo(&w)->setBoundText(QStringLiteral("1"));
             QTest::keyClick(box(&w, "txtAlumno"), Qt::Key_Return); // Enter is "Aceptar"
         });
         frmABMSocio::Edit(0);
@@ -124,6 +125,16 @@ private slots:
         QCOMPARE(r.value("DNI").toString(), QStringLiteral("20111222"));
         QVERIFY(r.value("IDCurso").isNull());
         QCOMPARE(count(), 2);
+
+        // A course no longer listed is kept when other fields are edited.
+        Exec(QStringLiteral("UPDATE Socio SET IDCurso=99 WHERE IDSocio=5"));
+        expect(kSave);
+        whenShown([&](frmABMSocio &w) {
+            box(&w, "txtTelefono")->setText(QStringLiteral("5555"));
+            click(&w, "cmdOk");
+        });
+        frmABMSocio::Edit(5);
+        QCOMPARE(socio(5).value("IDCurso").toLongLong(), 99);
     }
 
     void answersAndWaysOfClosing()

@@ -213,7 +213,7 @@ void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()
     refused("Debe seleccionar una cuota");
     chooseFee(w, "Cuota anual");
     auto *importe = w->findChild<QLineEdit *>("txtImporte");
-    for (const char *bad : {"1,5", "1500,50", "-50", "12abc", "1e999"}) {
+    for (const char *bad : {"1,5", "1500,50", "-50", "12abc", "1e999", "1.500"}) {
         importe->setText(bad);
         refused("El importe ingresado no es valido");
     }
