@@ -19,14 +19,6 @@ const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
 
 QString g_conexionPath;
 
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(v.constData());
-}
-
 // year(date text) -> the year as a number; null stays null.
 void sqlYear(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
@@ -152,7 +144,7 @@ void sqlFold(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 void registerFunctions(const QSqlDatabase &db)
 {
-    sqlite3 *h = handleOf(db);
+    sqlite3 *h = SqliteHandle(db);
     if (!h)
         return;
     sqlite3_create_function(h, "year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlYear,
@@ -241,6 +233,14 @@ const char *const kSchema[] = {
 };
 
 } // namespace
+
+sqlite3 *SqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant v = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
 
 QStringList RequiredTables()
 {

@@ -28,6 +28,11 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
 
+// The SQLite handle under an open connection (for reading many rows fast);
+// nullptr when the connection is closed.
+struct sqlite3;
+sqlite3 *SqliteHandle(const QSqlDatabase &db);
+
 // The program-wide connection.
 QSqlDatabase Conexion();
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);

@@ -48,6 +48,16 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
     return env().prompts->saveFileName(filter, defaultExtension, initialDirectory);
 }
 
+WaitCursor::WaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
 void ResetMousePointer()
 {
     while (QApplication::overrideCursor())

@@ -16,3 +16,13 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
                            const QString &initialDirectory = QString());
 // Drops every hourglass pointer: back to the default arrow.
 void ResetMousePointer();
+
+// The hourglass pointer while it lives.
+class WaitCursor
+{
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};

@@ -1,6 +1,7 @@
 #include "masterdata/frmGrilla.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/FormHelpers.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "masterdata/GrillaModel.h"
@@ -22,15 +23,6 @@ constexpr int kOuterHeight = 5415 / kTwipsPerPixel;
 constexpr int kGridMargin = 60 / kTwipsPerPixel;       // the grid's distance from the window's edge
 constexpr int kGridShrink = 120 / kTwipsPerPixel;      // inner size minus the grid's size
 constexpr int kMaxColumnWidth = 220;
-
-// The hourglass while the rows are read, sorted or filtered.
-struct Hourglass
-{
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-    Hourglass(const Hourglass &) = delete;
-    Hourglass &operator=(const Hourglass &) = delete;
-};
 
 QString quoted(const QString &text)
 {
@@ -174,7 +166,7 @@ bool frmGrilla::Load(const QString &table)
     QList<DbErrorEntry> errors;
     bool ok = false;
     {
-        Hourglass wait;
+        WaitCursor wait;
         ok = OpenConnection(m_connection, ConnectionString(), &errors);
         if (ok) {
             m_model = new GrillaTableModel(this, QSqlDatabase::database(m_connection, false));
@@ -245,7 +237,7 @@ void frmGrilla::tdbgGrilla_DblClick()
     if (!m_proxy || !savePendingRow(Tell::Now))
         return;
     if (m_filterOn) {
-        Hourglass wait;
+        WaitCursor wait;
         m_proxy->setCriterion(FilterCriterion());
         m_filterOn = false;
         m_proxy->setCurrentRow(m_grid->currentIndex().row());
@@ -267,7 +259,7 @@ void frmGrilla::tdbgGrilla_DblClick()
         return;
     }
     {
-        Hourglass wait;
+        WaitCursor wait;
         m_proxy->setCriterion(criterion);
     }
     m_filterOn = true;
@@ -296,7 +288,7 @@ void frmGrilla::tdbgGrilla_SelChange()
     m_ascending = c == m_lastSortedColumn ? !m_ascending : true;
     m_lastSortedColumn = qint16(c);
     if (sorts) {
-        Hourglass wait;
+        WaitCursor wait;
         m_proxy->sortBy(c, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
         m_proxy->setCurrentRow(m_grid->currentIndex().row());
     }

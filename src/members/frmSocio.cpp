@@ -39,15 +39,6 @@ constexpr int kColumnWidths[] = {55, 210, 200, 110, 100}; // pixels
 // Positions of the design are in twips, 15 to a pixel.
 constexpr int px(int twips) { return twips / 15; }
 
-// While it lives, every message box shown is titled `title` instead of the
-// application title (the delete question has a title of its own).
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 // Members are listed as a Spanish reader expects: neither the accents of Spanish
 // nor the case of letters move a name, and ñ comes after every n (as "n~": the
 // tilde sorts above every letter). The expression uses SQLite's own functions
@@ -91,11 +82,9 @@ class SqliteRows
 public:
     SqliteRows(const QString &sql, const QVariantList &binds)
     {
-        const QSqlDatabase db = Conexion();
-        const QVariant h = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
-        if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        m_db = SqliteHandle(Conexion());
+        if (!m_db)
             throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
-        m_db = *static_cast<sqlite3 *const *>(h.constData());
         sqlite3_stmt *stmt = nullptr;
         const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr);
         m_stmt.reset(stmt);
