@@ -42,15 +42,11 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmABMSocio"));
     setWindowTitle(QStringLiteral("Alta de socio"));
 
-    auto named = [](auto *w, const char *name) {
-        w->setObjectName(QString::fromLatin1(name));
-        return w;
-    };
     // One labelled box of a frame, with its input limit.
     auto row = [&](QGroupBox *frame, QGridLayout *grid, QLabel *&label, const char *labelName,
                    const QString &caption, QLineEdit *&box, const char *boxName, int limit) {
-        label = named(new QLabel(caption, frame), labelName);
-        box = named(new QLineEdit(frame), boxName);
+        label = Named(new QLabel(caption, frame), labelName);
+        box = Named(new QLineEdit(frame), boxName);
         box->setMaxLength(limit);
         label->setBuddy(box);
         const int r = grid->rowCount();
@@ -58,7 +54,7 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
         grid->addWidget(box, r, 1);
     };
 
-    Frame1 = named(new QGroupBox(QStringLiteral("Datos del Socio"), this), "Frame1");
+    Frame1 = Named(new QGroupBox(QStringLiteral("Datos del Socio"), this), "Frame1");
     auto *socio = new QGridLayout(Frame1);
     row(Frame1, socio, lblApellido, "lblApellido", QStringLiteral("Socio:"), txtSocioNombre,
         "txtSocioNombre", 150);
@@ -68,19 +64,19 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
         "txtDireccion", 100);
     row(Frame1, socio, Label5, "Label5", QStringLiteral("DNI (socio):"), txtDNI, "txtDNI", 15);
 
-    Frame2 = named(new QGroupBox(QStringLiteral("Datos del Alumno"), this), "Frame2");
+    Frame2 = Named(new QGroupBox(QStringLiteral("Datos del Alumno"), this), "Frame2");
     auto *alumno = new QGridLayout(Frame2);
     row(Frame2, alumno, Label1, "Label1", QStringLiteral("Alumno:"), txtAlumno, "txtAlumno", 150);
-    lblComprobante = named(new QLabel(QStringLiteral("Curso:"), Frame2), "lblComprobante");
-    datcboCurso = named(new DataCombo(Frame2), "datcboCurso");
+    lblComprobante = Named(new QLabel(QStringLiteral("Curso:"), Frame2), "lblComprobante");
+    datcboCurso = Named(new DataCombo(Frame2), "datcboCurso");
     lblComprobante->setBuddy(datcboCurso);
     const int last = alumno->rowCount();
     alumno->addWidget(lblComprobante, last, 0);
     alumno->addWidget(datcboCurso, last, 1);
 
-    cmdOk = named(new QPushButton(QStringLiteral("Aceptar"), this), "cmdOk");
+    cmdOk = Named(new QPushButton(QStringLiteral("Aceptar"), this), "cmdOk");
     cmdOk->setDefault(true);
-    Cancel = named(new QPushButton(QStringLiteral("Cancelar"), this), "Cancel");
+    Cancel = Named(new QPushButton(QStringLiteral("Cancelar"), this), "Cancel");
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -223,30 +223,26 @@ frmSocio::frmSocio(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("frmSocio"));
     setWindowTitle(QStringLiteral("Socios de cooperadora"));
 
-    auto named = [](auto *w, const char *name) {
-        w->setObjectName(QString::fromLatin1(name));
-        return w;
-    };
     auto box = [&](const char *name) {
-        QLineEdit *e = named(new QLineEdit(this), name);
+        QLineEdit *e = Named(new QLineEdit(this), name);
         e->setMaxLength(50);
         return e;
     };
     auto button = [&](const char *name, const QString &caption) {
-        QPushButton *b = named(new QPushButton(caption, this), name);
+        QPushButton *b = Named(new QPushButton(caption, this), name);
         b->setAutoDefault(false);
         b->setMinimumWidth(px(1590));
         return b;
     };
 
-    lblApellido = named(new QLabel(QStringLiteral("Socio:"), this), "lblApellido");
+    lblApellido = Named(new QLabel(QStringLiteral("Socio:"), this), "lblApellido");
     txtSocioNumero = box("txtSocioNumero");
     txtSocioNumero->setFixedWidth(px(900));
     txtSocioNombre = box("txtSocioNombre");
-    Label1 = named(new QLabel(QStringLiteral("Alumno:"), this), "Label1");
+    Label1 = Named(new QLabel(QStringLiteral("Alumno:"), this), "Label1");
     txtAlumno = box("txtAlumno");
-    lblComprobante = named(new QLabel(QStringLiteral("Curso:"), this), "lblComprobante");
-    datcboCurso = named(new DataCombo(this), "datcboCurso");
+    lblComprobante = Named(new QLabel(QStringLiteral("Curso:"), this), "lblComprobante");
+    datcboCurso = Named(new DataCombo(this), "datcboCurso");
     datcboCurso->setFixedWidth(px(3780));
     cmdBuscar = button("cmdBuscar", QStringLiteral("Buscar!"));
     cmdBuscar->setDefault(true);
@@ -258,7 +254,7 @@ frmSocio::frmSocio(QWidget *parent) : QWidget(parent)
     lblComprobante->setBuddy(datcboCurso);
 
     m_model = new SocioListModel(this);
-    tdbgrdComodidadUtilizada = named(new QTableView(this), "tdbgrdComodidadUtilizada");
+    tdbgrdComodidadUtilizada = Named(new QTableView(this), "tdbgrdComodidadUtilizada");
     QTableView *grid = tdbgrdComodidadUtilizada;
     grid->setModel(m_model);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -19,23 +19,24 @@ ReportBand::ReportBand(BandKind kind, QString name, int height)
 {
 }
 
-ReportControl &ReportBand::add(ControlKind kind, const QString &name)
+ReportControl &ReportBand::add(ControlKind kind, const QString &name, int left, int top, int width,
+                               int height)
 {
     m_controls.push_back(std::make_unique<ReportControl>());
     ReportControl &c = *m_controls.back();
     c.kind = kind;
     c.name = name;
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    c.height = height;
     return c;
 }
 
 ReportControl &ReportBand::addLabel(const QString &name, int left, int top, int width, int height,
                                     const QString &caption, const QString &fontName, double fontSize)
 {
-    ReportControl &c = add(ControlKind::Label, name);
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
+    ReportControl &c = add(ControlKind::Label, name, left, top, width, height);
     c.caption = caption;
     c.fontName = fontName;
     c.fontSize = fontSize;
@@ -46,11 +47,7 @@ ReportControl &ReportBand::addField(const QString &name, int left, int top, int 
                                     const QString &dataField, const QString &fontName,
                                     double fontSize, FieldSummary summary)
 {
-    ReportControl &c = add(ControlKind::Field, name);
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
+    ReportControl &c = add(ControlKind::Field, name, left, top, width, height);
     c.dataField = dataField;
     c.fontName = fontName;
     c.fontSize = fontSize;
@@ -70,11 +67,7 @@ ReportControl &ReportBand::addLine(const QString &name, int x1, int y1, int x2, 
 
 ReportControl &ReportBand::addPicture(const QString &name, int left, int top, int width, int height)
 {
-    ReportControl &c = add(ControlKind::Picture, name);
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
+    ReportControl &c = add(ControlKind::Picture, name, left, top, width, height);
     return c;
 }
 

@@ -99,7 +99,8 @@ public:
     const std::vector<std::unique_ptr<ReportControl>> &controls() const { return m_controls; }
 
 private:
-    ReportControl &add(ControlKind kind, const QString &name);
+    ReportControl &add(ControlKind kind, const QString &name, int left = 0, int top = 0,
+                        int width = 0, int height = 0);
 
     BandKind m_kind;
     QString m_name;

@@ -31,8 +31,7 @@ QPointer<frmCobroCuota> g_shared;
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, QWidget *buddy)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
+    auto *l = Named(new QLabel(text, parent), name);
     l->setBuddy(buddy);
     return l;
 }
