@@ -6,6 +6,7 @@
 //
 //   build/bench/bench_members [members [database-to-keep]]
 #include "app/MDIForm1.h"
+#include "app/MainLocal.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/Environment.h"

@@ -1,6 +1,7 @@
 // The report engine on 10,000 movements grouped on three levels (type, parent
 // account, account) with sums in every group footer and "Pag. N de M" on every
 // page: reading the rows, laying the pages out, writing them as plain text.
+#include "app/MainLocal.h"
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "reports/Report.h"

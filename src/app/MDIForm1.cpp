@@ -1,6 +1,9 @@
 #include "app/MDIForm1.h"
 #include "data/Database.h"
+#include "data/Environment.h"
 #include "data/FormHelpers.h"
+#include "data/Ledger.h"
+#include "data/Parametros.h"
 #include "data/ValueRules.h"
 #include "masterdata/AdminGate.h"
 #include "masterdata/frmGrilla.h"
@@ -18,7 +21,7 @@
 
 namespace {
 QPointer<MDIForm1> g_main;
-constexpr int kPanelWidth = 3528 / 15; // twips at 15 per pixel
+constexpr int kPanelWidth = 235; // pixels: a balance label with room for ten figures
 } // namespace
 
 MDIForm1 *MDIForm1::instance()
@@ -33,6 +36,14 @@ MDIForm1 *MDIForm1::existing()
     return g_main;
 }
 
+void RefreshSaldos()
+{
+    MDIForm1 *main = MDIForm1::instance();
+    const QLocale &loc = env().locale;
+    main->setPanelText(1, QStringLiteral("Saldo Caja: ") + GeneralNumber(GetSaldo(QStringLiteral("CAJA")), loc));
+    main->setPanelText(2, QStringLiteral("Saldo Banco: ") + GeneralNumber(GetSaldo(QStringLiteral("BANCO")), loc));
+}
+
 MDIForm1::MDIForm1()
 {
     setObjectName(QStringLiteral("MDIForm1"));
@@ -41,6 +52,8 @@ MDIForm1::MDIForm1()
     // "Cobrar Cuota" of a member list opens one more fee window beside it.
     frmSocio::CobrarCuota = [](frmSocio &list, qint32 idSocio) { frmCobroCuota::openFromList(list, idSocio); };
     resize(1000, 700);
+    // Whatever writes to the ledger, the balances below follow it.
+    connect(&Ledger::instance(), &Ledger::changed, this, [] { RefreshSaldos(); });
 
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("mdiArea"));

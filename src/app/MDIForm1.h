@@ -60,3 +60,7 @@ private:
     QMdiArea *m_mdi;
     QLabel *m_panels[2];
 };
+
+// Writes both balances into the main window's status bar (creating the window).
+// Connected to the ledger's changes; the start-up calls it once.
+void RefreshSaldos();

@@ -1,5 +1,5 @@
 #include "app/MainLocal.h"
-#include "app/IniFile.h"
+#include "data/IniFile.h"
 #include "app/MDIForm1.h"
 #include "app/frmSplash.h"
 #include "data/Database.h"
@@ -8,12 +8,14 @@
 #include "data/FormHelpers.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
+#include "data/QtPrompts.h"
 #include "data/ValueRules.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QPointer>
 #include <QTextStream>
 #include <QTranslator>
@@ -108,6 +110,28 @@ int runCommandLine(const QStringList &args)
 }
 
 } // namespace
+
+// Fills every part of the environment with the real thing (system clock, Qt
+// dialogs, primary screen, system locale, the running executable's folder and name).
+void InstallSystemEnvironment()
+{
+    Environment &e = env();
+    e.clock = std::make_shared<SystemClock>();
+    e.prompts = std::make_shared<QtPrompts>();
+    e.screenSize = [] {
+        QScreen *s = QGuiApplication::primaryScreen();
+        return s ? s->size() : QSize(1024, 768);
+    };
+    // Every text of the program is Spanish: a system without a language of its
+    // own (the C locale) shows numbers and dates the Argentine way.
+    e.locale = QLocale::system();
+    if (e.locale.language() == QLocale::C)
+        e.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
+    QLocale::setDefault(e.locale);
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    e.appDir = exe.absolutePath();
+    e.exeBaseName = exe.completeBaseName();
+}
 
 QVariant CheckScreenResolution()
 {

@@ -15,3 +15,7 @@ QVariant CheckScreenResolution();
 
 // Loads Qt's own Spanish texts (Sí, No, Aceptar, Cancelar, Reintentar...).
 void LoadSpanishTranslation();
+
+// Fills every part of the environment with the real thing (system clock, Qt
+// dialogs, primary screen, system locale, the running executable's folder and name).
+void InstallSystemEnvironment();

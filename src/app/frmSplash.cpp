@@ -1,5 +1,5 @@
 #include "app/frmSplash.h"
-#include "app/IniFile.h"
+#include "data/IniFile.h"
 #include "data/FormHelpers.h"
 #include "data/ValueRules.h"
 

@@ -371,22 +371,24 @@ QString TextOrEmpty(const QVariant &v)
     return v.isNull() ? QString() : v.toString();
 }
 
-Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
+Transaction::Transaction(QSqlDatabase db, Mode mode) : m_db(std::move(db))
 {
-    if (!m_db.transaction())
-        throw RuntimeError::fromSql(m_db.lastError());
+    Exec(m_db, mode == Mode::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
 }
 
 Transaction::~Transaction()
 {
-    if (!m_done)
-        m_db.rollback();
+    if (m_done || !m_db.isOpen())
+        return;
+    // A failed rollback leaves nothing to do: SQLite has already undone the
+    // transaction when the rollback itself fails.
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral("ROLLBACK"));
 }
 
 void Transaction::commit()
 {
-    if (!m_db.commit())
-        throw RuntimeError::fromSql(m_db.lastError());
+    Exec(m_db, QStringLiteral("COMMIT"));
     m_done = true;
 }
 

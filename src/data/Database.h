@@ -53,11 +53,13 @@ inline QSqlQuery Exec(const QString &sql, const QVariantList &binds = {})
 double NumberOrZero(const QVariant &v);
 QString TextOrEmpty(const QVariant &v);
 
-// Rolls back unless committed.
+// Rolls back unless committed. An immediate transaction takes the write lock
+// at once (for a check that must still hold when the write follows it).
 class Transaction
 {
 public:
-    explicit Transaction(QSqlDatabase db = Conexion()); // throws RuntimeError
+    enum class Mode { Deferred, Immediate };
+    explicit Transaction(QSqlDatabase db = Conexion(), Mode mode = Mode::Deferred); // throws RuntimeError
     ~Transaction();
     void commit(); // throws RuntimeError
     Transaction(const Transaction &) = delete;

@@ -38,6 +38,3 @@ struct Environment
 
 // The one environment of the program.
 Environment &env();
-// Fills every part with the real thing (system clock, Qt dialogs, primary screen,
-// system locale, the running executable's folder and name).
-void InstallSystemEnvironment();

@@ -47,19 +47,3 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
 {
     return env().prompts->saveFileName(filter, defaultExtension, initialDirectory);
 }
-
-WaitCursor::WaitCursor()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-WaitCursor::~WaitCursor()
-{
-    QApplication::restoreOverrideCursor();
-}
-
-void ResetMousePointer()
-{
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-}

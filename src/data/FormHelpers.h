@@ -2,6 +2,7 @@
 // Small helpers the windows share.
 #include <QString>
 #include <QStringList>
+#include "data/WaitCursor.h"
 
 class QWidget;
 
@@ -22,15 +23,3 @@ bool UnloadAllForms(const QStringList &exceptions = {});
 // Asks for a file to save to; "" when cancelled. Asks before overwriting.
 QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
                            const QString &initialDirectory = QString());
-// Drops every hourglass pointer: back to the default arrow.
-void ResetMousePointer();
-
-// The hourglass pointer while it lives.
-class WaitCursor
-{
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};

@@ -1,13 +1,12 @@
 #include "data/Parametros.h"
-#include "app/MDIForm1.h"
 #include "data/Database.h"
 #include "data/Environment.h"
-#include "data/FormHelpers.h"
+#include "data/Ledger.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
+#include "data/WaitCursor.h"
 
 #include <QSqlRecord>
-#include <cmath>
 
 namespace {
 
@@ -15,14 +14,6 @@ QString readErrorText(const RuntimeError &e)
 {
     return QStringLiteral("Se produjo un Error al leer los Datos.") + QStringLiteral("\r\r")
            + ADOErrorText(e);
-}
-
-double sumOf(const QString &sql)
-{
-    QSqlQuery q = Exec(sql);
-    if (!q.next())
-        return 0;
-    return NumberOrZero(q.value(QStringLiteral("Suma")));
 }
 
 qint32 numericValueOrThrow(const QString &text)
@@ -49,42 +40,14 @@ QString GetParametro(const QString &name)
     }
 }
 
-namespace {
-// Sums of amounts carry binary leftovers (1000.10 - 1000 = 0.100000000000023);
-// no amount has more than a few decimals, so the balance keeps six.
-double withoutLeftovers(double v)
-{
-    return std::round(v * 1e6) / 1e6;
-}
-} // namespace
-
 double GetSaldo(const QString &medio)
 {
     try {
-        if (medio == QLatin1String("CAJA")) {
-            const double ingresos = sumOf(QStringLiteral(
-                "SELECT SUM(Importe) as Suma from Movimiento where Tipo='I' AND MedioPago='E'"));
-            const double egresos = sumOf(QStringLiteral(
-                "SELECT SUM(Importe) as Suma from Movimiento where Tipo='E' AND MedioPago='E'"));
-            return withoutLeftovers(ingresos - egresos);
-        }
-        const double ingresos = sumOf(QStringLiteral(
-            "SELECT SUM(Importe) as Suma from Movimiento where Tipo='I' AND MedioPago='C'"));
-        const double egresos = sumOf(QStringLiteral(
-            "SELECT SUM(Importe) as Suma from Movimiento where Tipo='E' AND MedioPago='C'"));
-        return withoutLeftovers(ingresos - egresos);
+        return Ledger::instance().balance(medio == QLatin1String("CAJA") ? Medium::Cash : Medium::Bank);
     } catch (const RuntimeError &e) {
         MsgBox(readErrorText(e));
         return 0;
     }
-}
-
-void RefreshSaldos()
-{
-    MDIForm1 *main = MDIForm1::instance();
-    const QLocale &loc = env().locale;
-    main->setPanelText(1, QStringLiteral("Saldo Caja: ") + GeneralNumber(GetSaldo(QStringLiteral("CAJA")), loc));
-    main->setPanelText(2, QStringLiteral("Saldo Banco: ") + GeneralNumber(GetSaldo(QStringLiteral("BANCO")), loc));
 }
 
 qint32 GetProximoRecibo()

@@ -5,10 +5,9 @@
 
 // The value of a `Parametro` row without surrounding blanks; "" when missing.
 QString GetParametro(const QString &name);
-// The balance of "CAJA" (exactly so spelt) or, for any other text, "BANCO".
+// The balance of "CAJA" (exactly so spelt) or, for any other text, "BANCO";
+// 0 after showing the error when it cannot be read.
 double GetSaldo(const QString &medio);
-// Writes both balances into the main window's status bar (creating the window).
-void RefreshSaldos();
 // The receipt number to propose: the highest stored receipt + 1, or the
 // PROXIMORECIBO setting while no movement carries a receipt number.
 qint32 GetProximoRecibo();

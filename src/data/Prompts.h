@@ -4,7 +4,6 @@
 #include <QString>
 
 class QPrinter;
-class QWidget;
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel };

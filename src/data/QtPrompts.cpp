@@ -115,14 +115,3 @@ bool QtPrompts::choosePrinter(QPrinter &printer)
     QPrintDialog dlg(&printer, QApplication::activeWindow());
     return dlg.exec() == QDialog::Accepted;
 }
-
-MsgResult MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, int defaultButton,
-                 const QString &title)
-{
-    return env().prompts->message(text, icon, buttons, defaultButton, title);
-}
-
-QString InputBox(const QString &prompt, const QString &title, const QString &defaultText)
-{
-    return env().prompts->input(prompt, title, defaultText);
-}

@@ -2,7 +2,7 @@
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
-#include "data/Parametros.h"
+#include "data/Ledger.h"
 #include "data/Prompts.h"
 #include "masterdata/GrillaModel.h"
 
@@ -448,7 +448,7 @@ void frmGrilla::ledgerChanged()
 {
     // The status bar shows the balances of the whole ledger.
     if (m_table.compare(QLatin1String("Movimiento"), Qt::CaseInsensitive) == 0 && ConexionIsOpen())
-        RefreshSaldos();
+        Ledger::instance().notifyChanged();
 }
 
 QString frmGrilla::refusalText() const

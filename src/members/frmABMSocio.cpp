@@ -1,10 +1,10 @@
 #include "members/frmABMSocio.h"
-#include "app/MDIForm1.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/FormHelpers.h"
 #include "data/Prompts.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -162,9 +162,10 @@ void frmABMSocio::store()
                                      .arg(m_IDSocio));
 }
 
-void frmABMSocio::Edit(qint32 IDSocio)
+bool frmABMSocio::Edit(qint32 IDSocio, QWidget *owner)
 {
-    QPointer<frmABMSocio> form = new frmABMSocio(MDIForm1::existing());
+    bool stored = false;
+    QPointer<frmABMSocio> form = new frmABMSocio(owner ? owner : QApplication::activeWindow());
     form->setWindowModality(Qt::ApplicationModal);
     g_current = form;
     try {
@@ -172,13 +173,16 @@ void frmABMSocio::Edit(qint32 IDSocio)
         form->m_IDSocio = IDSocio;
         form->load();
         form->exec();
-        if (form && form->m_tag == QLatin1String("OK"))
+        if (form && form->m_tag == QLatin1String("OK")) {
             form->store();
+            stored = true;
+        }
     } catch (const RuntimeError &e) {
         MsgBox(ErrorText(e), MsgIcon::Critical);
     }
     // Released whatever happened, so the next Edit starts with a new window.
     delete form;
+    return stored;
 }
 
 void frmABMSocio::cmdOk_Click()

@@ -13,10 +13,11 @@ class frmABMSocio : public QDialog
 {
     Q_OBJECT
 public:
-    // Edits member `IDSocio`, or creates a new one when it is 0. Returns when
-    // the window has closed and the member has been stored (after a confirmed
-    // "Aceptar") or left as it was.
-    static void Edit(qint32 IDSocio);
+    // Edits member `IDSocio`, or creates a new one when it is 0, in a modal
+    // window over `owner` (nullptr: the active window). Returns once the window
+    // has closed: true when the member was stored (after a confirmed
+    // "Aceptar"), false when it was left as it was.
+    static bool Edit(qint32 IDSocio, QWidget *owner = nullptr);
     // The window while Edit shows it, otherwise nullptr.
     static frmABMSocio *current();
 

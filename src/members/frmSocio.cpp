@@ -1,5 +1,4 @@
 #include "members/frmSocio.h"
-#include "app/MDIForm1.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/FormHelpers.h"
@@ -9,7 +8,7 @@
 
 #include <QApplication>
 #include <QBrush>
-#include <QEventLoop>
+#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHash>
@@ -327,6 +326,8 @@ QWidget *frmSocio::frame()
 {
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         return sub;
+    if (auto *picker = qobject_cast<QDialog *>(parentWidget()))
+        return picker;
     return this;
 }
 
@@ -334,7 +335,7 @@ void frmSocio::Form_Load()
 {
     QWidget *window = frame();
     CenterForm(window);
-    if (window != this) { // inside the main window: keep it within the area's view
+    if (qobject_cast<QMdiSubWindow *>(window)) { // inside the main window: keep it within the area's view
         const QWidget *area = window->parentWidget();
         window->move(qMax(0, qMin(window->x(), area->width() - window->width())),
                      qMax(0, qMin(window->y(), area->height() - window->height())));
@@ -442,7 +443,7 @@ void frmSocio::cmdBuscar_Click()
 
 void frmSocio::cmdNuevoS_Click()
 {
-    frmABMSocio::Edit(0);
+    frmABMSocio::Edit(0, window());
     FillSocioGrid();
 }
 
@@ -451,7 +452,7 @@ void frmSocio::cmdEdit_Click()
     const auto id = currentIDSocio();
     if (!id)
         return;
-    frmABMSocio::Edit(*id);
+    frmABMSocio::Edit(*id, window());
     FillSocioGrid();
 }
 
@@ -524,12 +525,36 @@ frmSocio *frmSocio::sharedInstance()
     return g_shared;
 }
 
-qint32 frmSocio::SelectSocio()
+namespace {
+// The picker's frame: a dialog around the list. The list has no cancel
+// button, so Escape does not close it; the close box does, choosing nobody.
+class PickerDialog : public QDialog
 {
-    QPointer<frmSocio> form = new frmSocio(MDIForm1::existing());
-    form->setWindowFlags(Qt::Dialog);
-    form->setWindowModality(Qt::ApplicationModal);
-    form->resize(form->sizeHint()); // its size is needed to centre it
+public:
+    using QDialog::QDialog;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+};
+} // namespace
+
+qint32 frmSocio::SelectSocio(QWidget *owner)
+{
+    PickerDialog host(owner ? owner : QApplication::activeWindow());
+    host.setObjectName(QStringLiteral("frmSocioPicker"));
+    auto *form = new frmSocio(&host);
+    host.setWindowTitle(form->windowTitle());
+    auto *frameLayout = new QVBoxLayout(&host);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    frameLayout->addWidget(form);
+    host.resize(host.sizeHint()); // its size is needed to centre it
     g_shared = form;
 
     form->Form_Load();
@@ -540,21 +565,16 @@ qint32 frmSocio::SelectSocio()
     for (QPushButton *b : {form->cmdEdit, form->cmdNuevoS, form->cmdDelete, form->cmdCobrar})
         b->hide();
 
-    QEventLoop loop;
-    QObject::connect(form, &frmSocio::hidden, &loop, &QEventLoop::quit);
-    QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
-    form->show();
-    if (form->isVisible())
-        loop.exec(QEventLoop::DialogExec);
-
-    qint32 result = 0;
-    if (form)
-        result = NumericValue(QLatin1Char('0') + form->m_tag).value_or(0);
-    delete form;
-    return result;
+    // "Seleccionar" hides the list; that ends the dialog.
+    QObject::connect(form, &frmSocio::hidden, &host, [&host] {
+        if (host.isVisible())
+            host.reject();
+    });
+    host.exec();
+    return NumericValue(QLatin1Char('0') + form->m_tag).value_or(0);
 }
 
-qint32 SelectSocio()
+qint32 SelectSocio(QWidget *owner)
 {
-    return frmSocio::SelectSocio();
+    return frmSocio::SelectSocio(owner);
 }

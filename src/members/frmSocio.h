@@ -68,9 +68,11 @@ public:
     // Window load: centres the window, fills the course list and the member list.
     void Form_Load();
 
-    // Shows the shared instance as a modal picker and returns the IDSocio the
-    // user chose; 0 when the picker was closed or the list was empty.
-    static qint32 SelectSocio();
+    // Shows the shared instance as a modal picker over `owner` (nullptr: the
+    // active window) and returns the IDSocio the user chose; 0 when the picker
+    // was closed or the list was empty. The instance's tag text holds the same
+    // number while it is open.
+    static qint32 SelectSocio(QWidget *owner = nullptr);
     // The shared instance while a picker is open, otherwise nullptr.
     static frmSocio *sharedInstance();
 
@@ -124,4 +126,4 @@ private:
 };
 
 // The member picker (see frmSocio::SelectSocio).
-qint32 SelectSocio();
+qint32 SelectSocio(QWidget *owner = nullptr);

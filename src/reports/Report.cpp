@@ -1,14 +1,8 @@
 #include "reports/Report.h"
-#include "app/MDIForm1.h"
 #include "data/Database.h"
 #include "data/Environment.h"
-#include "data/Prompts.h"
-#include "reports/ReportPainter.h"
-#include "reports/ReportPreview.h"
 #include "reports/ReportText.h"
 
-#include <QCoreApplication>
-#include <QPrinter>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -16,11 +10,7 @@ Report::Report(QString name) : m_name(std::move(name))
 {
 }
 
-Report::~Report()
-{
-    // A preview that outlives its report keeps its pages but no longer speaks for it.
-    QObject::disconnect(m_previewClosed);
-}
+Report::~Report() = default;
 
 const ReportDocument &Report::document() const
 {
@@ -58,18 +48,6 @@ ReportResult Report::run()
     return ReportResult::done();
 }
 
-ReportResult Report::print()
-{
-    const ReportResult r = run();
-    if (!r.ok())
-        return r;
-    QPrinter printer(QPrinter::HighResolution);
-    SetUpReportPrinter(printer, documentTitle);
-    if (!env().prompts->choosePrinter(printer))
-        return ReportResult::cancelled();
-    return PrintReportDocument(printer, *m_document);
-}
-
 ReportResult Report::exportText(const QString &fileName)
 {
     if (!m_document) {
@@ -78,40 +56,6 @@ ReportResult Report::exportText(const QString &fileName)
             return r;
     }
     return WriteReportText(*m_document, fileName);
-}
-
-ReportResult Report::show(PreviewMode mode)
-{
-    if (m_preview && mode == PreviewMode::Modeless) {
-        m_preview->raise();
-        m_preview->activateWindow();
-        return ReportResult::done();
-    }
-    const ReportResult r = run();
-    if (!r.ok())
-        return r;
-    QWidget *owner = mode == PreviewMode::Modal ? MDIForm1::existing() : nullptr;
-    auto *window = new ReportPreview(m_document, caption, documentTitle, owner);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    m_preview = window;
-    if (mode == PreviewMode::Modeless) {
-        QObject::disconnect(m_previewClosed);
-        m_previewClosed = QObject::connect(window, &QObject::destroyed, QCoreApplication::instance(),
-                                           [release = m_releaseOnPreviewClosed, self = this] {
-                                               if (release)
-                                                   release(self);
-                                           });
-        if (previewMaximized)
-            window->showMaximized();
-        else
-            window->show();
-        return ReportResult::done();
-    }
-    window->setWindowModality(Qt::ApplicationModal);
-    if (previewMaximized)
-        window->setWindowState(window->windowState() | Qt::WindowMaximized);
-    window->exec();
-    return ReportResult::done();
 }
 
 ReportResult ReadReportRows(const ReportDataSource &source, ReportRows *rows)
@@ -149,9 +93,4 @@ ReportResult ReadReportRows(const ReportDataSource &source, ReportRows *rows)
     if (result.ok())
         *rows = std::move(read);
     return result;
-}
-
-ReportPreview *Report::previewWindow() const
-{
-    return m_preview;
 }

@@ -1,14 +1,15 @@
 #include "treasury/frmCobroCuota.h"
-#include "app/IniFile.h"
-#include "app/MDIForm1.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/IniFile.h"
+#include "data/Ledger.h"
 #include "data/FormHelpers.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
 #include "members/frmSocio.h"
+#include "reports/ReportOutput.h"
 #include "treasury/rptReciboCuota.h"
 
 #include <QApplication>
@@ -192,7 +193,7 @@ void frmCobroCuota::LoadSocio(qint32 numero)
 
 void frmCobroCuota::cmdBuscarSocio_Click()
 {
-    const qint32 n = SelectSocio();
+    const qint32 n = SelectSocio(this);
     if (n != 0) {
         txtSocioNumero->setText(QString::number(n));
         LoadSocio(n);
@@ -235,23 +236,18 @@ void frmCobroCuota::cmdOk_Click()
         != MsgResult::Yes)
         return;
 
-    const QString movimientosDelSocio = QStringLiteral("SELECT * FROM Movimiento where IDSocio = ?");
-    bool stored = false;
     try {
         const QSqlRecord cuota = *datcboCurso->currentRow();
-        const QVariant idCuota = cuota.value(QStringLiteral("IDCuota"));
-        {
-            QSqlQuery q = Exec(movimientosDelSocio, {m_socio});
-            while (q.next()) {
-                if (!q.value(QStringLiteral("IDCuota")).isNull()
-                    && q.value(QStringLiteral("IDCuota")).toLongLong() == idCuota.toLongLong()) {
-                    MsgBox(QStringLiteral("Ya esta cobrada esa cuota!"), MsgIcon::Exclamation);
-                    return;
-                }
-            }
+        const qint64 idCuota = cuota.value(QStringLiteral("IDCuota")).toLongLong();
+        Ledger &ledger = Ledger::instance();
+        // Asked before the receipt number, so nobody types one for nothing; the
+        // ledger checks again when it writes.
+        if (ledger.feeAlreadyPaid(m_socio, idCuota)) {
+            MsgBox(QStringLiteral("Ya esta cobrada esa cuota!"), MsgIcon::Exclamation);
+            return;
         }
 
-        QVariant recibo(QMetaType::fromType<int>()); // null unless a manual receipt was issued
+        Movement pago;
         if (chkRecibo->isChecked()) {
             const qint32 proximo = GetProximoRecibo();
             const auto numero = receiptNumber(
@@ -260,44 +256,40 @@ void frmCobroCuota::cmdOk_Click()
                 MsgBox(QStringLiteral("El recibo debe ser numerico"), MsgIcon::Exclamation);
                 return;
             }
-            recibo = *numero;
+            pago.recibo = *numero;
+        }
+        pago.fecha = calFechaOperacion->dateTime();
+        pago.idSocio = m_socio;
+        pago.idCuota = idCuota;
+        const QVariant cuenta = cuota.value(QStringLiteral("IDCuenta"));
+        if (!cuenta.isNull())
+            pago.idCuenta = cuenta.toLongLong();
+        pago.tipo = Direction::Income;
+        pago.importe = ReadAmount(importeTexto);
+        pago.medio = Medium::Cash;
+        pago.descripcion = TextOrEmpty(cuota.value(QStringLiteral("Descripcion")));
+        if (ledger.recordFee(pago) == Ledger::FeeOutcome::AlreadyPaid) {
+            MsgBox(QStringLiteral("Ya esta cobrada esa cuota!"), MsgIcon::Exclamation);
+            return;
         }
 
-        Exec(QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
-                            " Descripcion, Recibo) VALUES (?, ?, ?, ?, 'I', ?, 'E', ?, ?)"),
-             {calFechaOperacion->dateTime(), m_socio, idCuota, cuota.value(QStringLiteral("IDCuenta")),
-              ReadAmount(importeTexto), TextOrEmpty(cuota.value(QStringLiteral("Descripcion"))), recibo});
-        stored = true;
-
-        if (chkRecibo->isChecked()) {
-            MsgBox(QStringLiteral("Datos guardados con recibo ") + recibo.toString(), MsgIcon::Information);
+        if (pago.recibo) {
+            MsgBox(QStringLiteral("Datos guardados con recibo ") + QString::number(*pago.recibo),
+                   MsgIcon::Information);
         } else if (MsgBox(QStringLiteral("Desea imprimir el recibo?"), MsgIcon::Question, MsgButtons::YesNo)
                    == MsgResult::Yes) {
-            rptReciboCuota &r = rptReciboCuota::instance();
+            rptReciboCuota r;
             r.lblCooperadora.caption = ReadIniValue(QStringLiteral("Location"), QStringLiteral("Nombre")).toString();
-            r.lblRecibimos.caption = QStringLiteral("Recibimos de ") + socioNombre + QStringLiteral(" la suma de $ ")
-                                     + importeTexto + QStringLiteral(", en concepto de pago de ") + cuotaTexto
-                                     + QStringLiteral("\r\n\r\n Agradecemos su colaboracion.");
-            QString historial = QStringLiteral("Historial de pagos: \r\n");
-            // The history reads in the order the payments were made.
-            QSqlQuery q = Exec(movimientosDelSocio + QStringLiteral(" ORDER BY Fecha, IDMovimiento"), {m_socio});
-            while (q.next())
-                historial += TextOrEmpty(q.value(QStringLiteral("Descripcion"))) + QStringLiteral(" - ")
-                             + GeneralDate(DbDate(q.value(QStringLiteral("Fecha"))), env().locale)
-                             + QStringLiteral(" - ")
-                             + GeneralNumber(NumberOrZero(q.value(QStringLiteral("Importe"))), env().locale)
-                             + QStringLiteral("\r\n");
-            r.lblHistorialPagos.caption = historial;
-            const ReportResult printed = r.print();
-            rptReciboCuota::discard();
+            r.lblRecibimos.caption = FeeReceiptBody(socioNombre, importeTexto, cuotaTexto);
+            r.lblHistorialPagos.caption =
+                PaymentHistoryText(ledger.paymentHistory(m_socio), env().locale);
+            const ReportResult printed = PrintReport(r);
             if (printed.failed())
                 throw *printed.error();
         }
-        RefreshSaldos();
         datcboCurso->setBoundText(QString());
     } catch (const RuntimeError &e) {
+        // A movement already stored stays: the ledger has told the balances.
         MsgBox(ErrorText(e), MsgIcon::Critical);
-        if (stored) // the movement stays in the ledger: the balances show it
-            RefreshSaldos();
     }
 }

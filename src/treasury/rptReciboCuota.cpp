@@ -1,5 +1,6 @@
 #include "treasury/rptReciboCuota.h"
 #include "data/Environment.h"
+#include "data/ValueRules.h"
 
 #include <QDir>
 
@@ -44,4 +45,20 @@ void rptReciboCuota::PageHeader_Format()
     // Read again on every page; a missing or unreadable file leaves the picture empty.
     Image1.picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")),
                                        QSize(Image1.width, Image1.height));
+}
+
+QString PaymentHistoryText(const QList<PaymentLine> &lines, const QLocale &locale)
+{
+    QString text = QStringLiteral("Historial de pagos: \r\n");
+    for (const PaymentLine &l : lines)
+        text += l.descripcion + QStringLiteral(" - ") + GeneralDate(l.fecha, locale) + QStringLiteral(" - ")
+                + GeneralNumber(l.importe, locale) + QStringLiteral("\r\n");
+    return text;
+}
+
+QString FeeReceiptBody(const QString &socio, const QString &importeTexto, const QString &cuota)
+{
+    return QStringLiteral("Recibimos de ") + socio + QStringLiteral(" la suma de $ ") + importeTexto
+           + QStringLiteral(", en concepto de pago de ") + cuota
+           + QStringLiteral("\r\n\r\n Agradecemos su colaboracion.");
 }

@@ -2,11 +2,14 @@
 // The one-page document that serves as the receipt of a fee or other income,
 // as the payment order of an expense and as the on-screen member statement.
 // It has no data source: its detail prints once, with the texts the caller
-// wrote into its labels. Whoever prints or shows it discards the shared
-// instance afterwards, so that the next use starts from the design below.
+// wrote into its labels. Each use builds a fresh one, so nothing written for
+// one receipt or order can show on the next.
+#include "data/Ledger.h"
 #include "reports/Report.h"
 
-class rptReciboCuota : public Report, public SharedReport<rptReciboCuota>
+class QLocale;
+
+class rptReciboCuota : public Report
 {
 public:
     rptReciboCuota();
@@ -31,3 +34,10 @@ public:
 private:
     void PageHeader_Format();
 };
+
+// "Historial de pagos: " and one line per movement, as the receipt shows it:
+// description - date - amount, each line ended by CR LF.
+QString PaymentHistoryText(const QList<PaymentLine> &lines, const QLocale &locale);
+
+// The body of a fee's receipt: who paid, the amount as typed, which fee.
+QString FeeReceiptBody(const QString &socio, const QString &importeTexto, const QString &cuota);

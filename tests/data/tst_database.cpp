@@ -1,4 +1,3 @@
-#include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "support/TestEnv.h"
@@ -17,7 +16,6 @@ private slots:
     void lockedDatabaseFailsAfterWaiting();
     void readOnlyDatabaseReadsButRefusesWrites();
     void writesAreBoundTypedAndAtomic();
-    void fillDataCombo();
     void creatingDatabases();
 };
 
@@ -163,42 +161,6 @@ void tst_Database::writesAreBoundTypedAndAtomic()
     QVERIFY(Scalar("SELECT year(NULL)").isNull());
     t.clock->set(QDateTime(QDate(2031, 1, 1), QTime(0, 0)));
     QCOMPARE(Scalar("SELECT year(now())").toInt(), 2031);
-}
-
-void tst_Database::fillDataCombo()
-{
-    TestEnv t;
-    t.openNewDb();
-    DataCombo combo;
-    QString err = "x";
-    const char *todos = "SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION  SELECT * FROM Curso ORDER BY Nombre";
-
-    // No rows: empty combo, empty value, no error.
-    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Cuota ORDER BY vigencia DESC", "IDCuota", "Descripcion", false));
-    QCOMPARE(err, QString());
-    QCOMPARE(combo.count(), 0);
-    QCOMPARE(combo.boundText(), QString());
-
-    Exec("INSERT INTO Curso (IDCurso, Nombre) VALUES (4, '2do B'), (7, '1ro A')");
-    const auto *rows = FillDataCombo(err, combo, todos, "IDCurso", "Nombre", true);
-    QVERIFY(rows);
-    QCOMPARE(rows->size(), 3);
-    QCOMPARE(combo.itemText(0), QStringLiteral(" <TODOS>"));
-    QCOMPARE(combo.currentText(), QStringLiteral(" <TODOS>"));
-    QCOMPARE(combo.boundText(), QString());
-    combo.setBoundText("4");
-    QCOMPARE(combo.currentText(), QStringLiteral("2do B"));
-    QCOMPARE(combo.findRow("IDCurso", 7)->value("Nombre").toString(), QStringLiteral("1ro A"));
-    QVERIFY(!combo.findRow("IDCurso", 99));
-
-    // Not selecting the first row leaves nothing chosen; a default is chosen when given.
-    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Curso ORDER BY Nombre", "IDCurso", "Nombre", false));
-    QCOMPARE(combo.currentIndex(), -1);
-    QVERIFY(FillDataCombo(err, combo, "SELECT * FROM Curso ORDER BY Nombre", "IDCurso", "Nombre", false, 4));
-    QCOMPARE(combo.currentText(), QStringLiteral("2do B"));
-
-    QVERIFY(!FillDataCombo(err, combo, "SELECT * FROM Cursos", "IDCurso", "Nombre", true));
-    QCOMPARE(err, QStringLiteral("Error #1: no such table: Cursos"));
 }
 
 void tst_Database::creatingDatabases()

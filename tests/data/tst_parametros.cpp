@@ -1,4 +1,3 @@
-#include "app/MDIForm1.h"
 #include "data/Database.h"
 #include "data/Parametros.h"
 #include "support/TestEnv.h"
@@ -11,7 +10,6 @@ class tst_Parametros : public QObject
 private slots:
     void settings();
     void balances();
-    void statusBarInBothSeparators();
     void receiptNumbers_data();
     void receiptNumbers();
     void readErrorsAreReportedAndGiveZero();
@@ -48,33 +46,6 @@ void tst_Parametros::balances()
     QCOMPARE(GetSaldo("BANCO"), 300.0);
     // Any text but "CAJA" exactly is the bank.
     QCOMPARE(GetSaldo("caja"), 300.0);
-}
-
-void tst_Parametros::statusBarInBothSeparators()
-{
-    TestEnv t;
-    t.openNewDb();
-    RefreshSaldos();
-    MDIForm1 *main = MDIForm1::existing();
-    QVERIFY(main);
-    QVERIFY(!main->isVisible());
-    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
-    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));
-
-    AddMovimiento(Conexion(), "I", "E", 1234.5);
-    AddMovimiento(Conexion(), "E", "C", 150);
-    RefreshSaldos();
-    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234,5"));
-    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: -150"));
-    t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    RefreshSaldos();
-    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234.5"));
-    // Sums show no binary leftovers: 1150.10 in, 1150 out leaves 0.1.
-    AddMovimiento(Conexion(), "I", "C", 150);
-    AddMovimiento(Conexion(), "I", "C", 1000.10);
-    AddMovimiento(Conexion(), "E", "C", 1000);
-    RefreshSaldos();
-    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0.1"));
 }
 
 void tst_Parametros::receiptNumbers_data()

@@ -2,6 +2,7 @@
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "members/frmABMSocio.h"
+#include "support/Modal.h"
 #include "support/TestEnv.h"
 
 #include <QLineEdit>
@@ -29,18 +30,9 @@ QLineEdit *box(QWidget *w, const char *name) { return w->findChild<QLineEdit *>(
 DataCombo *combo(QWidget *w) { return w->findChild<DataCombo *>(QStringLiteral("datcboCurso")); }
 void click(QWidget *w, const char *name) { w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); }
 
-// Runs `steps` once Edit shows its window (failing if it does not), then closes
-// it if a failed step left it open, so no test can wait forever.
 void whenShown(std::function<void(frmABMSocio &)> steps)
 {
-    QTimer::singleShot(0, [steps] {
-        if (frmABMSocio *w = frmABMSocio::current(); w && w->isVisible())
-            steps(*w);
-        else
-            QTest::qFail("la ventana no se abrió", __FILE__, __LINE__);
-        if (frmABMSocio *w = frmABMSocio::current(); w && w->isVisible())
-            w->reject();
-    });
+    WhenShown<frmABMSocio>([] { return frmABMSocio::current(); }, steps);
 }
 
 QSqlRecord socio(int id)

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "members/frmABMSocio.h"
 #include "members/frmSocio.h"
+#include "support/Modal.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -69,18 +70,9 @@ void search(frmSocio *list, const QString &numero, const QString &nombre,
     child(list, "cmdBuscar")->click();
 }
 
-// Runs `steps` on a modal window of ours once it shows (failing if it does not),
-// then closes it if a failed step left it open, so no test can wait forever.
 void whenShown(std::function<QWidget *()> window, std::function<void(QWidget &)> steps)
 {
-    QTimer::singleShot(0, [window, steps] {
-        if (QWidget *w = window(); w && w->isVisible())
-            steps(*w);
-        else
-            QTest::qFail("la ventana no se abrió", __FILE__, __LINE__);
-        if (QWidget *left = window(); left && left->isVisible())
-            left->close();
-    });
+    WhenShown<QWidget>(window, steps);
 }
 
 } // namespace

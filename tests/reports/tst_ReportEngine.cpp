@@ -2,6 +2,7 @@
 // growing labels, pictures, errors, the text and PDF outputs, the preview.
 #include "data/Database.h"
 #include "reports/Report.h"
+#include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
 #include "support/TestEnv.h"
 
@@ -45,10 +46,6 @@ public:
     }
 };
 
-class SharedListing : public Listing, public SharedReport<SharedListing>
-{
-};
-
 // The text lines of one page of the last run.
 QStringList pageLines(const Report &r, int page) { return r.text().split("\f\n").at(page).split('\n', Qt::SkipEmptyParts); }
 
@@ -77,7 +74,7 @@ private slots:
     void picturesMissingUnreadableOrPresent();
     void errorsComeBackAsValues();
     void printsToPdfAndExportsText();
-    void previewNavigatesAndOwnsTheSharedInstance();
+    void previewNavigatesAndKeepsItsPages();
 };
 
 void tst_ReportEngine::groupsSumsHiddenBandsAndNotifications()
@@ -291,14 +288,14 @@ void tst_ReportEngine::printsToPdfAndExportsText()
                        " UNION ALL SELECT 'E', 'Luz', 'b', 2";
 
     t.prompts->expectPrinter(false); // cancelling the printer dialog prints nothing
-    QVERIFY(r.print().wasCancelled());
+    QVERIFY(PrintReport(r).wasCancelled());
     const QString pdf = t.path("listado.pdf");
     t.prompts->expectPrinter(true, [&](QPrinter &p) {
         QCOMPARE(p.docName(), QStringLiteral("Tesorin - prueba"));
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(pdf);
     });
-    QVERIFY(r.print().ok());
+    QVERIFY(PrintReport(r).ok());
     QFile f(pdf);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
@@ -316,16 +313,20 @@ void tst_ReportEngine::printsToPdfAndExportsText()
     QCOMPARE(errorNumber(r.exportText(t.path("no/hay/carpeta.txt"))), qint64(ErrReportFile));
 }
 
-void tst_ReportEngine::previewNavigatesAndOwnsTheSharedInstance()
+void tst_ReportEngine::previewNavigatesAndKeepsItsPages()
 {
     TestEnv t;
     t.openNewDb();
-    SharedListing &r = SharedListing::instance();
-    r.band("Detail").height = 12000; // one row a page
-    r.dataSource.sql = "SELECT 'E' AS Tipo, 'Luz' AS Cuenta, 'a' AS Nombre, 1 AS Importe"
-                       " UNION ALL SELECT 'E', 'Luz', 'b', 2 UNION ALL SELECT 'E', 'Luz', 'c', 3";
-    QVERIFY(r.show().ok());
-    QPointer<ReportPreview> w = r.previewWindow();
+    QPointer<ReportPreview> w;
+    {
+        Listing r;
+        r.band("Detail").height = 12000; // one row a page
+        r.dataSource.sql = "SELECT 'E' AS Tipo, 'Luz' AS Cuenta, 'a' AS Nombre, 1 AS Importe"
+                           " UNION ALL SELECT 'E', 'Luz', 'b', 2 UNION ALL SELECT 'E', 'Luz', 'c', 3";
+        ReportPreview *shown = nullptr;
+        QVERIFY(ShowReport(r, PreviewMode::Modeless, nullptr, &shown).ok());
+        w = shown;
+    } // the preview keeps the pages after the report is gone
     QVERIFY(w && w->isVisible());
     QCOMPARE(w->windowTitle(), QStringLiteral("Listado de prueba"));
     QCOMPARE(w->findChild<QLabel *>("lblPaginas")->text(), QStringLiteral("de 3"));
@@ -335,12 +336,8 @@ void tst_ReportEngine::previewNavigatesAndOwnsTheSharedInstance()
     QCOMPARE(w->currentPage(), 3);
     QVERIFY(!w->findChild<QToolButton *>("cmdSiguiente")->isEnabled());
 
-    // Showing again brings the open window forward; closing it lets the instance go.
-    QVERIFY(SharedListing::instance().show().ok());
-    QCOMPARE(SharedListing::instance().previewWindow(), w.data());
     w->close();
-    QTRY_VERIFY(!w);
-    QVERIFY(!SharedListing::exists());
+    QTRY_VERIFY(!w); // deleted on closing
 }
 
 QTEST_MAIN(tst_ReportEngine)

@@ -1,12 +1,9 @@
 #include "support/TestEnv.h"
-#include "app/MDIForm1.h"
 #include "data/Database.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
-#include <QPointer>
 #include <QTest>
-#include <QWidget>
 
 TestEnv::TestEnv()
 {
@@ -21,14 +18,23 @@ TestEnv::TestEnv()
     e.exeBaseName = QStringLiteral("tesorin");
 }
 
+namespace {
+std::function<void()> &teardown()
+{
+    static std::function<void()> f;
+    return f;
+}
+} // namespace
+
+void TestEnv::setTeardown(std::function<void()> f)
+{
+    teardown() = std::move(f);
+}
+
 TestEnv::~TestEnv()
 {
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (!w->parentWidget())
-            windows << w;
-    for (const QPointer<QWidget> &w : windows)
-        delete w.data();
+    if (teardown())
+        teardown()();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     CloseConexion();
     if (prompts->pending() > 0)

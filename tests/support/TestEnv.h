@@ -45,6 +45,8 @@ public:
     // Creates the database and opens the shared connection on it.
     QString openNewDb(const std::function<void(const QSqlDatabase &)> &fill = {});
     void setLocale(const QLocale &locale);
+    // Runs at the end of every test (the tests of windows close them there).
+    static void setTeardown(std::function<void()> f);
 
 private:
     QTemporaryDir m_dir;

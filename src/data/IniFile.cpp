@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "data/IniFile.h"
 #include "data/Environment.h"
 #include "data/ValueRules.h"
 

@@ -1,0 +1,93 @@
+#pragma once
+// The ledger: every movement the treasury windows record goes through here,
+// on the shared connection, and nothing here asks the user anything. Each
+// operation that writes more than one thing writes it in one transaction;
+// after each commit `changed()` is emitted, so whatever shows the balances
+// follows without the windows having to remember it.
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// Which way the money goes, and where it is kept. These two are the only place
+// that knows the letters the file stores for them.
+enum class Direction { Income, Expense };
+enum class Medium { Cash, Bank };
+QString DirectionCode(Direction d); // "I" / "E"
+QString MediumCode(Medium m);       // "E" (cash) / "C" (bank)
+
+// One movement as a window records it; unset keys are stored as null.
+struct Movement
+{
+    QDateTime fecha;
+    std::optional<qint64> idSocio;
+    std::optional<qint64> idCuota;
+    std::optional<qint64> idCuenta;
+    Direction tipo = Direction::Income;
+    double importe = 0;
+    Medium medio = Medium::Cash;
+    QString descripcion;
+    std::optional<qint64> recibo;
+    std::optional<QString> chequeNumero;
+};
+
+// One line of a member's payment history.
+struct PaymentLine
+{
+    QString descripcion;
+    QDateTime fecha;
+    double importe = 0;
+};
+
+struct Balances
+{
+    double caja = 0;
+    double banco = 0;
+};
+
+class Ledger : public QObject
+{
+    Q_OBJECT
+public:
+    // The ledger over the shared connection.
+    static Ledger &instance();
+
+    // True when the member already has a movement for that fee.
+    bool feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const; // throws RuntimeError
+
+    enum class FeeOutcome { Recorded, AlreadyPaid };
+    // Records a member's fee as one cash income, unless a movement for the same
+    // member and fee exists: the check and the insert are one write
+    // transaction, so two programs on one file never both collect it.
+    // `movement` must carry idSocio and idCuota. `id` receives the new key.
+    FeeOutcome recordFee(const Movement &movement, qint64 *id = nullptr); // throws RuntimeError
+
+    // Records one income (other income) or one expense (payment).
+    qint64 recordIncome(const Movement &movement);  // throws RuntimeError
+    qint64 recordPayment(const Movement &movement); // throws RuntimeError
+
+    // Moves money between the media: an expense from `from` and an income into
+    // the other, each naming the other in IDContraAsiento, both or neither.
+    // `chequeOfExpense` is written on the expense row only. Returns the keys
+    // of the expense and the income rows.
+    std::pair<qint64, qint64> transfer(Medium from, const QDateTime &fecha, double importe,
+                                       const QString &descripcion,
+                                       const std::optional<QString> &chequeOfExpense = std::nullopt);
+
+    // The member's movements in the order they were made.
+    QList<PaymentLine> paymentHistory(qint64 idSocio) const; // throws RuntimeError
+
+    // Income less expenses of one medium, summed exactly (to the millionth).
+    double balance(Medium medio) const; // throws RuntimeError
+    Balances balances() const;          // throws RuntimeError
+
+    // For writers outside the ledger (the table editor): the movements changed.
+    void notifyChanged() { emit changed(); }
+
+signals:
+    void changed();
+
+private:
+    qint64 insert(const Movement &movement);
+};

@@ -1,0 +1,53 @@
+#include "app/MDIForm1.h"
+#include "data/Database.h"
+#include "data/Ledger.h"
+#include "support/TestEnv.h"
+
+#include <QTest>
+
+class tst_MDIForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void statusBarInBothSeparators();
+    void statusBarFollowsTheLedger();
+};
+
+void tst_MDIForm1::statusBarInBothSeparators()
+{
+    TestEnv t;
+    t.openNewDb();
+    RefreshSaldos();
+    MDIForm1 *main = MDIForm1::existing();
+    QVERIFY(main);
+    QVERIFY(!main->isVisible());
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));
+
+    AddMovimiento(Conexion(), "I", "E", 1234.5);
+    AddMovimiento(Conexion(), "E", "C", 150);
+    RefreshSaldos();
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234,5"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: -150"));
+    t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    RefreshSaldos();
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 1234.5"));
+}
+
+void tst_MDIForm1::statusBarFollowsTheLedger()
+{
+    TestEnv t;
+    t.openNewDb();
+    MDIForm1 *main = MDIForm1::instance();
+    Movement m;
+    m.fecha = t.clock->now();
+    m.importe = 0.1;
+    Ledger::instance().recordIncome(m);
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0,1"));
+    Ledger::instance().transfer(Medium::Cash, m.fecha, 0.1, QStringLiteral("deposito"));
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
+    QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0,1"));
+}
+
+QTEST_MAIN(tst_MDIForm1)
+#include "tst_MDIForm1.moc"

@@ -1,0 +1,43 @@
+# Fails when a layer includes one above it: the screens, the data layer and
+# the report engine never include the shell (app/), and the core's sources
+# never include a header of the interface or of Qt Widgets.
+set(core_files
+  data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
+  data/Parametros data/Prompts data/ValueRules data/WaitCursor
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues
+  reports/Report reports/ReportDesign reports/ReportLayout reports/ReportText
+  treasury/rptReciboCuota)
+set(ui_headers data/DataCombo.h data/FormHelpers.h data/QtPrompts.h masterdata/GrillaModel.h
+  masterdata/frmGrilla.h members/ reports/ReportOutput.h reports/ReportPainter.h
+  reports/ReportPreview.h treasury/frm app/)
+set(failures "")
+file(GLOB_RECURSE below RELATIVE ${SRC} ${SRC}/data/* ${SRC}/members/* ${SRC}/treasury/*
+     ${SRC}/masterdata/* ${SRC}/reports/*)
+foreach(f ${below})
+  file(STRINGS ${SRC}/${f} lines REGEX "^#include \"app/")
+  if(lines)
+    list(APPEND failures "${f}: ${lines}")
+  endif()
+endforeach()
+foreach(base ${core_files})
+  foreach(ext .h .cpp)
+    if(EXISTS ${SRC}/${base}${ext})
+      file(STRINGS ${SRC}/${base}${ext} lines REGEX "^#include")
+      foreach(line ${lines})
+        foreach(ui ${ui_headers})
+          string(FIND "${line}" "\"${ui}" at)
+          if(NOT at EQUAL -1)
+            list(APPEND failures "${base}${ext}: ${line}")
+          endif()
+        endforeach()
+        if(line MATCHES "<Q(Widget|Dialog|MainWindow|Application|MessageBox|Printer|Label|LineEdit)")
+          list(APPEND failures "${base}${ext}: ${line}")
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+endforeach()
+if(failures)
+  string(REPLACE ";" "\n" text "${failures}")
+  message(FATAL_ERROR "Includes that point up a layer:\n${text}")
+endif()

@@ -1,0 +1,153 @@
+// The ledger's rules, without any window: the duplicate fee, the transfer's two
+// linked rows, exact balances, and the change signal after commits only.
+#include "data/Database.h"
+#include "data/Ledger.h"
+#include "support/TestEnv.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class tst_Ledger : public QObject
+{
+    Q_OBJECT
+    Movement fee(qint64 socio, qint64 cuota, double importe = 1500)
+    {
+        Movement m;
+        m.fecha = QDateTime(QDate(2026, 3, 1), QTime(9, 30));
+        m.idSocio = socio;
+        m.idCuota = cuota;
+        m.idCuenta = 10;
+        m.importe = importe;
+        m.descripcion = QStringLiteral("Cuota anual");
+        return m;
+    }
+
+private slots:
+    void aFeeIsCollectedOncePerMember();
+    void paymentsAndIncomeAreStoredAsGiven();
+    void aTransferIsTwoLinkedRowsOrNothing();
+    void balancesAreExact();
+    void changedFollowsCommitsOnly();
+};
+
+void tst_Ledger::aFeeIsCollectedOncePerMember()
+{
+    TestEnv t;
+    t.openNewDb();
+    Ledger &l = Ledger::instance();
+    QVERIFY(!l.feeAlreadyPaid(1, 7));
+    qint64 id = 0;
+    QCOMPARE(l.recordFee(fee(1, 7), &id), Ledger::FeeOutcome::Recorded);
+    QVERIFY(id > 0);
+    QVERIFY(l.feeAlreadyPaid(1, 7));
+    QCOMPARE(l.recordFee(fee(1, 7, 99)), Ledger::FeeOutcome::AlreadyPaid);
+    // Another member, or another fee of the same member, is a new payment.
+    QCOMPARE(l.recordFee(fee(2, 7)), Ledger::FeeOutcome::Recorded);
+    QCOMPARE(l.recordFee(fee(1, 8)), Ledger::FeeOutcome::Recorded);
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 3);
+    QCOMPARE(Scalar("SELECT Tipo || MedioPago || '|' || Fecha || '|' || IDCuenta FROM Movimiento WHERE IDMovimiento=?",
+                    {id})
+                 .toString(),
+             QStringLiteral("IE|2026-03-01 09:30:00|10"));
+
+    const QList<PaymentLine> history = l.paymentHistory(1);
+    QCOMPARE(history.size(), 2);
+    QCOMPARE(history[0].importe, 1500.0);
+}
+
+void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
+{
+    TestEnv t;
+    t.openNewDb();
+    Movement m;
+    m.fecha = t.clock->now();
+    m.idCuenta = 20;
+    m.importe = 250.5;
+    m.medio = Medium::Bank;
+    m.descripcion = QStringLiteral("Luz 'de' marzo");
+    m.chequeNumero = QStringLiteral("000123");
+    const qint64 pago = Ledger::instance().recordPayment(m);
+    m.chequeNumero.reset();
+    m.medio = Medium::Cash;
+    const qint64 ingreso = Ledger::instance().recordIncome(m);
+    auto row = [](qint64 id) {
+        return Scalar("SELECT Tipo || MedioPago || '|' || IFNULL(ChequeNumero, 'null') || '|' || Descripcion"
+                      " || '|' || IFNULL(IDSocio, 'null') FROM Movimiento WHERE IDMovimiento=?",
+                      {id})
+            .toString();
+    };
+    QCOMPARE(row(pago), QStringLiteral("EC|000123|Luz 'de' marzo|null"));
+    QCOMPARE(row(ingreso), QStringLiteral("IE|null|Luz 'de' marzo|null"));
+}
+
+void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
+{
+    TestEnv t;
+    t.openNewDb();
+    Ledger &l = Ledger::instance();
+    const auto [out, in] = l.transfer(Medium::Bank, t.clock->now(), 500, QStringLiteral("a caja"),
+                                      QStringLiteral("ACAJA"));
+    QCOMPARE(Scalar("SELECT IDContraAsiento FROM Movimiento WHERE IDMovimiento=?", {out}).toLongLong(), in);
+    QCOMPARE(Scalar("SELECT IDContraAsiento FROM Movimiento WHERE IDMovimiento=?", {in}).toLongLong(), out);
+    QCOMPARE(Scalar("SELECT Tipo || MedioPago || ChequeNumero FROM Movimiento WHERE IDMovimiento=?", {out}).toString(),
+             QStringLiteral("ECACAJA"));
+    QCOMPARE(Scalar("SELECT Tipo || MedioPago || IFNULL(ChequeNumero, '-') FROM Movimiento WHERE IDMovimiento=?", {in})
+                 .toString(),
+             QStringLiteral("IE-"));
+    QCOMPARE(l.balances().caja, 500.0);
+    QCOMPARE(l.balances().banco, -500.0);
+
+    // The second row fails: nothing of the transfer stays, and nobody is told of a change.
+    Exec("CREATE TRIGGER no_income BEFORE INSERT ON Movimiento WHEN NEW.Tipo = 'I'"
+         " BEGIN SELECT RAISE(ABORT, 'disco lleno'); END");
+    QSignalSpy changed(&l, &Ledger::changed);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, l.transfer(Medium::Cash, t.clock->now(), 70, QStringLiteral("x")));
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 2);
+    QCOMPARE(changed.count(), 0);
+    // The failed transfer left no transaction open behind it.
+    Exec("DROP TRIGGER no_income");
+    l.transfer(Medium::Cash, t.clock->now(), 70, QStringLiteral("x"));
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 4);
+}
+
+void tst_Ledger::balancesAreExact()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) {
+        // Amounts that binary fractions cannot hold; added as doubles they drift.
+        for (int i = 0; i < 1000; ++i) {
+            AddMovimiento(db, "I", "E", 0.1);
+            AddMovimiento(db, "I", "E", 0.7);
+            AddMovimiento(db, "I", "C", 1234.57);
+            AddMovimiento(db, "E", "C", 1000.01);
+        }
+        AddMovimiento(db, "E", "E", 800.0);
+        AddMovimiento(db, "I", "C", 0.0003);
+    });
+    const Balances b = Ledger::instance().balances();
+    QCOMPARE(b.caja, 0.0);
+    QCOMPARE(b.banco, 234560.0003);
+    // Exactly what the status bar writes.
+    QCOMPARE(QString::number(b.banco, 'g', 15), QStringLiteral("234560.0003"));
+}
+
+void tst_Ledger::changedFollowsCommitsOnly()
+{
+    TestEnv t;
+    t.openNewDb();
+    Ledger &l = Ledger::instance();
+    QSignalSpy changed(&l, &Ledger::changed);
+    l.recordFee(fee(1, 7));
+    QCOMPARE(changed.count(), 1);
+    l.recordFee(fee(1, 7)); // refused: nothing written
+    QCOMPARE(changed.count(), 1);
+    l.transfer(Medium::Cash, t.clock->now(), 1, QString());
+    QCOMPARE(changed.count(), 2);
+    Exec("CREATE TRIGGER no_rows BEFORE INSERT ON Movimiento BEGIN SELECT RAISE(ABORT, 'no'); END");
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordFee(fee(3, 7)));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordPayment(fee(3, 7)));
+    QCOMPARE(changed.count(), 2);
+}
+
+QTEST_MAIN(tst_Ledger)
+#include "tst_Ledger.moc"
