@@ -19,20 +19,30 @@ const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
 
 QString g_conexionPath;
 
-// year(date text) -> the year as a number; null stays null.
+// year(date text) -> the year as a number; null stays null. The year is the
+// first four digits of the stored text: reading it is all this function does,
+// since it runs once per row of the queries that use it.
 void sqlYear(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
-    const char *t = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-    const QDateTime d = DbDate(QString::fromUtf8(t ? t : ""));
-    if (!d.isValid()) {
+    const unsigned char *t = sqlite3_value_text(argv[0]);
+    const int n = sqlite3_value_bytes(argv[0]);
+    int year = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (!t || i >= n || t[i] < '0' || t[i] > '9') {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        year = year * 10 + (t[i] - '0');
+    }
+    if (n > 4 && t[4] != '-') {
         sqlite3_result_null(ctx);
         return;
     }
-    sqlite3_result_int(ctx, d.date().year());
+    sqlite3_result_int(ctx, year);
 }
 
 // now() -> the program clock's moment in the stored date format.
@@ -142,22 +152,67 @@ void sqlFold(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
 }
 
-void registerFunctions(const QSqlDatabase &db)
-{
-    sqlite3 *h = SqliteHandle(db);
-    if (!h)
-        return;
-    sqlite3_create_function(h, "year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlYear,
-                            nullptr, nullptr);
-    sqlite3_create_function(h, "now", 0, SQLITE_UTF8, nullptr, sqlNow, nullptr, nullptr);
-    sqlite3_create_function(h, "fold_es", 1,
-                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                            sqlFold, nullptr, nullptr);
-}
-
 QList<DbErrorEntry> errorsOf(const QSqlError &e)
 {
     return RuntimeError::fromSql(e).dbErrors();
+}
+
+// Registers the functions our statements use; a connection without them would
+// fail later on every screen, so a failure here fails the opening.
+void registerFunctions(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
+{
+    sqlite3 *h = SqliteHandle(db);
+    if (!h) {
+        errs << DbErrorEntry{SQLITE_MISUSE, QStringLiteral("la conexión no es de SQLite")};
+        return;
+    }
+    struct Function
+    {
+        const char *name;
+        int args;
+        int flags;
+        void (*fn)(sqlite3_context *, int, sqlite3_value **);
+    };
+    // now() is marked deterministic so that SQLite evaluates it once per
+    // statement: every row of one statement sees the same moment. It must
+    // therefore never be used in the schema (a CHECK or an index).
+    const Function functions[] = {
+        {"year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, sqlYear},
+        {"now", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, sqlNow},
+        {"fold_es", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, sqlFold},
+    };
+    for (const Function &f : functions) {
+        const int rc = sqlite3_create_function(h, f.name, f.args, f.flags, nullptr, f.fn, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            errs << DbErrorEntry{rc, QStringLiteral("no se pudo registrar la función %1: %2")
+                                         .arg(QLatin1String(f.name), QString::fromUtf8(sqlite3_errstr(rc)))};
+    }
+}
+
+// The member list's order: see SocioOrderKey.
+QString socioOrderIndexSql()
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS Socio_Orden ON Socio (") + SocioOrderKey(QStringLiteral("Nombre"))
+           + QStringLiteral(", IDSocio, Nombre, Alumno, Telefono, IDCurso)");
+}
+
+// Brings a file made by an earlier version up to today's schema. A read-only
+// file is used as it is (the member list is then read more slowly).
+void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
+{
+    sqlite3 *h = SqliteHandle(db);
+    if (!h || sqlite3_db_readonly(h, "main") == 1)
+        return;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name='Socio_Orden'"))) {
+        errs << errorsOf(q.lastError());
+        return;
+    }
+    if (q.next())
+        return;
+    q.finish();
+    if (!q.exec(socioOrderIndexSql()))
+        errs << errorsOf(q.lastError());
 }
 
 QVariant bindable(const QVariant &v)
@@ -283,7 +338,7 @@ bool OpenConnection(const QString &connectionName, const QString &path,
             if (!db.open()) {
                 errs << errorsOf(db.lastError());
             } else {
-                registerFunctions(db);
+                registerFunctions(db, errs);
                 QSqlQuery q(db);
                 QStringList present;
                 if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
@@ -295,6 +350,9 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                         if (!present.contains(t.toLower()))
                             errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such table: ") + t};
                 }
+                q.finish();
+                if (errs.isEmpty())
+                    upgradeSchema(db, errs);
             }
         }
     }
@@ -392,10 +450,23 @@ void Transaction::commit()
     m_done = true;
 }
 
+QString SocioOrderKey(const QString &column)
+{
+    static const char *const folds[][2] = {
+        {"á", "a"}, {"Á", "a"}, {"é", "e"}, {"É", "e"}, {"í", "i"}, {"Í", "i"}, {"ó", "o"},
+        {"Ó", "o"}, {"ú", "u"}, {"Ú", "u"}, {"ü", "u"}, {"Ü", "u"}, {"ñ", "n~"}, {"Ñ", "n~"}};
+    QString key = column;
+    for (const auto &f : folds)
+        key = QStringLiteral("replace(%1,'%2','%3')")
+                  .arg(key, QString::fromUtf8(f[0]), QString::fromUtf8(f[1]));
+    return key + QStringLiteral(" COLLATE NOCASE");
+}
+
 void CreateSchema(const QSqlDatabase &db)
 {
     for (const char *stmt : kSchema)
         Exec(db, QString::fromLatin1(stmt));
+    Exec(db, socioOrderIndexSql());
 }
 
 QString CreateNewDatabase(const QString &path, const std::function<void(const QSqlDatabase &)> &fill)

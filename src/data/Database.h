@@ -23,7 +23,8 @@ QDateTime DbDate(const QVariant &stored); // invalid when the text is no date
 // creating anything: a missing file, a folder, a file that is not SQLite, or one
 // without the six tables fails with the database's errors in `errors`. A locked
 // database is waited for a few seconds. The SQL functions the statements use are
-// registered on the connection.
+// registered on the connection, and a writable file of an earlier version gets
+// the indexes added since.
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
@@ -69,6 +70,14 @@ private:
     QSqlDatabase m_db;
     bool m_done = false;
 };
+
+// The key members are listed by, as SQL over `column`: neither the accents of
+// Spanish nor the case of letters move a name, and ñ comes after every n (as
+// "n~": the tilde sorts above every letter). SQLite's own functions only, so
+// the index over it (Socio_Orden, which also holds every column the list shows)
+// leaves the file usable by any SQLite tool; a longer chain of replace() would
+// overflow SQLite's parser.
+QString SocioOrderKey(const QString &column);
 
 // Creates the six tables and their indexes on an empty database.
 void CreateSchema(const QSqlDatabase &db); // throws RuntimeError

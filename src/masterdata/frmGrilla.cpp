@@ -17,11 +17,11 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-constexpr int kOuterWidth = 5505 / kTwipsPerPixel;
-constexpr int kOuterHeight = 5415 / kTwipsPerPixel;
-constexpr int kGridMargin = 60 / kTwipsPerPixel;       // the grid's distance from the window's edge
-constexpr int kGridShrink = 120 / kTwipsPerPixel;      // inner size minus the grid's size
+// Pixels.
+constexpr int kOuterWidth = 367;
+constexpr int kOuterHeight = 361;
+constexpr int kGridMargin = 4; // the grid's distance from the window's edge
+constexpr int kGridShrink = 8; // inner size minus the grid's size
 constexpr int kMaxColumnWidth = 220;
 
 QString quoted(const QString &text)

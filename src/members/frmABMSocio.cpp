@@ -88,7 +88,7 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
     layout->addWidget(Frame2);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    resize(5490 / 15, 4770 / 15); // the design's client area, in pixels
+    resize(366, 318);
 
     connect(cmdOk, &QPushButton::clicked, this, &frmABMSocio::cmdOk_Click);
     connect(Cancel, &QPushButton::clicked, this, &frmABMSocio::Cancel_Click);

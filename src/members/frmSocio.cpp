@@ -35,43 +35,6 @@ QPointer<frmSocio> g_shared;
 const char *const kColumns[] = {"IDSocio", "Nombre", "Alumno", "Telefono", "Curso"};
 constexpr int kColumnWidths[] = {55, 210, 200, 110, 100}; // pixels
 
-// Positions of the design are in twips, 15 to a pixel.
-constexpr int px(int twips) { return twips / 15; }
-
-// Members are listed as a Spanish reader expects: neither the accents of Spanish
-// nor the case of letters move a name, and ñ comes after every n (as "n~": the
-// tilde sorts above every letter). The expression uses SQLite's own functions
-// only, so the index over it leaves the file usable by any SQLite tool; a
-// longer chain of replace() would overflow SQLite's parser.
-QString orderKey(const QString &column)
-{
-    static const char *const folds[][2] = {
-        {"á", "a"}, {"Á", "a"}, {"é", "e"}, {"É", "e"}, {"í", "i"}, {"Í", "i"}, {"ó", "o"},
-        {"Ó", "o"}, {"ú", "u"}, {"Ú", "u"}, {"ü", "u"}, {"Ü", "u"}, {"ñ", "n~"}, {"Ñ", "n~"}};
-    QString key = column;
-    for (const auto &f : folds)
-        key = QStringLiteral("replace(%1,'%2','%3')")
-                  .arg(key, QString::fromUtf8(f[0]), QString::fromUtf8(f[1]));
-    return key + QStringLiteral(" COLLATE NOCASE");
-}
-
-// The index that holds the list in its order with every column it shows, so
-// the whole list is read in one pass without sorting. A database that cannot
-// take it (read-only) is listed all the same, more slowly.
-void ensureOrderIndex()
-{
-    try {
-        if (Exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=?"),
-                 {QStringLiteral("Socio_Orden")})
-                .next())
-            return;
-        WaitCursor wait;
-        Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS Socio_Orden ON Socio (")
-             + orderKey(QStringLiteral("Nombre"))
-             + QStringLiteral(", IDSocio, Nombre, Alumno, Telefono, IDCurso)"));
-    } catch (const RuntimeError &) {
-    }
-}
 
 // A result read straight from SQLite, forward only and read-only: QSqlQuery
 // makes a QVariant of every cell, which makes reading a whole roll several
@@ -230,19 +193,19 @@ frmSocio::frmSocio(QWidget *parent) : QWidget(parent)
     auto button = [&](const char *name, const QString &caption) {
         QPushButton *b = Named(new QPushButton(caption, this), name);
         b->setAutoDefault(false);
-        b->setMinimumWidth(px(1590));
+        b->setMinimumWidth(106);
         return b;
     };
 
     lblApellido = Named(new QLabel(QStringLiteral("Socio:"), this), "lblApellido");
     txtSocioNumero = box("txtSocioNumero");
-    txtSocioNumero->setFixedWidth(px(900));
+    txtSocioNumero->setFixedWidth(60);
     txtSocioNombre = box("txtSocioNombre");
     Label1 = Named(new QLabel(QStringLiteral("Alumno:"), this), "Label1");
     txtAlumno = box("txtAlumno");
     lblComprobante = Named(new QLabel(QStringLiteral("Curso:"), this), "lblComprobante");
     datcboCurso = Named(new DataCombo(this), "datcboCurso");
-    datcboCurso->setFixedWidth(px(3780));
+    datcboCurso->setFixedWidth(252);
     cmdBuscar = button("cmdBuscar", QStringLiteral("Buscar!"));
     cmdBuscar->setDefault(true);
     lblApellido->setBuddy(txtSocioNombre);
@@ -319,7 +282,7 @@ frmSocio::~frmSocio() = default;
 
 QSize frmSocio::sizeHint() const
 {
-    return QSize(px(11115), px(5355)).expandedTo(minimumSizeHint());
+    return QSize(741, 357).expandedTo(minimumSizeHint());
 }
 
 QWidget *frmSocio::frame()
@@ -350,7 +313,6 @@ void frmSocio::Form_Load()
         MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de Cursos.\r\r") + error,
                MsgIcon::Critical);
 
-    ensureOrderIndex();
     FillSocioGrid();
     cmdSelect->hide();
 }
@@ -358,7 +320,7 @@ void frmSocio::Form_Load()
 void frmSocio::FillSocioGrid()
 {
     // Names are searched without regard to case or accents (fold_es, a function
-    // of every connection) and listed in Spanish order (orderKey).
+    // of every connection) and listed in Spanish order (SocioOrderKey).
     QString sql = QStringLiteral(
         "SELECT Socio.IDSocio, Socio.Nombre, Socio.Alumno, Socio.Telefono, Socio.IDCurso, "
         "Curso.Nombre AS Curso "
@@ -385,7 +347,7 @@ void frmSocio::FillSocioGrid()
     }
     if (!conditions.isEmpty())
         sql += QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' ');
-    sql += QStringLiteral("ORDER BY ") + orderKey(QStringLiteral("Socio.Nombre"))
+    sql += QStringLiteral("ORDER BY ") + SocioOrderKey(QStringLiteral("Socio.Nombre"))
            + QStringLiteral(", Socio.IDSocio");
 
     try {

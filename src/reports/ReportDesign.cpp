@@ -86,8 +86,8 @@ QString InstalledFontFamily(const QString &designFamily)
     const auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return *it;
-    // The designs name the classic Windows faces; where those are not installed
-    // their metric look-alikes stand in.
+    // Our reports are set in Arial and Comic Sans MS; where those are not
+    // installed (most Linux desktops) a look-alike of the same widths stands in.
     static const QHash<QString, QString> lookAlikes = {
         {QStringLiteral("comic sans ms"), QStringLiteral("Comic Neue")},
         {QStringLiteral("arial"), QStringLiteral("Liberation Sans")},

@@ -17,7 +17,27 @@ private slots:
     void readOnlyDatabaseReadsButRefusesWrites();
     void writesAreBoundTypedAndAtomic();
     void creatingDatabases();
+    void sqlFunctionsReadTheStoredTextAndTheClock();
+    void anOlderFileGetsTheMemberOrderIndex();
 };
+
+namespace {
+// A clock a second later at every reading.
+class TickingClock : public Clock
+{
+public:
+    QDateTime now() const override { return m_t = m_t.addSecs(1); }
+    void idle() override {}
+
+private:
+    mutable QDateTime m_t{QDate(2026, 12, 6), QTime(10, 0)};
+};
+
+bool hasIndex(const QString &name)
+{
+    return Scalar("SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name=?", {name}).toInt() == 1;
+}
+} // namespace
 
 void tst_Database::opensOnlyARealTesorinDatabase()
 {
@@ -155,12 +175,55 @@ void tst_Database::writesAreBoundTypedAndAtomic()
     }
     QVERIFY(Scalar("SELECT * FROM Curso").isValid());
 
-    // year() and now() follow the program's clock.
+}
+
+void tst_Database::sqlFunctionsReadTheStoredTextAndTheClock()
+{
+    TestEnv t;
+    t.openNewDb();
     QCOMPARE(Scalar("SELECT now()").toString(), "2026-12-06 10:00:00");
-    QCOMPARE(Scalar("SELECT year('2019-02-03 00:00:00')").toInt(), 2019);
-    QVERIFY(Scalar("SELECT year(NULL)").isNull());
     t.clock->set(QDateTime(QDate(2031, 1, 1), QTime(0, 0)));
     QCOMPARE(Scalar("SELECT year(now())").toInt(), 2031);
+    QCOMPARE(Scalar("SELECT year('2019-02-03 00:00:00')").toInt(), 2019);
+    QCOMPARE(Scalar("SELECT year('2019-02-03')").toInt(), 2019);
+    for (const char *notADate : {"", "19", "abcd-01-01", "20191", "2019/02/03"})
+        QVERIFY2(Scalar("SELECT year(?)", {QString::fromLatin1(notADate)}).isNull(), notADate);
+    QVERIFY(Scalar("SELECT year(NULL)").isNull());
+
+    // Every row of one statement sees the same moment, even on a moving clock.
+    env().clock = std::make_shared<TickingClock>();
+    QCOMPARE(Scalar("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 50)"
+                    " SELECT COUNT(DISTINCT n) FROM (SELECT x, now() AS n FROM c)")
+                 .toInt(),
+             1);
+    QVERIFY(Scalar("SELECT now()") != Scalar("SELECT now()"));
+}
+
+void tst_Database::anOlderFileGetsTheMemberOrderIndex()
+{
+    TestEnv t;
+    const QString path = t.openNewDb();
+    QVERIFY(hasIndex("Socio_Orden")); // a new file has it
+    Exec("DROP INDEX Socio_Orden");
+    CloseConexion();
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    QVERIFY(hasIndex("Socio_Orden"));
+    // The list's order uses it: no sorting step.
+    QSqlQuery plan = Exec("EXPLAIN QUERY PLAN SELECT IDSocio FROM Socio ORDER BY " + SocioOrderKey("Nombre")
+                          + ", IDSocio");
+    QString steps;
+    while (plan.next())
+        steps += plan.value(3).toString() + '\n';
+    QVERIFY2(steps.contains("Socio_Orden") && !steps.contains("TEMP B-TREE"), qPrintable(steps));
+
+    if (geteuid() == 0)
+        QSKIP("root writes to read-only files");
+    Exec("DROP INDEX Socio_Orden");
+    CloseConexion();
+    QFile::setPermissions(path, QFile::ReadOwner);
+    QVERIFY(OpenConexion(path, &errors)); // read-only: opened as it is
+    QVERIFY(!hasIndex("Socio_Orden"));
 }
 
 void tst_Database::creatingDatabases()
