@@ -1,5 +1,6 @@
 #include "masterdata/FilterCriterion.h"
 #include "data/Database.h"
+#include "masterdata/GridSql.h"
 
 namespace {
 
@@ -111,25 +112,6 @@ private:
 bool isKeyword(const Token &t, const char *word)
 {
     return t.type == Token::Name && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
-// LIKE pattern: % or * any text, _ or ? one character, the rest literally.
-QRegularExpression likePattern(const QString &pattern)
-{
-    QString re = QStringLiteral("\\A");
-    for (const QChar c : pattern) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('*'))
-            re += QStringLiteral(".*");
-        else if (c == QLatin1Char('_') || c == QLatin1Char('?'))
-            re += QLatin1Char('.');
-        else
-            re += QRegularExpression::escape(QString(c));
-    }
-    re += QStringLiteral("\\z");
-    QRegularExpression expression(re, QRegularExpression::CaseInsensitiveOption
-                                          | QRegularExpression::DotMatchesEverythingOption);
-    expression.optimize();
-    return expression;
 }
 
 } // namespace
@@ -265,7 +247,7 @@ private:
             if (field.kind != FieldKind::Text)
                 throw ParseError{QStringLiteral("LIKE sólo se usa con campos de texto, y el campo ")
                                  + field.name + QStringLiteral(" no lo es.")};
-            n.like = likePattern(m_tok.text);
+            n.like = LikePattern(m_tok.text);
             n.value = m_tok.text;
             return;
         }
@@ -407,4 +389,67 @@ bool FilterCriterion::compare(const Node &n, const QVariant &v) const
     case Op::Like: break;
     }
     return false;
+}
+
+namespace {
+const char *sqlOperator(int op)
+{
+    static const char *const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+    return ops[op];
+}
+
+QString dateText(qint64 key)
+{
+    const qint64 date = key / 1000000, time = key % 1000000;
+    return QString::asprintf("%04lld-%02lld-%02lld %02lld:%02lld:%02lld", date / 10000, date / 100 % 100, date % 100,
+                             time / 10000, time / 100 % 100, time % 100);
+}
+} // namespace
+
+void FilterCriterion::toSql(const std::function<QString(int field)> &column,
+                            const std::function<bool(int field)> &irregularDates, QString *where,
+                            QVariantList *binds) const
+{
+    where->clear();
+    binds->clear();
+    if (m_root >= 0)
+        *where = sqlOf(m_root, column, irregularDates, binds);
+}
+
+QString FilterCriterion::sqlOf(int node, const std::function<QString(int)> &column,
+                               const std::function<bool(int)> &irregularDates, QVariantList *binds) const
+{
+    const Node &n = m_nodes[size_t(node)];
+    if (n.type != Node::Compare) {
+        const QString left = sqlOf(n.left, column, irregularDates, binds);
+        const QString right = sqlOf(n.right, column, irregularDates, binds);
+        return QLatin1Char('(') + left + (n.type == Node::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "))
+               + right + QLatin1Char(')');
+    }
+    const QString c = column(n.field);
+    if (n.op == Op::Like) {
+        *binds << n.value.toString();
+        return QStringLiteral("like_es(?, ") + c + QLatin1Char(')');
+    }
+    const QString op = QLatin1String(sqlOperator(int(n.op)));
+    switch (n.kind) {
+    case FieldKind::Text:
+        *binds << n.value.toString();
+        return QStringLiteral("(CAST(%1 AS TEXT) %2 (? COLLATE es_texto))").arg(c, op);
+    case FieldKind::Integer:
+    case FieldKind::Real:
+        // Only numbers compare with a number; the column's index serves.
+        *binds << n.value.toDouble();
+        return QStringLiteral("(%1 %2 ? AND typeof(%1) IN ('integer', 'real'))").arg(c, op);
+    case FieldKind::Date:
+        if (irregularDates(n.field)) {
+            *binds << n.value.toLongLong();
+            return QStringLiteral("(date_key(%1) %2 ?)").arg(c, op);
+        }
+        // Every date is stored as "YYYY-MM-DD HH:MM:SS": the text orders as the
+        // date does, and the column's index serves.
+        *binds << dateText(n.value.toLongLong());
+        return QStringLiteral("(%1 %2 ?)").arg(c, op);
+    }
+    return QString();
 }

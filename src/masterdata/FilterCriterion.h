@@ -9,8 +9,9 @@
 //
 // Numbers use a point or the locale's decimal separator; dates are written as
 // the grid shows them; LIKE takes % or * for any text and _ or ? for one
-// character. The criterion is evaluated on the rows already read: the typed
-// text never becomes part of a database statement.
+// character. The criterion is evaluated by SQLite, as a condition whose values
+// are all bound (toSql), or on rows in memory (matches); both give the same
+// rows. The typed text never becomes part of a database statement.
 #include "masterdata/GridValues.h"
 
 #include <QCollator>
@@ -35,6 +36,14 @@ public:
     // by its position in `fields`.
     bool matches(const std::function<QVariant(int field)> &stored) const;
 
+    // The criterion as an SQL condition (empty for an empty criterion) and its
+    // bound values, with the functions of GridSql. `column` names a field's
+    // column in SQL; `irregularDates` tells whether a date field holds any
+    // value not in the stored form "YYYY-MM-DD HH:MM:SS".
+    void toSql(const std::function<QString(int field)> &column,
+               const std::function<bool(int field)> &irregularDates, QString *where,
+               QVariantList *binds) const;
+
 private:
     enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like };
     struct Node
@@ -49,6 +58,8 @@ private:
     };
     bool eval(int node, const std::function<QVariant(int)> &stored) const;
     bool compare(const Node &n, const QVariant &v) const;
+    QString sqlOf(int node, const std::function<QString(int)> &column,
+                  const std::function<bool(int)> &irregularDates, QVariantList *binds) const;
 
     friend class CriterionParser;
     std::vector<Node> m_nodes;

@@ -1,7 +1,9 @@
 // The filter criterion of the table editor: what it accepts, what each
-// criterion selects, and the explanation given for what it refuses.
+// criterion selects (in memory and as SQL, alike), and the explanation given
+// for what it refuses.
 #include "data/Database.h"
 #include "masterdata/FilterCriterion.h"
+#include "masterdata/GridSql.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -34,6 +36,32 @@ QString selected(const FilterCriterion &c)
     return ids.join(QLatin1Char(','));
 }
 
+// The same, selected by SQLite from a table holding kRows; `irregular` takes
+// the way for dates not all in the stored form.
+QString selectedBySql(const FilterCriterion &c, bool irregular)
+{
+    QString where;
+    QVariantList binds;
+    c.toSql([](int f) { return kFields.at(f).name; }, [irregular](int) { return irregular; }, &where, &binds);
+    QSqlQuery q = Exec("SELECT IDCuota FROM Filtro" + (where.isEmpty() ? QString() : " WHERE " + where)
+                           + " ORDER BY IDCuota",
+                       binds);
+    QStringList ids;
+    while (q.next())
+        ids << q.value(0).toString();
+    return ids.join(QLatin1Char(','));
+}
+
+void createFiltro()
+{
+    Exec("CREATE TABLE Filtro (IDCuota INTEGER PRIMARY KEY, Descripcion TEXT COLLATE NOCASE,"
+         " vigencia TEXT, Valor REAL)");
+    Exec("CREATE INDEX Filtro_vigencia ON Filtro (vigencia)");
+    for (const QVariantList &row : kRows)
+        Exec("INSERT INTO Filtro VALUES (?, ?, ?, ?)", row);
+    RegisterGridFunctions(Conexion());
+}
+
 } // namespace
 
 class tst_FilterCriterion : public QObject
@@ -42,6 +70,7 @@ class tst_FilterCriterion : public QObject
 private slots:
     void parse_data();
     void parse();
+    void datesNotInTheStoredForm();
 };
 
 void tst_FilterCriterion::parse_data()
@@ -101,15 +130,32 @@ void tst_FilterCriterion::parse()
     QFETCH(QString, ids);
     QFETCH(QString, error);
     TestEnv env;
+    env.openNewDb();
+    createFiltro();
     env.setLocale(locale);
     FilterCriterion c;
     QString why;
     QCOMPARE(c.parse(criterion, kFields, ::env().locale, &why), error.isEmpty());
     QCOMPARE(why, error);
-    if (error.isEmpty())
+    if (error.isEmpty()) {
         QCOMPARE(selected(c), ids);
-    else
+        QCOMPARE(selectedBySql(c, false), ids);
+        QCOMPARE(selectedBySql(c, true), ids);
+    } else
         QVERIFY(c.isEmpty());
+}
+
+// A date stored without its time (written by another program) is still a date.
+void tst_FilterCriterion::datesNotInTheStoredForm()
+{
+    TestEnv env;
+    env.openNewDb();
+    createFiltro();
+    Exec("UPDATE Filtro SET vigencia='2026-03-01' WHERE IDCuota=2");
+    FilterCriterion c;
+    QString why;
+    QVERIFY(c.parse("vigencia=#1/3/2026#", kFields, ::env().locale, &why));
+    QCOMPARE(selectedBySql(c, true), QStringLiteral("2"));
 }
 
 QTEST_MAIN(tst_FilterCriterion)
