@@ -1,56 +1,303 @@
 #include "masterdata/GrillaModel.h"
+#include "data/Database.h"
 #include "data/Environment.h"
+#include "masterdata/GridSql.h"
 
-#include <QCollator>
 #include <QSqlField>
+#include <QSqlQuery>
 #include <QSqlRecord>
-#include <algorithm>
+#include <sqlite3.h>
+#include <unordered_map>
+
+namespace {
+
+QString quotedName(const QString &name)
+{
+    QString q = name;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+// Rows read around the one the grid asks for, and the most kept in memory.
+constexpr int kBlockBefore = 32;
+constexpr int kBlockAfter = 96;
+constexpr int kCacheLimit = 4096;
+
+bool bindValue(sqlite3_stmt *st, int i, const QVariant &v)
+{
+    if (v.isNull())
+        return sqlite3_bind_null(st, i) == SQLITE_OK;
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(st, i, v.toLongLong()) == SQLITE_OK;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, i, v.toDouble()) == SQLITE_OK;
+    default: {
+        const QByteArray t = v.toString().toUtf8();
+        return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    }
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------
 // GrillaTableModel
 
-GrillaTableModel::GrillaTableModel(QObject *parent, const QSqlDatabase &db) : QSqlTableModel(parent, db)
+GrillaTableModel::GrillaTableModel(QObject *parent, const QSqlDatabase &db)
+    : QAbstractTableModel(parent), m_db(db)
 {
-    setEditStrategy(OnRowChange);
-    // A pending new row that is given up leaves the model: later rows move up.
-    connect(this, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
-        QSet<int> moved;
-        for (int r : std::as_const(m_deleted))
-            if (r < first)
-                moved.insert(r);
-            else if (r > last)
-                moved.insert(r - (last - first + 1));
-        m_deleted = moved;
-    });
+}
+
+void GrillaTableModel::fail(const QString &text, int code)
+{
+    m_lastError = QSqlError(QString(), text, QSqlError::StatementError, QString::number(code));
 }
 
 bool GrillaTableModel::open(const QString &table)
 {
-    setTable(table);
+    beginResetModel();
+    m_tableSql = quotedName(table);
     m_fields.clear();
-    m_deleted.clear();
-    m_pendingRow = -1;
-    const QSqlRecord rec = record();
-    if (rec.isEmpty() || !select())
+    m_columns.clear();
+    m_cache.clear();
+    m_irregular.clear();
+    m_keyColumn = -1;
+    clearPending();
+    std::vector<qint64> keys;
+    bool ok = true;
+    try {
+        RegisterGridFunctions(m_db);
+    } catch (const RuntimeError &e) {
+        fail(e.description(), int(e.number()));
+        ok = false;
+    }
+    ok = ok && readKeys(QString(), {}, orderBy(-1, Qt::AscendingOrder), &keys);
+    if (ok) {
+        const QSqlRecord rec = m_db.record(table);
+        for (int i = 0; i < rec.count(); ++i) {
+            m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
+            m_columns << quotedName(rec.fieldName(i));
+        }
+        // A single INTEGER PRIMARY KEY is the rowid itself: changing it moves the row's key.
+        QSqlQuery info(m_db);
+        int keyColumns = 0, key = -1;
+        if (info.exec(QStringLiteral("PRAGMA table_info(") + m_tableSql + QLatin1Char(')'))) {
+            while (info.next())
+                if (info.value(5).toInt() > 0) {
+                    ++keyColumns;
+                    if (info.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+                        key = info.value(0).toInt();
+                }
+        }
+        if (keyColumns == 1)
+            m_keyColumn = key;
+        m_keys = std::move(keys);
+    } else {
+        m_keys.clear();
+    }
+    endResetModel();
+    return ok;
+}
+
+bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds, const QString &order,
+                                std::vector<qint64> *keys)
+{
+    sqlite3 *h = SqliteHandle(m_db);
+    if (!h) {
+        fail(QStringLiteral("La conexión con la base de datos está cerrada."), 3704);
         return false;
-    // The whole table is read: sorting and filtering work on the rows read,
-    // and the read leaves no statement open on the database.
-    while (canFetchMore())
-        fetchMore();
-    for (int i = 0; i < rec.count(); ++i)
-        m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
+    }
+    QString sql = QStringLiteral("SELECT rowid FROM ") + m_tableSql;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    sql += QStringLiteral(" ORDER BY ") + order;
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt *st = nullptr;
+    int rc = sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &st, nullptr);
+    if (rc == SQLITE_OK) {
+        for (int i = 0; i < binds.size(); ++i)
+            if (!bindValue(st, i + 1, binds.at(i)))
+                rc = SQLITE_RANGE;
+    }
+    // The keys are read straight from SQLite: a million of them take a few
+    // tens of milliseconds this way, against seconds through QSqlQuery.
+    keys->clear();
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            keys->push_back(sqlite3_column_int64(st, 0));
+    }
+    if (rc != SQLITE_DONE)
+        fail(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h) & 0xff);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
+
+bool GrillaTableModel::irregularDates(int field) const
+{
+    const auto it = m_irregular.constFind(field);
+    if (it != m_irregular.constEnd())
+        return *it;
+    // Once per field and window: the editor itself only ever stores the plain form.
+    QSqlQuery q(m_db);
+    const QString c = column(field);
+    const bool irregular =
+        !q.exec(QStringLiteral("SELECT 1 FROM ") + m_tableSql + QStringLiteral(" WHERE ") + c
+                + QStringLiteral(" IS NOT NULL AND (typeof(") + c + QStringLiteral(") <> 'text' OR ") + c
+                + QStringLiteral(" NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]')"
+                                 " LIMIT 1"))
+        || q.next();
+    m_irregular.insert(field, irregular);
+    return irregular;
+}
+
+QString GrillaTableModel::orderBy(int sortColumn, Qt::SortOrder order) const
+{
+    if (sortColumn < 0 || sortColumn >= m_fields.size())
+        return QStringLiteral("rowid");
+    const QString dir = order == Qt::AscendingOrder ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
+    const QString c = column(sortColumn);
+    QStringList terms;
+    switch (m_fields.at(sortColumn).kind) {
+    case FieldKind::Integer:
+    case FieldKind::Real:
+        // SQLite's own order: nulls, then numbers, then anything else.
+        terms << c + dir;
+        break;
+    case FieldKind::Date:
+        if (!irregularDates(sortColumn)) {
+            terms << c + dir;
+            break;
+        }
+        terms << QStringLiteral("CASE WHEN %1 IS NULL THEN 0 WHEN date_key(%1) IS NOT NULL THEN 1 ELSE 2 END").arg(c) + dir
+              << QStringLiteral("date_key(%1)").arg(c) + dir
+              << QStringLiteral("CAST(%1 AS TEXT) COLLATE es_texto").arg(c) + dir;
+        break;
+    case FieldKind::Text:
+        terms << QStringLiteral("(%1 IS NOT NULL)").arg(c) + dir << QStringLiteral("sort_es(%1)").arg(c) + dir
+              << QStringLiteral("CAST(%1 AS TEXT) COLLATE es_texto").arg(c) + dir;
+        break;
+    }
+    terms << QStringLiteral("rowid"); // equal values keep the table's order
+    return terms.join(QStringLiteral(", "));
+}
+
+bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, Qt::SortOrder order)
+{
+    if (m_pendingRow >= 0)
+        return false;
+    QString where;
+    QVariantList binds;
+    criterion.toSql([this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
+                    &binds);
+    std::vector<qint64> keys;
+    if (!readKeys(where, binds, orderBy(sortColumn, order), &keys))
+        return false;
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qint64> kept;
+    kept.reserve(size_t(before.size()));
+    for (const QModelIndex &i : before)
+        kept.push_back(m_keys[size_t(i.row())]);
+    m_keys = std::move(keys);
+    const std::vector<int> rows = rowsOfKeys(kept);
+    QModelIndexList after;
+    for (int i = 0; i < before.size(); ++i)
+        after << (rows[size_t(i)] >= 0 ? index(rows[size_t(i)], before.at(i).column()) : QModelIndex());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     return true;
+}
+
+std::vector<int> GrillaTableModel::rowsOfKeys(const std::vector<qint64> &keys) const
+{
+    std::vector<int> rows(keys.size(), -1);
+    if (keys.empty())
+        return rows;
+    std::unordered_map<qint64, std::vector<size_t>> wanted;
+    for (size_t i = 0; i < keys.size(); ++i)
+        wanted[keys[i]].push_back(i);
+    for (size_t r = 0; r < m_keys.size(); ++r) {
+        const auto it = wanted.find(m_keys[r]);
+        if (it != wanted.end())
+            for (size_t i : it->second)
+                rows[i] = int(r);
+    }
+    return rows;
+}
+
+const QVector<QVariant> &GrillaTableModel::rowValues(int row) const
+{
+    const qint64 key = m_keys[size_t(row)];
+    auto it = m_cache.constFind(key);
+    if (it != m_cache.constEnd())
+        return *it;
+    if (m_cache.size() > kCacheLimit)
+        m_cache.clear();
+    // The rows around this one, in one statement: the grid asks for its rows a screen at a time.
+    const int first = std::max(0, row - kBlockBefore);
+    const int last = std::min(int(m_keys.size()) - 1, row + kBlockAfter);
+    QVariantList binds;
+    QStringList marks;
+    for (int r = first; r <= last; ++r) {
+        if ((r == m_pendingRow && m_pendingIsNew) || m_cache.contains(m_keys[size_t(r)]))
+            continue;
+        binds << m_keys[size_t(r)];
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (q.prepare(QStringLiteral("SELECT rowid, ") + m_columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                  + m_tableSql + QStringLiteral(" WHERE rowid IN (") + marks.join(QLatin1Char(','))
+                  + QLatin1Char(')'))) {
+        for (const QVariant &b : std::as_const(binds))
+            q.addBindValue(b);
+        if (q.exec()) {
+            while (q.next()) {
+                QVector<QVariant> values(m_fields.size());
+                for (int c = 0; c < m_fields.size(); ++c)
+                    values[c] = q.value(c + 1);
+                m_cache.insert(q.value(0).toLongLong(), values);
+            }
+        }
+    }
+    it = m_cache.constFind(key);
+    if (it != m_cache.constEnd())
+        return *it;
+    // Gone from the table (deleted by another program): shown empty.
+    return m_cache.insert(key, QVector<QVariant>(m_fields.size())).value();
 }
 
 QVariant GrillaTableModel::stored(int row, int column) const
 {
-    return QSqlTableModel::data(index(row, column), Qt::EditRole);
+    if (row < 0 || row >= int(m_keys.size()) || column < 0 || column >= m_fields.size())
+        return QVariant();
+    if (row == m_pendingRow)
+        return m_edit.at(column);
+    return rowValues(row).at(column);
+}
+
+int GrillaTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_keys.size());
+}
+
+int GrillaTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_fields.size());
 }
 
 QVariant GrillaTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.column() >= m_fields.size())
-        return QSqlTableModel::data(index, role);
+    if (!index.isValid())
+        return QVariant();
     const FieldKind kind = m_fields.at(index.column()).kind;
     switch (role) {
     case Qt::DisplayRole:
@@ -61,8 +308,22 @@ QVariant GrillaTableModel::data(const QModelIndex &index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     default:
-        return QSqlTableModel::data(index, role);
+        return QVariant();
     }
+}
+
+QVariant GrillaTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_fields.size())
+        return m_fields.at(section).name;
+    return QVariant();
+}
+
+Qt::ItemFlags GrillaTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
 bool GrillaTableModel::readTyped(int column, const QVariant &typed, QVariant *value)
@@ -78,81 +339,208 @@ bool GrillaTableModel::readTyped(int column, const QVariant &typed, QVariant *va
 
 bool GrillaTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole)
-        return QSqlTableModel::setData(index, value, role);
+    if (role != Qt::EditRole || !index.isValid())
+        return false;
     QVariant toStore;
-    if (!index.isValid() || !readTyped(index.column(), value, &toStore))
+    if (!readTyped(index.column(), value, &toStore))
         return false;
-    if (!QSqlTableModel::setData(index, toStore, role))
+    const int row = index.row();
+    if (m_pendingRow >= 0 && m_pendingRow != row && !writePending())
         return false;
-    if (isDirty() && m_pendingRow != index.row()) {
-        m_pendingRow = index.row();
+    if (m_pendingRow != row) {
+        m_edit = rowValues(row);
+        m_editSet = QVector<bool>(m_fields.size(), false);
+        m_pendingRow = row;
         m_pendingIsNew = false;
     }
+    m_edit[index.column()] = toStore;
+    m_editSet[index.column()] = true;
+    emit dataChanged(index, index);
+    emit headerDataChanged(Qt::Vertical, row, row);
     return true;
 }
 
 bool GrillaTableModel::insertRows(int row, int count, const QModelIndex &parent)
 {
-    if (!QSqlTableModel::insertRows(row, count, parent))
+    if (parent.isValid() || count != 1 || row != rowCount() || m_pendingRow >= 0)
         return false;
+    beginInsertRows(QModelIndex(), row, row);
+    m_keys.push_back(0);
+    m_edit = QVector<QVariant>(m_fields.size());
+    m_editSet = QVector<bool>(m_fields.size(), false);
     m_pendingRow = row;
     m_pendingIsNew = true;
+    endInsertRows();
     return true;
+}
+
+bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount())
+        return false;
+    for (int r = row + count - 1; r >= row; --r) {
+        if (r == m_pendingRow && m_pendingIsNew) {
+            revertRow(r);
+            continue;
+        }
+        QSqlQuery q(m_db);
+        if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE rowid = ?"))) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        q.addBindValue(m_keys[size_t(r)]);
+        if (!q.exec()) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        beginRemoveRows(QModelIndex(), r, r);
+        m_cache.remove(m_keys[size_t(r)]);
+        m_keys.erase(m_keys.begin() + r);
+        if (m_pendingRow == r)
+            clearPending();
+        else if (m_pendingRow > r)
+            --m_pendingRow;
+        endRemoveRows();
+    }
+    return true;
+}
+
+void GrillaTableModel::clearPending()
+{
+    m_pendingRow = -1;
+    m_pendingIsNew = false;
+    m_edit.clear();
+    m_editSet.clear();
+}
+
+void GrillaTableModel::rowChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 void GrillaTableModel::revertRow(int row)
 {
-    if (row == m_pendingRow)
-        m_pendingRow = -1;
-    QSqlTableModel::revertRow(row);
+    if (row < 0 || row != m_pendingRow)
+        return;
+    if (m_pendingIsNew) {
+        beginRemoveRows(QModelIndex(), row, row);
+        m_keys.erase(m_keys.begin() + row);
+        clearPending();
+        endRemoveRows();
+        return;
+    }
+    clearPending();
+    rowChanged(row);
 }
 
 bool GrillaTableModel::writePending()
 {
-    if (!QSqlTableModel::submitAll())
+    if (m_pendingRow < 0)
+        return true;
+    const int row = m_pendingRow;
+    QStringList names, marks;
+    QVariantList values;
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (!m_editSet.at(c))
+            continue;
+        names << column(c);
+        marks << QStringLiteral("?");
+        values << m_edit.at(c);
+    }
+    QString sql;
+    if (m_pendingIsNew) {
+        sql = names.isEmpty() ? QStringLiteral("INSERT INTO ") + m_tableSql + QStringLiteral(" DEFAULT VALUES")
+                              : QStringLiteral("INSERT INTO ") + m_tableSql + QStringLiteral(" (")
+                                    + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+                                    + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    } else {
+        if (names.isEmpty()) {
+            clearPending();
+            rowChanged(row);
+            return true;
+        }
+        sql = QStringLiteral("UPDATE ") + m_tableSql + QStringLiteral(" SET ")
+              + names.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?");
+        values << m_keys[size_t(row)];
+    }
+    QSqlQuery q(m_db);
+    if (!q.prepare(sql)) {
+        m_lastError = q.lastError();
         return false;
-    m_pendingRow = -1;
-    return true;
-}
-
-bool GrillaTableModel::deleteRowFromTable(int row)
-{
-    if (!QSqlTableModel::deleteRowFromTable(row))
+    }
+    for (const QVariant &v : std::as_const(values))
+        q.addBindValue(v);
+    if (!q.exec()) {
+        m_lastError = q.lastError();
         return false;
-    m_deleted.insert(row);
+    }
+    const qint64 oldKey = m_keys[size_t(row)];
+    qint64 key = oldKey;
+    if (m_pendingIsNew)
+        key = q.lastInsertId().toLongLong();
+    else if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
+        key = m_edit.at(m_keyColumn).toLongLong();
+    m_cache.remove(oldKey);
+    m_cache.remove(key);
+    m_keys[size_t(row)] = key;
+    clearPending();
+    rowChanged(row); // shown again as the table now holds it
     return true;
 }
 
 // ---------------------------------------------------------------------------
-// GrillaProxy
+// GrillaProxy: the source's rows one to one, and the new-row line below them.
 
 GrillaProxy::GrillaProxy(GrillaTableModel *source, QObject *parent)
     : QAbstractTableModel(parent), m_source(source)
 {
-    connect(source, &QAbstractItemModel::dataChanged, this, &GrillaProxy::sourceDataChanged);
-    connect(source, &QAbstractItemModel::rowsInserted, this, &GrillaProxy::sourceRowsInserted);
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &GrillaProxy::sourceRowsAboutToBeRemoved);
-    connect(source, &QAbstractItemModel::rowsRemoved, this, &GrillaProxy::sourceRowsRemoved);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
-    connect(source, &QAbstractItemModel::modelReset, this, [this] {
-        m_rows = filteredRows();
-        sortRows(m_rows);
-        remap();
-        endResetModel();
-    });
-    connect(source, &QAbstractItemModel::headerDataChanged, this,
-            [this](Qt::Orientation o, int first, int last) {
-                if (o == Qt::Horizontal) {
-                    emit headerDataChanged(o, first, last);
-                    return;
-                }
-                for (int s = first; s <= last; ++s)
-                    if (rowOfSource(s) >= 0)
-                        emit headerDataChanged(o, rowOfSource(s), rowOfSource(s));
+    connect(source, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &a, const QModelIndex &b) {
+                emit dataChanged(index(a.row(), a.column()), index(b.row(), b.column()));
             });
-    m_rows = filteredRows();
-    remap();
+    connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex &, int first, int last) {
+        // A row started on the new-row line takes the line's place; a fresh
+        // line appears below it.
+        const int at = m_startingRow ? first + 1 : first;
+        beginInsertRows(QModelIndex(), at, at + (last - first));
+    });
+    connect(source, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int) {
+        endInsertRows();
+        if (m_startingRow)
+            emit headerDataChanged(Qt::Vertical, first, first + 1);
+    });
+    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) { beginRemoveRows(QModelIndex(), first, last); });
+    connect(source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
+    connect(source, &QAbstractItemModel::headerDataChanged, this, [this](Qt::Orientation o, int first, int last) {
+        emit headerDataChanged(o, first, last);
+    });
+    // A new selection or order: the current cell and the selection stay on
+    // their rows, wherever those now are.
+    auto kept = std::make_shared<std::pair<QModelIndexList, std::vector<qint64>>>();
+    connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, [this, kept] {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        kept->first = persistentIndexList();
+        kept->second.clear();
+        for (const QModelIndex &i : std::as_const(kept->first))
+            kept->second.push_back(isNewRowLine(i.row()) ? -1 : m_source->keyOf(i.row()));
+    });
+    connect(source, &QAbstractItemModel::layoutChanged, this, [this, kept] {
+        const std::vector<int> rows = m_source->rowsOfKeys(kept->second);
+        QModelIndexList after;
+        for (int i = 0; i < kept->first.size(); ++i) {
+            const int row = kept->second[size_t(i)] == -1 && isNewRowLine(kept->first.at(i).row())
+                                ? shownRows()
+                                : rows[size_t(i)];
+            after << (row >= 0 ? index(row, kept->first.at(i).column()) : QModelIndex());
+        }
+        changePersistentIndexList(kept->first, after);
+        kept->first.clear();
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    });
 }
 
 int GrillaProxy::rowCount(const QModelIndex &parent) const
@@ -165,29 +553,13 @@ int GrillaProxy::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : m_source->columnCount();
 }
 
-int GrillaProxy::sourceRow(int row) const
-{
-    return row >= 0 && row < shownRows() ? m_rows[size_t(row)] : -1;
-}
-
-int GrillaProxy::rowOfSource(int sourceRow) const
-{
-    return sourceRow >= 0 && sourceRow < int(m_pos.size()) ? m_pos[size_t(sourceRow)] : -1;
-}
-
-void GrillaProxy::remap()
-{
-    m_pos.assign(size_t(m_source->rowCount()), -1);
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        if (m_rows[i] >= 0 && m_rows[i] < int(m_pos.size()))
-            m_pos[size_t(m_rows[i])] = int(i);
-}
-
 QVariant GrillaProxy::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || isNewRowLine(index.row()))
+    if (!index.isValid())
         return QVariant();
-    return m_source->data(m_source->index(sourceRow(index.row()), index.column()), role);
+    if (isNewRowLine(index.row())) // shown as a row whose every value is empty
+        return role == Qt::DisplayRole || role == Qt::EditRole ? QVariant(QString()) : QVariant();
+    return m_source->data(m_source->index(index.row(), index.column()), role);
 }
 
 bool GrillaProxy::setData(const QModelIndex &index, const QVariant &value, int role)
@@ -195,10 +567,9 @@ bool GrillaProxy::setData(const QModelIndex &index, const QVariant &value, int r
     if (!index.isValid() || role != Qt::EditRole)
         return false;
     if (!isNewRowLine(index.row()))
-        return m_source->setData(m_source->index(sourceRow(index.row()), index.column()), value, role);
+        return m_source->setData(m_source->index(index.row(), index.column()), value, role);
 
-    // Typing on the new-row line starts a new row, which takes the line's
-    // place; a fresh new-row line appears below it.
+    // Typing on the new-row line starts a new row.
     QVariant toStore;
     if (!m_source->readTyped(index.column(), value, &toStore))
         return false;
@@ -218,9 +589,7 @@ Qt::ItemFlags GrillaProxy::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (isNewRowLine(index.row()))
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-    return m_source->flags(m_source->index(sourceRow(index.row()), index.column()));
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
 QVariant GrillaProxy::headerData(int section, Qt::Orientation orientation, int role) const
@@ -229,12 +598,12 @@ QVariant GrillaProxy::headerData(int section, Qt::Orientation orientation, int r
         return m_source->headerData(section, orientation, role);
     if (role == Qt::TextAlignmentRole)
         return QVariant(Qt::AlignCenter);
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole || section < 0 || section >= rowCount())
         return QVariant();
     // The record selector: the new-row line, the row with unwritten changes, the current row.
     if (isNewRowLine(section))
         return QStringLiteral("*");
-    if (sourceRow(section) >= 0 && sourceRow(section) == m_source->pendingRow())
+    if (section == m_source->pendingRow())
         return QStringLiteral("\u270E");
     if (section == m_currentRow)
         return QStringLiteral("\u25BA");
@@ -256,138 +625,30 @@ void GrillaProxy::setCurrentRow(int row)
         emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-void GrillaProxy::setCriterion(const FilterCriterion &criterion)
+bool GrillaProxy::setCriterion(const FilterCriterion &criterion)
 {
+    const FilterCriterion before = m_criterion;
     m_criterion = criterion;
-    rebuild();
+    if (rebuild())
+        return true;
+    m_criterion = before;
+    return false;
 }
 
-void GrillaProxy::sortBy(int column, Qt::SortOrder order)
+bool GrillaProxy::sortBy(int column, Qt::SortOrder order)
 {
+    const int beforeColumn = m_sortColumn;
+    const Qt::SortOrder beforeOrder = m_order;
     m_sortColumn = column;
     m_order = order;
-    rebuild();
+    if (rebuild())
+        return true;
+    m_sortColumn = beforeColumn;
+    m_order = beforeOrder;
+    return false;
 }
 
-std::vector<int> GrillaProxy::filteredRows() const
+bool GrillaProxy::rebuild()
 {
-    std::vector<int> rows;
-    const int n = m_source->rowCount();
-    rows.reserve(size_t(n));
-    for (int s = 0; s < n; ++s) {
-        if (m_source->isDeleted(s))
-            continue;
-        if (m_criterion.matches([&](int column) { return m_source->stored(s, column); }))
-            rows.push_back(s);
-    }
-    return rows;
-}
-
-void GrillaProxy::sortRows(std::vector<int> &rows) const
-{
-    if (m_sortColumn < 0 || m_sortColumn >= m_source->fields().size()) {
-        std::sort(rows.begin(), rows.end());
-        return;
-    }
-    const FieldKind kind = m_source->fields().at(m_sortColumn).kind;
-    QCollator collator(env().locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(rows.begin(), rows.end()); // equal values keep the table's order
-    std::vector<std::pair<SortKey, int>> keyed;
-    keyed.reserve(rows.size());
-    for (int s : rows)
-        keyed.emplace_back(MakeSortKey(m_source->stored(s, m_sortColumn), kind), s);
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-        const int c = CompareKeys(a.first, b.first, kind, collator);
-        if (c != 0)
-            return m_order == Qt::AscendingOrder ? c < 0 : c > 0;
-        return a.second < b.second;
-    });
-    for (size_t i = 0; i < keyed.size(); ++i)
-        rows[i] = keyed[i].second;
-}
-
-void GrillaProxy::rebuild()
-{
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<int> sources; // source row of each, -2 for the new-row line
-    sources.reserve(size_t(before.size()));
-    for (const QModelIndex &i : before)
-        sources.push_back(isNewRowLine(i.row()) ? -2 : sourceRow(i.row()));
-
-    m_rows = filteredRows();
-    sortRows(m_rows);
-    remap();
-
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (int i = 0; i < before.size(); ++i) {
-        const int s = sources[size_t(i)];
-        const int row = s == -2 ? shownRows() : rowOfSource(s);
-        after << (row >= 0 ? index(row, before.at(i).column()) : QModelIndex());
-    }
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-void GrillaProxy::dropRow(int row)
-{
-    if (row < 0 || row >= shownRows())
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_rows.erase(m_rows.begin() + row);
-    remap();
-    endRemoveRows();
-}
-
-void GrillaProxy::sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
-{
-    int first = -1, last = -1;
-    for (int s = topLeft.row(); s <= bottomRight.row(); ++s) {
-        if (m_source->isDeleted(s)) {
-            dropRow(rowOfSource(s));
-            continue;
-        }
-        const int row = rowOfSource(s);
-        if (row < 0)
-            continue;
-        first = first < 0 ? row : std::min(first, row);
-        last = std::max(last, row);
-    }
-    if (first >= 0)
-        emit dataChanged(index(first, topLeft.column()), index(last, bottomRight.column()));
-}
-
-void GrillaProxy::sourceRowsInserted(const QModelIndex &, int first, int last)
-{
-    const int count = last - first + 1;
-    for (int &s : m_rows)
-        if (s >= first)
-            s += count;
-    for (int s = first; s <= last; ++s) {
-        // A row started on the new-row line keeps the line's place.
-        const int at = m_startingRow ? shownRows() + 1 : shownRows();
-        beginInsertRows(QModelIndex(), at, at);
-        m_rows.push_back(s);
-        remap();
-        endInsertRows();
-        if (m_startingRow)
-            emit headerDataChanged(Qt::Vertical, at - 1, at);
-    }
-}
-
-void GrillaProxy::sourceRowsAboutToBeRemoved(const QModelIndex &, int first, int last)
-{
-    for (int s = last; s >= first; --s)
-        dropRow(rowOfSource(s));
-}
-
-void GrillaProxy::sourceRowsRemoved(const QModelIndex &, int first, int last)
-{
-    const int count = last - first + 1;
-    for (int &s : m_rows)
-        if (s > last)
-            s -= count;
-    remap();
+    return m_source->select(m_criterion, m_sortColumn, m_order);
 }

@@ -1,38 +1,63 @@
 #pragma once
-// The table editor's data: GrillaTableModel holds every row of one table, read
-// on a connection of the editor's own, and writes each changed, added or
-// deleted row straight back to the table; GrillaProxy is what the grid shows:
-// the rows in the chosen order, those passing the filter, and the empty
-// new-row line at the bottom.
+// The table editor's data. GrillaTableModel is one table, read on a
+// connection of the editor's own: it holds only the keys (rowid) of the rows
+// selected, in the order shown, and reads the rows' values as the grid asks for
+// them, so a table of a million rows opens at once. Filtering and ordering are
+// SQLite's (with the functions of GridSql); each changed, added or deleted row
+// is written straight back to the table. GrillaProxy is what the grid shows:
+// those rows and the empty new-row line at the bottom.
 #include "masterdata/FilterCriterion.h"
 #include "masterdata/GridValues.h"
 
 #include <QAbstractTableModel>
-#include <QSet>
-#include <QSqlTableModel>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <functional>
+#include <vector>
 
-class GrillaTableModel : public QSqlTableModel
+class GrillaTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     GrillaTableModel(QObject *parent, const QSqlDatabase &db);
 
-    // Reads the whole table. False (with the database's error in lastError()) when it cannot.
+    // Reads the keys of the whole table. False (with the database's error in
+    // lastError()) when it cannot.
     bool open(const QString &table);
     const QList<GridField> &fields() const { return m_fields; }
+    QSqlError lastError() const { return m_lastError; }
+
+    // Selects again the rows passing `criterion`, ordered by `sortColumn`
+    // (-1: the table's own order); rows of equal value keep the table's order.
+    // Not while a row has unwritten changes. False (lastError()) on failure,
+    // the rows then stay as they were.
+    bool select(const FilterCriterion &criterion, int sortColumn, Qt::SortOrder order);
+
+    // The key of a row (its rowid), and the rows of some keys (-1: not shown).
+    qint64 keyOf(int row) const { return m_keys[size_t(row)]; }
+    std::vector<int> rowsOfKeys(const std::vector<qint64> &keys) const;
 
     // The value as stored (or as pending to be stored).
     QVariant stored(int row, int column) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     // Display and edit roles give the value as the user reads it in env().locale.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
     // Takes what the user typed; refuses (valueRefused, false) what the field cannot hold.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     // The stored value for what the user typed; emits valueRefused when the field cannot hold it.
     bool readTyped(int column, const QVariant &typed, QVariant *stored);
 
+    // Starts one new row, at the end only.
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
-    void revertRow(int row) override;
+    // Deletes rows from the table at once; false (lastError()) when the table refuses.
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // Gives up the changes of the row (a new row leaves the model).
+    void revertRow(int row);
     // Writes the row with pending changes; false (details in lastError()) when the table refuses it.
     bool writePending();
 
@@ -40,20 +65,34 @@ public:
     int pendingRow() const { return m_pendingRow; }
     // True when that row is a new one, not yet in the table.
     bool pendingIsNew() const { return m_pendingIsNew; }
-    // Rows deleted from the table (they stay in the model, empty, until the next read).
-    bool isDeleted(int row) const { return m_deleted.contains(row); }
 
 signals:
     void valueRefused(const QString &message);
 
-protected:
-    bool deleteRowFromTable(int row) override;
-
 private:
+    QString column(int field) const { return m_columns.at(field); }
+    bool irregularDates(int field) const;
+    bool readKeys(const QString &where, const QVariantList &binds, const QString &orderBy,
+                  std::vector<qint64> *keys);
+    QString orderBy(int sortColumn, Qt::SortOrder order) const;
+    const QVector<QVariant> &rowValues(int row) const;
+    void fail(const QString &text, int code);
+    void clearPending();
+    void rowChanged(int row);
+
+    QSqlDatabase m_db;
+    QString m_tableSql;        // the table's name, quoted for SQL
+    QStringList m_columns;     // each field's name, quoted for SQL
     QList<GridField> m_fields;
+    int m_keyColumn = -1;      // the field that is the rowid itself, if any
+    std::vector<qint64> m_keys; // the rows shown, in order (a new row's entry is 0)
+    mutable QHash<qint64, QVector<QVariant>> m_cache;
+    mutable QHash<int, bool> m_irregular;
+    QVector<QVariant> m_edit;  // the pending row's values
+    QVector<bool> m_editSet;   // which of them the user set
     int m_pendingRow = -1;
     bool m_pendingIsNew = false;
-    QSet<int> m_deleted;
+    QSqlError m_lastError;
 };
 
 class GrillaProxy : public QAbstractTableModel
@@ -72,15 +111,16 @@ public:
     void revert() override {}
 
     // Rows of the table shown (the new-row line not counted).
-    int shownRows() const { return int(m_rows.size()); }
+    int shownRows() const { return m_source->rowCount(); }
     bool isNewRowLine(int row) const { return row == shownRows(); }
-    int sourceRow(int row) const;
-    int rowOfSource(int sourceRow) const;
+    int sourceRow(int row) const { return row >= 0 && row < shownRows() ? row : -1; }
+    int rowOfSource(int sourceRow) const { return sourceRow >= 0 && sourceRow < shownRows() ? sourceRow : -1; }
 
-    // Shows only the rows passing `criterion` (an empty one shows all), in the current order.
-    void setCriterion(const FilterCriterion &criterion);
+    // Shows only the rows passing `criterion` (an empty one shows all), in the
+    // current order. False (the source's lastError()) when SQLite fails.
+    bool setCriterion(const FilterCriterion &criterion);
     // Orders the rows shown by a column; -1 keeps the table's own order.
-    void sortBy(int column, Qt::SortOrder order);
+    bool sortBy(int column, Qt::SortOrder order);
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_order; }
 
@@ -93,19 +133,9 @@ public:
     std::function<bool()> onSubmit;
 
 private:
-    void rebuild();
-    std::vector<int> filteredRows() const;
-    void sortRows(std::vector<int> &rows) const;
-    void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
-    void sourceRowsInserted(const QModelIndex &parent, int first, int last);
-    void sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
-    void sourceRowsRemoved(const QModelIndex &parent, int first, int last);
-    void dropRow(int row);
-    void remap();
+    bool rebuild();
 
     GrillaTableModel *m_source;
-    std::vector<int> m_rows; // source rows in the order shown
-    std::vector<int> m_pos;  // for each source row its row shown, or -1
     FilterCriterion m_criterion;
     int m_sortColumn = -1;
     Qt::SortOrder m_order = Qt::AscendingOrder;

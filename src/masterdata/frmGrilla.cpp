@@ -238,7 +238,10 @@ void frmGrilla::tdbgGrilla_DblClick()
         return;
     if (m_filterOn) {
         WaitCursor wait;
-        m_proxy->setCriterion(FilterCriterion());
+        if (!m_proxy->setCriterion(FilterCriterion())) {
+            showQueryError();
+            return;
+        }
         m_filterOn = false;
         m_proxy->setCurrentRow(m_grid->currentIndex().row());
         return;
@@ -258,9 +261,14 @@ void frmGrilla::tdbgGrilla_DblClick()
                MsgIcon::Exclamation);
         return;
     }
+    bool filtered = false;
     {
         WaitCursor wait;
-        m_proxy->setCriterion(criterion);
+        filtered = m_proxy->setCriterion(criterion);
+    }
+    if (!filtered) {
+        showQueryError();
+        return;
     }
     m_filterOn = true;
     m_proxy->setCurrentRow(m_grid->currentIndex().row());
@@ -288,12 +296,22 @@ void frmGrilla::tdbgGrilla_SelChange()
     m_ascending = c == m_lastSortedColumn ? !m_ascending : true;
     m_lastSortedColumn = qint16(c);
     if (sorts) {
-        WaitCursor wait;
-        m_proxy->sortBy(c, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        bool sorted = false;
+        {
+            WaitCursor wait;
+            sorted = m_proxy->sortBy(c, m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        }
+        if (!sorted)
+            showQueryError();
         m_proxy->setCurrentRow(m_grid->currentIndex().row());
     }
     clearColumnSelection();
     showSortIndicator();
+}
+
+void frmGrilla::showQueryError()
+{
+    MsgBox(ErrorText(RuntimeError::fromSql(m_model->lastError())), MsgIcon::Critical);
 }
 
 void frmGrilla::clearColumnSelection()

@@ -94,6 +94,8 @@ private:
     void ledgerChanged();
     void currentRowChanged(const QModelIndex &current, const QModelIndex &previous);
     void clearColumnSelection();
+    // The filter or the order could not be applied: the database's error.
+    void showQueryError();
     void showSortIndicator();
 
     GrillaTableModel *m_model = nullptr; // datGrilla

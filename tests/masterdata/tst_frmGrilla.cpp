@@ -8,6 +8,7 @@
 #include "masterdata/frmGrilla.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -40,14 +41,20 @@ QList<frmGrilla *> windows()
     return list;
 }
 
-// Opens a table as the menu does; the new window.
+// Opens a table as the menu does; the new window. Both of its models are
+// checked against Qt's model contract for as long as it is open.
 frmGrilla *open(const QString &table)
 {
     const QList<frmGrilla *> before = windows();
     MDIForm1::instance()->OpenGrilla(table);
-    for (frmGrilla *w : windows())
-        if (!before.contains(w))
-            return QTest::qWaitForWindowExposed(w) ? w : nullptr;
+    for (frmGrilla *w : windows()) {
+        if (before.contains(w))
+            continue;
+        const auto mode = QAbstractItemModelTester::FailureReportingMode::QtTest;
+        new QAbstractItemModelTester(w->rows(), mode, w);
+        new QAbstractItemModelTester(w->findChild<GrillaTableModel *>("datGrilla"), mode, w);
+        return QTest::qWaitForWindowExposed(w) ? w : nullptr;
+    }
     return nullptr;
 }
 
@@ -198,6 +205,12 @@ void tst_frmGrilla::addChangeDelete()
     }
     QCOMPARE(stored(QStringLiteral("SELECT group_concat(Descripcion, ', ') FROM Cuota")).toString(), QStringLiteral("Cuota D'Angelo, Bono, Cuota 'extra'"));
     QCOMPARE(columnTexts(w, 0), QStringList({"1", "3", "4"}));
+
+    // A new key for a row: the row keeps showing its values, read again from the table.
+    type(w, 0, 0, QStringLiteral("9"));
+    w->grid()->setCurrentIndex(w->rows()->index(1, 0));
+    settle();
+    QCOMPARE(QStringList({cell(w, 0, 0), cell(w, 0, 1)}), QStringList({"9", "Cuota D'Angelo"}));
 }
 
 void tst_frmGrilla::refusedValuesStayForCorrection()
