@@ -4,11 +4,11 @@
 set(core_files
   data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
   data/Parametros data/Prompts data/ValueRules data/WaitCursor
-  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/SocioSearch
   reports/Report reports/ReportDesign reports/ReportLayout reports/ReportText
   treasury/rptReciboCuota)
 set(ui_headers data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
-  masterdata/frmGrilla.h members/ reports/ReportOutput.h reports/ReportPainter.h
+  masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
   reports/ReportPreview.h treasury/frm app/)
 set(failures "")
 file(GLOB_RECURSE below RELATIVE ${SRC} ${SRC}/data/* ${SRC}/members/* ${SRC}/treasury/*

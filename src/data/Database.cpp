@@ -18,6 +18,7 @@ const char *const kConexion = "Conexion";
 const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
 
 QString g_conexionPath;
+quint64 g_conexionSerial = 0;
 
 // year(date text) -> the year as a number; null stays null. The year is the
 // first four digits of the stored text: reading it is all this function does,
@@ -386,6 +387,7 @@ QSqlDatabase Conexion()
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
 {
     g_conexionPath = path;
+    ++g_conexionSerial;
     return OpenConnection(QLatin1String(kConexion), path, errors);
 }
 
@@ -397,6 +399,11 @@ void CloseConexion()
 bool ConexionIsOpen()
 {
     return QSqlDatabase::contains(QLatin1String(kConexion)) && Conexion().isOpen();
+}
+
+quint64 ConexionSerial()
+{
+    return g_conexionSerial;
 }
 
 QString ConnectionString()

@@ -39,6 +39,9 @@ QSqlDatabase Conexion();
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
 void CloseConexion();
 bool ConexionIsOpen();
+// Changes each time the shared connection is opened again (on any file), so
+// whatever was read through the previous one is known to be stale.
+quint64 ConexionSerial();
 // The "connection string" other components open their own connection from: the path.
 QString ConnectionString();
 

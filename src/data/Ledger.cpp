@@ -2,6 +2,8 @@
 #include "data/Database.h"
 
 #include <QSqlQuery>
+#include <cmath>
+#include <sqlite3.h>
 
 namespace {
 
@@ -24,6 +26,44 @@ qint64 millionths(Medium medio, Direction tipo)
                                       " WHERE MedioPago = ? AND Tipo = ?"),
                        {MediumCode(medio), DirectionCode(tipo)});
     return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// An amount in millionths exactly as the sum above counts it (SQLite's ROUND
+// goes half away from zero); nothing when it could not be counted that way.
+std::optional<qint64> asMillionths(double importe)
+{
+    const double v = importe * 1000000.0;
+    if (!std::isfinite(v) || std::fabs(v) >= 4503599627370496.0)
+        return std::nullopt;
+    return v < 0 ? -qint64(-v + 0.5) : qint64(v + 0.5);
+}
+
+int mediumIndex(Medium m) { return m == Medium::Cash ? 0 : 1; }
+int directionIndex(Direction d) { return d == Direction::Income ? 0 : 1; }
+
+// What tells whether the file changed since the sums were read: a write by
+// another connection (the table editor, another program) moves SQLite's
+// data_version; a write by this one moves its count of changes.
+struct FileState
+{
+    quint64 serial = 0;
+    qint64 dataVersion = -1;
+    qint64 changes = -1;
+    bool operator==(const FileState &o) const
+    {
+        return serial == o.serial && dataVersion == o.dataVersion && changes == o.changes;
+    }
+};
+
+FileState fileState()
+{
+    FileState s;
+    s.serial = ConexionSerial();
+    QSqlQuery q = Exec(QStringLiteral("PRAGMA data_version"));
+    s.dataVersion = q.next() ? q.value(0).toLongLong() : -1;
+    sqlite3 *h = SqliteHandle(Conexion());
+    s.changes = h ? sqlite3_total_changes64(h) : -1;
+    return s;
 }
 
 } // namespace
@@ -51,6 +91,70 @@ bool Ledger::feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const
         .next();
 }
 
+// The four sums are kept between two readings while nothing but the ledger
+// itself wrote to the file: the status bar then follows a fee collection
+// without adding up a million rows again. Any other write, by this
+// connection or another, makes the next reading add them up again.
+struct Ledger::Sums
+{
+    bool valid = false;
+    FileState state;
+    qint64 millionths[2][2] = {};
+};
+
+Ledger::Ledger() : m_sums(std::make_unique<Sums>()) {}
+Ledger::~Ledger() = default;
+
+const Ledger::Sums &Ledger::sums() const
+{
+    const FileState now = fileState();
+    if (m_sums->valid && m_sums->state == now)
+        return *m_sums;
+    m_sums->valid = false;
+    for (Medium m : {Medium::Cash, Medium::Bank})
+        for (Direction d : {Direction::Income, Direction::Expense})
+            m_sums->millionths[mediumIndex(m)][directionIndex(d)] = millionths(m, d);
+    m_sums->state = now;
+    m_sums->valid = true;
+    return *m_sums;
+}
+
+Ledger::Kept Ledger::keepSums() const
+{
+    Kept k;
+    k.valid = m_sums->valid && m_sums->state == fileState();
+    return k;
+}
+
+void Ledger::addToSums(const Kept &kept, const QList<Movement> &written, int changes)
+{
+    bool ok = kept.valid;
+    qint64 delta[2][2] = {};
+    for (const Movement &m : written) {
+        const auto v = asMillionths(m.importe);
+        if (!v) {
+            ok = false;
+            break;
+        }
+        delta[mediumIndex(m.medio)][directionIndex(m.tipo)] += *v;
+    }
+    FileState now;
+    if (ok) {
+        now = fileState();
+        FileState expected = m_sums->state;
+        expected.changes += changes;
+        ok = now == expected;
+    }
+    if (!ok) {
+        m_sums->valid = false;
+        return;
+    }
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            m_sums->millionths[i][j] += delta[i][j];
+    m_sums->state = now;
+}
+
 qint64 Ledger::insert(const Movement &m)
 {
     const QSqlQuery q = Exec(
@@ -69,8 +173,10 @@ Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
         Transaction t(Conexion(), Transaction::Mode::Immediate);
         if (feeAlreadyPaid(movement.idSocio.value_or(0), movement.idCuota.value_or(0)))
             return FeeOutcome::AlreadyPaid;
+        const Kept kept = keepSums();
         const qint64 key = insert(movement);
         t.commit();
+        addToSums(kept, {movement}, 1);
         if (id)
             *id = key;
     }
@@ -82,7 +188,9 @@ qint64 Ledger::recordIncome(const Movement &movement)
 {
     Movement m = movement;
     m.tipo = Direction::Income;
+    const Kept kept = keepSums();
     const qint64 key = insert(m);
+    addToSums(kept, {m}, 1);
     emit changed();
     return key;
 }
@@ -91,7 +199,9 @@ qint64 Ledger::recordPayment(const Movement &movement)
 {
     Movement m = movement;
     m.tipo = Direction::Expense;
+    const Kept kept = keepSums();
     const qint64 key = insert(m);
+    addToSums(kept, {m}, 1);
     emit changed();
     return key;
 }
@@ -103,6 +213,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
     std::pair<qint64, qint64> keys;
     {
         Transaction t(Conexion(), Transaction::Mode::Immediate);
+        const Kept kept = keepSums();
         Movement out;
         out.fecha = fecha;
         out.tipo = Direction::Expense;
@@ -123,6 +234,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
         Exec(QStringLiteral("UPDATE Movimiento SET IDContraAsiento = ? WHERE IDMovimiento = ?"),
              {keys.second, keys.first});
         t.commit();
+        addToSums(kept, {out, in}, 4);
     }
     emit changed();
     return keys;
@@ -141,7 +253,8 @@ QList<PaymentLine> Ledger::paymentHistory(qint64 idSocio) const
 
 double Ledger::balance(Medium medio) const
 {
-    const qint64 n = millionths(medio, Direction::Income) - millionths(medio, Direction::Expense);
+    const Sums &s = sums();
+    const qint64 n = s.millionths[mediumIndex(medio)][0] - s.millionths[mediumIndex(medio)][1];
     return double(n) / 1e6;
 }
 

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 // Which way the money goes, and where it is kept. These two are the only place
@@ -89,5 +90,20 @@ signals:
     void changed();
 
 private:
+    Ledger();
+    ~Ledger() override;
+    struct Sums;
+    struct Kept
+    {
+        bool valid = false;
+    };
     qint64 insert(const Movement &movement);
+    const Sums &sums() const;
+    // Before a write: whether the kept sums are those of the file as it is.
+    Kept keepSums() const;
+    // After it: adds what was written, or drops the sums when anything else
+    // changed the file meanwhile (`changes`: the rows the write itself changed).
+    void addToSums(const Kept &kept, const QList<Movement> &written, int changes);
+
+    std::unique_ptr<Sums> m_sums;
 };

@@ -4,6 +4,7 @@
 #include "data/FormHelpers.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
+#include "members/SocioSearch.h"
 #include "members/frmABMSocio.h"
 
 #include <QApplication>
@@ -102,14 +103,6 @@ private:
     sqlite3 *m_db = nullptr;
     std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
 };
-
-// A number typed or chosen as a filter, bound as an integer when it is one.
-QVariant filterNumber(double value)
-{
-    if (value == std::floor(value) && std::fabs(value) < 9.0e15)
-        return qint64(value);
-    return value;
-}
 
 } // namespace
 
@@ -319,36 +312,9 @@ void frmSocio::Form_Load()
 
 void frmSocio::FillSocioGrid()
 {
-    // Names are searched without regard to case or accents (fold_es, a function
-    // of every connection) and listed in Spanish order (SocioOrderKey).
-    QString sql = QStringLiteral(
-        "SELECT Socio.IDSocio, Socio.Nombre, Socio.Alumno, Socio.Telefono, Socio.IDCurso, "
-        "Curso.Nombre AS Curso "
-        "FROM Socio "
-        "LEFT JOIN Curso on Curso.IDCurso=Socio.IDCurso ");
-    QStringList conditions;
     QVariantList binds;
-    if (!txtSocioNombre->text().trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%'");
-        binds << txtSocioNombre->text();
-    }
-    if (!txtAlumno->text().trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%'");
-        binds << txtAlumno->text();
-    }
-    if (!txtSocioNumero->text().trimmed().isEmpty()) {
-        conditions << QStringLiteral("Socio.IDSocio = ?");
-        binds << filterNumber(ReadAmount(txtSocioNumero->text()));
-    }
-    const QString curso = datcboCurso->boundText();
-    if (!curso.isEmpty()) {
-        conditions << QStringLiteral("Socio.IDCurso = ?");
-        binds << filterNumber(ReadAmount(curso));
-    }
-    if (!conditions.isEmpty())
-        sql += QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' ');
-    sql += QStringLiteral("ORDER BY ") + SocioOrderKey(QStringLiteral("Socio.Nombre"))
-           + QStringLiteral(", Socio.IDSocio");
+    const QString sql = SocioSearchSql(
+        {txtSocioNumero->text(), txtSocioNombre->text(), txtAlumno->text(), datcboCurso->boundText()}, &binds);
 
     try {
         WaitCursor wait;

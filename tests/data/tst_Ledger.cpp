@@ -27,6 +27,7 @@ private slots:
     void paymentsAndIncomeAreStoredAsGiven();
     void aTransferIsTwoLinkedRowsOrNothing();
     void balancesAreExact();
+    void balancesFollowEveryWriter();
     void changedFollowsCommitsOnly();
 };
 
@@ -129,6 +130,42 @@ void tst_Ledger::balancesAreExact()
     QCOMPARE(b.banco, 234560.0003);
     // Exactly what the status bar writes.
     QCOMPARE(QString::number(b.banco, 'g', 15), QStringLiteral("234560.0003"));
+}
+
+void tst_Ledger::balancesFollowEveryWriter()
+{
+    TestEnv t;
+    const QString path = t.openNewDb();
+    Ledger &l = Ledger::instance();
+    QCOMPARE(l.balance(Medium::Cash), 0.0);
+    l.recordFee(fee(1, 7, 0.1));
+    QCOMPARE(l.balance(Medium::Cash), 0.1);
+    Movement out = fee(1, 8, 0.3);
+    out.idSocio.reset();
+    l.recordPayment(out);
+    QCOMPARE(l.balance(Medium::Cash), -0.2);
+    l.transfer(Medium::Bank, t.clock->now(), 0.2, QString());
+    QCOMPARE(l.balances().caja, 0.0);
+    QCOMPARE(l.balances().banco, -0.2);
+
+    // A write outside the ledger, on the same connection or on another one.
+    AddMovimiento(Conexion(), "I", "C", 5);
+    QCOMPARE(l.balance(Medium::Bank), 4.8);
+    {
+        QList<DbErrorEntry> errors;
+        QVERIFY(OpenConnection("otra", path, &errors));
+        AddMovimiento(QSqlDatabase::database("otra", false), "E", "C", 0.8);
+        CloseConnection("otra");
+    }
+    QCOMPARE(l.balance(Medium::Bank), 4.0);
+    Exec("DELETE FROM Movimiento WHERE Importe = 5");
+    QCOMPARE(l.balance(Medium::Bank), -1.0);
+
+    // Another file opened on the shared connection has balances of its own.
+    CloseConexion();
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(t.createDb("otra.db"), &errors));
+    QCOMPARE(l.balances().banco, 0.0);
 }
 
 void tst_Ledger::changedFollowsCommitsOnly()

@@ -1,0 +1,416 @@
+// Times the ledger and the table editor on a large association: 100,000
+// members and 1,000,000 movements over ten years (or the counts given), each
+// figure printed beside the same statement run straight on SQLite over the
+// same file. With a third argument the generated database is kept there.
+//
+//   build/bench/bench_ledger [members [movements [database-to-keep]]]
+#include "app/MDIForm1.h"
+#include "app/MainLocal.h"
+#include "data/Database.h"
+#include "data/Environment.h"
+#include "data/Ledger.h"
+#include "data/Prompts.h"
+#include "masterdata/FilterCriterion.h"
+#include "masterdata/GrillaModel.h"
+#include "masterdata/frmGrilla.h"
+#include "members/SocioSearch.h"
+#include "reports/Report.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+class PrintedPrompts : public Prompts
+{
+public:
+    MsgResult message(const QString &text, MsgIcon, MsgButtons, int, const QString &) override
+    {
+        std::fprintf(stderr, "mensaje: %s\n", qPrintable(text));
+        return MsgResult::No;
+    }
+    QString input(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    bool choosePrinter(QPrinter &) override { return false; }
+};
+
+void check(int rc, sqlite3 *h, const char *what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(h));
+        std::exit(1);
+    }
+}
+
+// Members, courses, fees, accounts and movements, written straight through SQLite.
+void generate(const QSqlDatabase &db, int members, int movements)
+{
+    sqlite3 *h = SqliteHandle(db);
+    QRandomGenerator rng(20261207);
+    auto exec = [&](const char *sql) { check(sqlite3_exec(h, sql, nullptr, nullptr, nullptr), h, sql); };
+    for (int c = 1; c <= 21; ++c)
+        exec(QStringLiteral("INSERT INTO Curso VALUES (%1, '%2º grado %3')")
+                 .arg(c).arg((c - 1) / 3 + 1).arg(QChar('A' + (c - 1) % 3)).toUtf8().constData());
+    exec("INSERT INTO Cuenta VALUES (1, 'Ingresos', 'I', NULL), (2, 'Egresos', 'E', NULL),"
+         " (10, 'Cuotas', 'I', 1), (11, 'Kermesse', 'I', 1), (20, 'Servicios', 'E', 2), (21, 'Compras', 'E', 2)");
+    for (int y = 2017; y <= 2026; ++y)
+        exec(QStringLiteral("INSERT INTO Cuota VALUES (%1, 'Cuota anual %1', '%1-03-01 00:00:00', 1500, 10)")
+                 .arg(y).toUtf8().constData());
+
+    static const char *const apellidos[] = {"Acosta", "Álvarez", "Benítez", "D'Angelo", "Díaz", "Gómez",
+                                            "González", "Ibáñez", "López", "Muñoz", "Núñez", "Pérez",
+                                            "Ramírez", "Rodríguez", "Sosa", "Yáñez"};
+    static const char *const nombres[] = {"Ana", "Andrés", "Belén", "Camila", "Diego", "Inés", "Joaquín",
+                                          "Lucía", "Martina", "Matías", "Ramón", "Sofía", "Tomás"};
+    sqlite3_stmt *st = nullptr;
+    check(sqlite3_prepare_v2(h, "INSERT INTO Socio (Nombre, Alumno, IDCurso, Telefono) VALUES (?, ?, ?, ?)", -1,
+                             &st, nullptr),
+          h, "socio");
+    for (int i = 0; i < members; ++i) {
+        const QByteArray nombre = (QString::fromUtf8(apellidos[rng.bounded(16)]) + QStringLiteral(", ")
+                                   + QString::fromUtf8(nombres[rng.bounded(13)]))
+                                      .toUtf8();
+        const QByteArray alumno = QString::fromUtf8(nombres[rng.bounded(13)]).toUtf8();
+        const QByteArray tel = QByteArray::number(4000000 + rng.bounded(999999));
+        sqlite3_bind_text(st, 1, nombre.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, alumno.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 3, 1 + rng.bounded(21));
+        sqlite3_bind_text(st, 4, tel.constData(), -1, SQLITE_TRANSIENT);
+        check(sqlite3_step(st), h, "socio");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+
+    check(sqlite3_prepare_v2(h,
+                             "INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
+                             " Descripcion, ChequeNumero) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                             -1, &st, nullptr),
+          h, "movimiento");
+    const QDateTime start(QDate(2017, 1, 1), QTime(8, 0));
+    const qint64 span = start.secsTo(QDateTime(QDate(2026, 12, 1), QTime(8, 0)));
+    for (int i = 0; i < movements; ++i) {
+        const QDateTime when = start.addSecs(span * i / movements);
+        const QByteArray fecha = DbDateText(when).toUtf8();
+        const int kind = rng.bounded(10);
+        const double importe = double(rng.bounded(1, 5000000)) / 100.0;
+        sqlite3_bind_text(st, 1, fecha.constData(), -1, SQLITE_TRANSIENT);
+        QByteArray descripcion;
+        for (int b = 2; b <= 9; ++b)
+            sqlite3_bind_null(st, b);
+        if (kind < 6) { // a fee
+            sqlite3_bind_int(st, 2, 1 + rng.bounded(members));
+            sqlite3_bind_int(st, 3, when.date().year());
+            sqlite3_bind_int(st, 4, 10);
+            sqlite3_bind_text(st, 5, "I", 1, SQLITE_STATIC);
+            sqlite3_bind_double(st, 6, 1500);
+            sqlite3_bind_text(st, 7, "E", 1, SQLITE_STATIC);
+            descripcion = "Cuota anual " + QByteArray::number(when.date().year());
+        } else if (kind < 8) { // other income
+            sqlite3_bind_int(st, 4, 11);
+            sqlite3_bind_text(st, 5, "I", 1, SQLITE_STATIC);
+            sqlite3_bind_double(st, 6, importe);
+            sqlite3_bind_text(st, 7, rng.bounded(2) ? "E" : "C", 1, SQLITE_STATIC);
+            descripcion = "Kermesse " + QByteArray::number(i);
+        } else { // a payment
+            sqlite3_bind_int(st, 4, 20 + rng.bounded(2));
+            sqlite3_bind_text(st, 5, "E", 1, SQLITE_STATIC);
+            sqlite3_bind_double(st, 6, importe / 2);
+            sqlite3_bind_text(st, 7, rng.bounded(2) ? "E" : "C", 1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 9, "000123", -1, SQLITE_STATIC);
+            descripcion = "Pago " + QByteArray::number(rng.bounded(100000));
+        }
+        sqlite3_bind_text(st, 8, descripcion.constData(), -1, SQLITE_TRANSIENT);
+        check(sqlite3_step(st), h, "movimiento");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+}
+
+long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+double ms(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+double median(const std::function<void()> &work, int runs = 7)
+{
+    std::vector<double> v;
+    for (int i = 0; i < runs; ++i)
+        v.push_back(ms(work));
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// A statement run straight on SQLite: every row stepped through, every column read.
+struct Raw
+{
+    sqlite3 *h = nullptr;
+    qint64 rows(const QString &sql, const QVariantList &binds = {})
+    {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray u = sql.toUtf8();
+        check(sqlite3_prepare_v2(h, u.constData(), -1, &st, nullptr), h, u.constData());
+        std::vector<QByteArray> keep;
+        for (int i = 0; i < binds.size(); ++i) {
+            const QVariant &b = binds.at(i);
+            if (b.metaType().id() == QMetaType::Double)
+                sqlite3_bind_double(st, i + 1, b.toDouble());
+            else if (b.metaType().id() == QMetaType::LongLong || b.metaType().id() == QMetaType::Int)
+                sqlite3_bind_int64(st, i + 1, b.toLongLong());
+            else {
+                keep.push_back(b.toString().toUtf8());
+                sqlite3_bind_text(st, i + 1, keep.back().constData(), -1, SQLITE_STATIC);
+            }
+        }
+        qint64 n = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(st); ++c)
+                (void)sqlite3_column_text(st, c);
+            ++n;
+        }
+        sqlite3_finalize(st);
+        return n;
+    }
+};
+
+void line(const char *what, double ours, double raw, const char *note = "")
+{
+    std::printf("%-44s %9.2f ms   crudo %9.2f ms   %5.2fx %s\n", what, ours, raw, raw > 0 ? ours / raw : 0.0, note);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallSystemEnvironment();
+    env().prompts = std::make_shared<PrintedPrompts>();
+    const int members = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
+    const int movements = argc > 2 ? std::max(1, atoi(argv[2])) : 1000000;
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.db"));
+    QElapsedTimer t;
+    t.start();
+    const QString error = CreateNewDatabase(path, [&](const QSqlDatabase &db) { generate(db, members, movements); });
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("Base de %d socios y %d movimientos generada en %.1f s (%lld MiB)\n", members, movements,
+                t.elapsed() / 1000.0, QFileInfo(path).size() / 1048576);
+    if (argc > 3 && !QFile::copy(path, QString::fromLocal8Bit(argv[3])))
+        std::fprintf(stderr, "No se pudo dejar una copia en %s\n", argv[3]);
+    QList<DbErrorEntry> errors;
+    if (!OpenConexion(path, &errors)) {
+        std::fprintf(stderr, "No se pudo abrir la base\n");
+        return 1;
+    }
+    Raw raw;
+    check(sqlite3_open_v2(path.toUtf8().constData(), &raw.h, SQLITE_OPEN_READWRITE, nullptr), raw.h, "abrir");
+    Exec(QStringLiteral("ANALYZE"));
+
+    // Balances.
+    Ledger &ledger = Ledger::instance();
+    const QString sum = QStringLiteral("SELECT SUM(CAST(ROUND(Importe * 1000000) AS INTEGER)) FROM Movimiento"
+                                       " WHERE MedioPago = ? AND Tipo = ?");
+    auto rawBalances = [&] {
+        for (const char *m : {"E", "C"})
+            for (const char *k : {"I", "E"})
+                raw.rows(sum, {QString::fromLatin1(m), QString::fromLatin1(k)});
+    };
+    line("Saldos de caja y banco", median([&] { ledger.balances(); }), median(rawBalances));
+    MDIForm1 *main = MDIForm1::instance();
+    main->show();
+    QCoreApplication::processEvents();
+    line("Saldos en la barra de estado (RefreshSaldos)", median([&] {
+             RefreshSaldos();
+             QCoreApplication::processEvents();
+         }),
+         median(rawBalances));
+    {
+        QSqlQuery f = Exec(QStringLiteral("SELECT SUM(Importe) FROM Movimiento WHERE MedioPago='E' AND Tipo='I'"));
+        f.next();
+        QSqlQuery g = Exec(QStringLiteral("SELECT SUM(Importe) FROM Movimiento WHERE MedioPago='E' AND Tipo='E'"));
+        g.next();
+        std::printf("  Saldo Caja exacto %.6f; con SUM de coma flotante %.6f\n", ledger.balance(Medium::Cash),
+                    f.value(0).toDouble() - g.value(0).toDouble());
+    }
+
+    // Fee collection: the duplicate check and the insert in one write
+    // transaction, committed to disk, then the balances.
+    int next = 0;
+    const double fee = median([&] {
+        Movement m;
+        m.fecha = QDateTime::currentDateTime();
+        m.idSocio = 1 + (next % members);
+        m.idCuota = 100000 + next++;
+        m.idCuenta = 10;
+        m.importe = 1500;
+        m.descripcion = QStringLiteral("Cuota de prueba");
+        ledger.recordFee(m);
+        ledger.balances();
+    });
+    const double feeRaw = median([&] {
+        const int n = next++;
+        sqlite3_exec(raw.h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        raw.rows(QStringLiteral("SELECT 1 FROM Movimiento WHERE IDSocio = ? AND IDCuota = ? LIMIT 1"),
+                 {qint64(1 + n % members), qint64(100000 + n)});
+        raw.rows(QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
+                                " Descripcion) VALUES ('2026-12-07 10:00:00', ?, ?, 10, 'I', 1500, 'E', 'Cuota')"),
+                 {qint64(1 + n % members), qint64(100000 + n)});
+        sqlite3_exec(raw.h, "COMMIT", nullptr, nullptr, nullptr);
+        rawBalances();
+    });
+    line("Cobro de cuota (control, alta, saldos)", fee, feeRaw);
+
+    // Member search, every filter of the list.
+    struct Search
+    {
+        const char *what;
+        SocioFilter filter;
+    };
+    const Search searches[] = {{"Socios: toda la lista", {}},
+                               {"Socios: nombre \"gomez\"", {{}, QStringLiteral("gomez"), {}, {}}},
+                               {"Socios: alumno \"martina\"", {{}, {}, QStringLiteral("martina"), {}}},
+                               {"Socios: numero 54321", {QStringLiteral("54321"), {}, {}, {}}},
+                               {"Socios: curso 7", {{}, {}, {}, QStringLiteral("7")}},
+                               {"Socios: nombre, alumno y curso",
+                                {{}, QStringLiteral("nunez"), QStringLiteral("ana"), QStringLiteral("3")}}};
+    for (const Search &s : searches) {
+        QVariantList binds;
+        const QString sql = SocioSearchSql(s.filter, &binds);
+        // Ours: on the program's connection, with its functions.
+        sqlite3 *ours = SqliteHandle(Conexion());
+        Raw our{ours};
+        // Raw: the same statement with the accents and case left to SQLite's
+        // LIKE (no fold_es), on a plain SQLite connection.
+        QString plain = sql;
+        plain.replace(QStringLiteral("fold_es(Socio.Nombre)"), QStringLiteral("Socio.Nombre"))
+            .replace(QStringLiteral("fold_es(Socio.Alumno)"), QStringLiteral("Socio.Alumno"))
+            .replace(QStringLiteral("fold_es(?)"), QStringLiteral("?"));
+        line(s.what, median([&] { our.rows(sql, binds); }), median([&] { raw.rows(plain, binds); }));
+    }
+
+    // The member book's and a one-year balance's selections, dates bound as a range.
+    const QDateTime now = env().clock->now();
+    const QVariantList thisYear{DbDateText(QDateTime(QDate(now.date().year(), 1, 1), QTime(0, 0))),
+                                DbDateText(QDateTime(QDate(now.date().year() + 1, 1, 1), QTime(0, 0)))};
+    const QString libro = QStringLiteral(
+        "SELECT Socio.Nombre, Socio.Alumno, Curso.Nombre as Curso FROM Socio INNER JOIN Curso on "
+        "Socio.IDCurso=Curso.IDCurso WHERE Socio.IDSocio in(SELECT IDSocio FROM Movimiento WHERE Fecha >= ? AND "
+        "Fecha < ? AND IDCuota is not null) ORDER BY Curso.Nombre , Socio.Nombre");
+    const QString balance = QStringLiteral(
+        "SELECT Movimiento.Fecha, Movimiento.Tipo, Movimiento.Importe, Movimiento.Descripcion, Cuenta_1.Descripcion "
+        "as Cuenta, Cuenta.Descripcion as CuentaPadre FROM (Cuenta AS Cuenta_1 INNER JOIN Movimiento ON "
+        "Cuenta_1.IDcuenta = Movimiento.IDCuenta) INNER JOIN Cuenta ON Cuenta_1.IDcuentaPadre = Cuenta.IDcuenta "
+        " WHERE movimiento.Fecha>=? AND movimiento.Fecha<? ORDER BY  Movimiento.Tipo, Cuenta.Descripcion, "
+        "Cuenta_1.descripcion,Movimiento.Descripcion ");
+    const QVariantList lastYear{DbDateText(now.addYears(-1)), DbDateText(now)};
+    auto viaReport = [&](const QString &sql, const QVariantList &binds) {
+        return median([&] {
+            ReportRows rows;
+            ReadReportRows({QString(), sql, binds}, &rows);
+        }, 3);
+    };
+    line("Libro de socios: seleccion", viaReport(libro, thisYear), median([&] { raw.rows(libro, thisYear); }, 3));
+    line("Balance de un anio: seleccion", viaReport(balance, lastYear),
+         median([&] { raw.rows(balance, lastYear); }, 3));
+
+    // The table editor over the whole ledger.
+    const long before = residentKiB();
+    frmGrilla *grilla = nullptr;
+    const double shown = ms([&] {
+        main->OpenGrilla(QStringLiteral("Movimiento"));
+        QCoreApplication::processEvents();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *g = qobject_cast<frmGrilla *>(w))
+                grilla = g;
+    });
+    const long after = residentKiB();
+    const double keysRaw = median([&] { raw.rows(QStringLiteral("SELECT rowid FROM Movimiento ORDER BY rowid")); }, 3);
+    char memory[64];
+    std::snprintf(memory, sizeof memory, "(+%ld MiB)", (after - before) / 1024);
+    line("Editor de tablas: Movimiento a la vista", shown, keysRaw, memory);
+    if (!grilla) {
+        std::fprintf(stderr, "No se abrio el editor\n");
+        return 1;
+    }
+    GrillaProxy *rows = grilla->rows();
+    const QList<GridField> fields = grilla->findChild<GrillaTableModel *>(QStringLiteral("datGrilla"))->fields();
+    auto columnOf = [&](const char *name) {
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields.at(i).name == QLatin1String(name))
+                return i;
+        return -1;
+    };
+    auto shownAfter = [&](const std::function<void()> &work) {
+        return ms([&] {
+            work();
+            QCoreApplication::processEvents();
+        });
+    };
+    line("Editor: ordenar por Fecha (indice)", shownAfter([&] { rows->sortBy(columnOf("Fecha"), Qt::DescendingOrder); }),
+         median([&] { raw.rows(QStringLiteral("SELECT rowid FROM Movimiento ORDER BY Fecha DESC, rowid")); }, 3));
+    line("Editor: ordenar por Importe (indice)", shownAfter([&] { rows->sortBy(columnOf("Importe"), Qt::AscendingOrder); }),
+         median([&] { raw.rows(QStringLiteral("SELECT rowid FROM Movimiento ORDER BY Importe, rowid")); }, 3));
+    line("Editor: ordenar por Descripcion", shownAfter([&] { rows->sortBy(columnOf("Descripcion"), Qt::AscendingOrder); }),
+         median([&] { raw.rows(QStringLiteral("SELECT rowid FROM Movimiento ORDER BY Descripcion, rowid")); }, 3));
+    rows->sortBy(-1, Qt::AscendingOrder);
+    struct Filter
+    {
+        const char *what;
+        const char *criterion;
+        const char *rawSql;
+    };
+    const Filter filters[] = {
+        {"Editor: filtro IDSocio=54321 (indice)", "IDSocio=54321",
+         "SELECT rowid FROM Movimiento WHERE IDSocio = 54321 ORDER BY rowid"},
+        {"Editor: filtro Fecha de un mes (indice)", "Fecha>=#1/3/2025# AND Fecha<#1/4/2025#",
+         "SELECT rowid FROM Movimiento WHERE Fecha >= '2025-03-01 00:00:00' AND Fecha < '2025-04-01 00:00:00'"
+         " ORDER BY rowid"},
+        {"Editor: filtro Descripcion LIKE", "Descripcion LIKE 'Pago 12%'",
+         "SELECT rowid FROM Movimiento WHERE Descripcion LIKE 'Pago 12%' ORDER BY rowid"},
+    };
+    for (const Filter &f : filters) {
+        FilterCriterion c;
+        QString why;
+        if (!c.parse(QString::fromUtf8(f.criterion), fields, env().locale, &why)) {
+            std::fprintf(stderr, "%s: %s\n", f.criterion, qPrintable(why));
+            continue;
+        }
+        line(f.what, shownAfter([&] { rows->setCriterion(c); }),
+             median([&] { raw.rows(QString::fromUtf8(f.rawSql)); }, 3));
+        rows->setCriterion(FilterCriterion());
+    }
+    sqlite3_close(raw.h);
+    delete main;
+    CloseConexion();
+    return 0;
+}

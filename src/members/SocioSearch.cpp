@@ -1,0 +1,48 @@
+#include "members/SocioSearch.h"
+#include "data/Database.h"
+#include "data/ValueRules.h"
+
+#include <QStringList>
+#include <cmath>
+
+namespace {
+// A number typed or chosen as a filter, bound as an integer when it is one.
+QVariant filterNumber(double value)
+{
+    if (value == std::floor(value) && std::fabs(value) < 9.0e15)
+        return qint64(value);
+    return value;
+}
+} // namespace
+
+QString SocioSearchSql(const SocioFilter &filter, QVariantList *binds)
+{
+    QString sql = QStringLiteral(
+        "SELECT Socio.IDSocio, Socio.Nombre, Socio.Alumno, Socio.Telefono, Socio.IDCurso, "
+        "Curso.Nombre AS Curso "
+        "FROM Socio "
+        "LEFT JOIN Curso on Curso.IDCurso=Socio.IDCurso ");
+    QStringList conditions;
+    binds->clear();
+    if (!filter.nombre.trimmed().isEmpty()) {
+        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%'");
+        *binds << filter.nombre;
+    }
+    if (!filter.alumno.trimmed().isEmpty()) {
+        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%'");
+        *binds << filter.alumno;
+    }
+    if (!filter.numero.trimmed().isEmpty()) {
+        conditions << QStringLiteral("Socio.IDSocio = ?");
+        *binds << filterNumber(ReadAmount(filter.numero));
+    }
+    if (!filter.curso.isEmpty()) {
+        conditions << QStringLiteral("Socio.IDCurso = ?");
+        *binds << filterNumber(ReadAmount(filter.curso));
+    }
+    if (!conditions.isEmpty())
+        sql += QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' ');
+    sql += QStringLiteral("ORDER BY ") + SocioOrderKey(QStringLiteral("Socio.Nombre"))
+           + QStringLiteral(", Socio.IDSocio");
+    return sql;
+}
