@@ -14,6 +14,8 @@
 #include "masterdata/GrillaModel.h"
 #include "masterdata/frmGrilla.h"
 #include "members/SocioSearch.h"
+#include "members/frmSocio.h"
+#include "data/DataCombo.h"
 #include "reports/Report.h"
 
 #include <QApplication>
@@ -22,6 +24,9 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -234,6 +239,9 @@ int main(int argc, char **argv)
     }
     Raw raw;
     check(sqlite3_open_v2(path.toUtf8().constData(), &raw.h, SQLITE_OPEN_READWRITE, nullptr), raw.h, "abrir");
+    // The program's own connection, read straight through SQLite: for the
+    // statements that use our SQL functions.
+    Raw rawOurs{SqliteHandle(Conexion())};
     Exec(QStringLiteral("ANALYZE"));
 
     // Balances.
@@ -245,7 +253,20 @@ int main(int argc, char **argv)
             for (const char *k : {"I", "E"})
                 raw.rows(sum, {QString::fromLatin1(m), QString::fromLatin1(k)});
     };
-    line("Saldos de caja y banco", median([&] { ledger.balances(); }), median(rawBalances));
+    // A write outside the ledger makes it add the rows up again.
+    auto touch = [] {
+        Exec(QStringLiteral("INSERT INTO Curso (IDCurso, Nombre) VALUES (999, 'x')"));
+        Exec(QStringLiteral("DELETE FROM Curso WHERE IDCurso = 999"));
+    };
+    line("Saldos: primera lectura (suma exacta)", median([&] {
+             touch();
+             ledger.balances();
+         }),
+         median([&] {
+             touch();
+             rawBalances();
+         }));
+    line("Saldos: lectura siguiente", median([&] { ledger.balances(); }), median(rawBalances));
     MDIForm1 *main = MDIForm1::instance();
     main->show();
     QCoreApplication::processEvents();
@@ -254,6 +275,7 @@ int main(int argc, char **argv)
              QCoreApplication::processEvents();
          }),
          median(rawBalances));
+    std::printf("  (crudo: las cuatro sumas exactas en SQLite, cada vez)\n");
     {
         QSqlQuery f = Exec(QStringLiteral("SELECT SUM(Importe) FROM Movimiento WHERE MedioPago='E' AND Tipo='I'"));
         f.next();
@@ -290,7 +312,15 @@ int main(int argc, char **argv)
     });
     line("Cobro de cuota (control, alta, saldos)", fee, feeRaw);
 
-    // Member search, every filter of the list.
+    // Member search, every filter of the list, through the list itself.
+    main->menuItem(QStringLiteral("mnuSocio"))->trigger();
+    QCoreApplication::processEvents();
+    auto *list = qobject_cast<frmSocio *>(main->mdiArea()->subWindowList().last()->widget());
+    auto *numero = list->findChild<QLineEdit *>(QStringLiteral("txtSocioNumero"));
+    auto *nombre = list->findChild<QLineEdit *>(QStringLiteral("txtSocioNombre"));
+    auto *alumno = list->findChild<QLineEdit *>(QStringLiteral("txtAlumno"));
+    auto *curso = list->findChild<DataCombo *>(QStringLiteral("datcboCurso"));
+    auto *buscar = list->findChild<QPushButton *>(QStringLiteral("cmdBuscar"));
     struct Search
     {
         const char *what;
@@ -304,18 +334,28 @@ int main(int argc, char **argv)
                                {"Socios: nombre, alumno y curso",
                                 {{}, QStringLiteral("nunez"), QStringLiteral("ana"), QStringLiteral("3")}}};
     for (const Search &s : searches) {
+        numero->setText(s.filter.numero);
+        nombre->setText(s.filter.nombre);
+        alumno->setText(s.filter.alumno);
+        curso->setBoundText(s.filter.curso);
         QVariantList binds;
         const QString sql = SocioSearchSql(s.filter, &binds);
-        // Ours: on the program's connection, with its functions.
-        sqlite3 *ours = SqliteHandle(Conexion());
-        Raw our{ours};
-        // Raw: the same statement with the accents and case left to SQLite's
-        // LIKE (no fold_es), on a plain SQLite connection.
-        QString plain = sql;
-        plain.replace(QStringLiteral("fold_es(Socio.Nombre)"), QStringLiteral("Socio.Nombre"))
-            .replace(QStringLiteral("fold_es(Socio.Alumno)"), QStringLiteral("Socio.Alumno"))
+        line(s.what, median([&] {
+                 buscar->click();
+                 QCoreApplication::processEvents();
+             }),
+             median([&] { rawOurs.rows(sql, binds); }));
+    }
+    {
+        // What searching without regard to accents costs: the same search with
+        // SQLite's own LIKE, which does not fold them.
+        QVariantList binds;
+        QString sql = SocioSearchSql({{}, QStringLiteral("gomez"), {}, {}}, &binds);
+        const double folded = median([&] { rawOurs.rows(sql, binds); });
+        sql.replace(QStringLiteral("fold_es(Socio.Nombre)"), QStringLiteral("Socio.Nombre"))
             .replace(QStringLiteral("fold_es(?)"), QStringLiteral("?"));
-        line(s.what, median([&] { our.rows(sql, binds); }), median([&] { raw.rows(plain, binds); }));
+        std::printf("  nombre \"gomez\" con fold_es %.2f ms, sin fold_es %.2f ms\n", folded,
+                    median([&] { raw.rows(sql, binds); }));
     }
 
     // The member book's and a one-year balance's selections, dates bound as a range.
@@ -342,6 +382,12 @@ int main(int argc, char **argv)
     line("Libro de socios: seleccion", viaReport(libro, thisYear), median([&] { raw.rows(libro, thisYear); }, 3));
     line("Balance de un anio: seleccion", viaReport(balance, lastYear),
          median([&] { raw.rows(balance, lastYear); }, 3));
+    {
+        QString asWritten = libro;
+        asWritten.replace(QStringLiteral("Fecha >= ? AND Fecha < ?"), QStringLiteral("year(fecha)=year(now())"));
+        std::printf("  libro con year(fecha)=year(now()) en lugar del rango: %.1f ms\n",
+                    median([&] { rawOurs.rows(asWritten); }, 3));
+    }
 
     // The table editor over the whole ledger.
     const long before = residentKiB();

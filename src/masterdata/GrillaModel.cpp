@@ -106,14 +106,16 @@ bool GrillaTableModel::open(const QString &table)
 }
 
 bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds, const QString &order,
-                                std::vector<qint64> *keys)
+                                std::vector<qint64> *keys, const QString &tieColumn,
+                                std::vector<bool> *sameAsPrevious)
 {
     sqlite3 *h = SqliteHandle(m_db);
     if (!h) {
         fail(QStringLiteral("La conexión con la base de datos está cerrada."), 3704);
         return false;
     }
-    QString sql = QStringLiteral("SELECT rowid FROM ") + m_tableSql;
+    QString sql = QStringLiteral("SELECT rowid") + (tieColumn.isEmpty() ? QString() : QStringLiteral(", ") + tieColumn)
+                  + QStringLiteral(" FROM ") + m_tableSql;
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY ") + order;
@@ -128,10 +130,28 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
     // The keys are read straight from SQLite: a million of them take a few
     // tens of milliseconds this way, against seconds through QSqlQuery.
     keys->clear();
+    if (sameAsPrevious)
+        sameAsPrevious->clear();
+    std::string previous; // the last value, as its type and bytes
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
         rc = sqlite3_step(st);
-        if (rc == SQLITE_ROW)
-            keys->push_back(sqlite3_column_int64(st, 0));
+        if (rc != SQLITE_ROW)
+            continue;
+        keys->push_back(sqlite3_column_int64(st, 0));
+        if (!sameAsPrevious)
+            continue;
+        const int type = sqlite3_column_type(st, 1);
+        std::string value(1, char(type));
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            const double d = sqlite3_column_double(st, 1); // 2 and 2.0 are equal values
+            value.append(reinterpret_cast<const char *>(&d), sizeof d);
+            value[0] = char(SQLITE_FLOAT);
+        } else if (type != SQLITE_NULL) {
+            const auto *t = static_cast<const char *>(sqlite3_column_blob(st, 1));
+            value.append(t ? t : "", size_t(sqlite3_column_bytes(st, 1)));
+        }
+        sameAsPrevious->push_back(keys->size() > 1 && value == previous);
+        previous = std::move(value);
     }
     if (rc != SQLITE_DONE)
         fail(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h) & 0xff);
@@ -197,8 +217,28 @@ bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, 
     criterion.toSql([this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
                     &binds);
     std::vector<qint64> keys;
-    if (!readKeys(where, binds, orderBy(sortColumn, order), &keys))
+    // A descending order on a column SQLite orders by itself is read ascending,
+    // straight along the column's index, and turned round here; rows of equal
+    // value keep the table's order.
+    const bool turned = order == Qt::DescendingOrder && sortColumn >= 0 && sortColumn < m_fields.size()
+                        && m_fields.at(sortColumn).kind != FieldKind::Text
+                        && (m_fields.at(sortColumn).kind != FieldKind::Date || !irregularDates(sortColumn));
+    std::vector<bool> same;
+    if (!readKeys(where, binds, orderBy(sortColumn, turned ? Qt::AscendingOrder : order), &keys,
+                  turned ? column(sortColumn) : QString(), turned ? &same : nullptr))
         return false;
+    if (turned) {
+        std::vector<qint64> down;
+        down.reserve(keys.size());
+        for (size_t end = keys.size(); end > 0;) {
+            size_t begin = end - 1;
+            while (begin > 0 && same[begin])
+                --begin;
+            down.insert(down.end(), keys.begin() + qsizetype(begin), keys.begin() + qsizetype(end));
+            end = begin;
+        }
+        keys = std::move(down);
+    }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();

@@ -72,8 +72,11 @@ signals:
 private:
     QString column(int field) const { return m_columns.at(field); }
     bool irregularDates(int field) const;
+    // The rowids a statement selects, in order; with `tieColumn`, also whether
+    // each row's value there equals the previous row's.
     bool readKeys(const QString &where, const QVariantList &binds, const QString &orderBy,
-                  std::vector<qint64> *keys);
+                  std::vector<qint64> *keys, const QString &tieColumn = QString(),
+                  std::vector<bool> *sameAsPrevious = nullptr);
     QString orderBy(int sortColumn, Qt::SortOrder order) const;
     const QVector<QVariant> &rowValues(int row) const;
     void fail(const QString &text, int code);

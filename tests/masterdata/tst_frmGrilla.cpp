@@ -127,6 +127,7 @@ private slots:
     void addChangeDelete();
     void refusedValuesStayForCorrection();
     void filterAndSort();
+    void equalValuesKeepTheTableOrder();
     void dates_data();
     void dates();
 
@@ -307,6 +308,25 @@ void tst_frmGrilla::filterAndSort()
     QCOMPARE(columnTexts(w, 0), QStringList({"1", "2", "3", "5"}));
     doubleClick(w, 0, 1);
     QCOMPARE(columnTexts(w, 0), QStringList({"1", "2", "3", "4", "5"}));
+}
+
+void tst_frmGrilla::equalValuesKeepTheTableOrder()
+{
+    m_env->openNewDb([](const QSqlDatabase &db) {
+        for (double importe : {5.0, 7.0, 5.0, 7.0, 5.0})
+            AddMovimiento(db, "I", "E", importe);
+    });
+    frmGrilla *w = open(QStringLiteral("Movimiento"));
+    QVERIFY(w);
+    const int importe = 6, fecha = 1; // every row has the same date
+    QCOMPARE(w->rows()->headerData(importe, Qt::Horizontal).toString(), QStringLiteral("Importe"));
+    for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        QVERIFY(w->rows()->sortBy(importe, order));
+        QCOMPARE(columnTexts(w, 0), order == Qt::AscendingOrder ? QStringList({"1", "3", "5", "2", "4"})
+                                                                 : QStringList({"2", "4", "1", "3", "5"}));
+        QVERIFY(w->rows()->sortBy(fecha, order));
+        QCOMPARE(columnTexts(w, 0), QStringList({"1", "2", "3", "4", "5"}));
+    }
 }
 
 void tst_frmGrilla::dates_data()
