@@ -5,6 +5,7 @@
 // the program on it by hand.
 //
 //   build/bench/bench_members [members [database-to-keep]]
+#include "BenchSupport.h"
 #include "app/MDIForm1.h"
 #include "app/MainLocal.h"
 #include "data/DataCombo.h"
@@ -35,20 +36,6 @@
 #include <vector>
 
 namespace {
-
-// No dialog may wait for an answer here: every prompt is printed and answered No.
-class PrintedPrompts : public Prompts
-{
-public:
-    MsgResult message(const QString &text, MsgIcon, MsgButtons, int, const QString &) override
-    {
-        std::fprintf(stderr, "mensaje: %s\n", qPrintable(text));
-        return MsgResult::No;
-    }
-    QString input(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
-    bool choosePrinter(QPrinter &) override { return false; }
-};
 
 const char *const kApellidos[] = {
     "Acosta", "Aguirre", "Álvarez", "Benítez", "Blanco", "Cabrera", "Castro", "Chávez",
@@ -100,25 +87,13 @@ void fillMembers(const QSqlDatabase &db, int count)
     }
 }
 
-long residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 // Milliseconds of `work` plus the paint that follows it.
 double timed(const std::function<void()> &work)
 {
-    QElapsedTimer t;
-    t.start();
-    work();
-    QCoreApplication::processEvents();
-    return double(t.nsecsElapsed()) / 1e6;
+    return elapsedMs([&] {
+        work();
+        QCoreApplication::processEvents();
+    });
 }
 
 void report(const char *what, std::vector<double> ms, int rows)

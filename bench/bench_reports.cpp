@@ -1,6 +1,7 @@
 // The report engine on 10,000 movements grouped on three levels (type, parent
 // account, account) with sums in every group footer and "Pag. N de M" on every
 // page: reading the rows, laying the pages out, writing them as plain text.
+#include "BenchSupport.h"
 #include "app/MainLocal.h"
 #include "data/Database.h"
 #include "data/Environment.h"
@@ -90,16 +91,12 @@ ReportRows makeRows()
 
 double median(std::vector<double> v)
 {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return medianOf(std::move(v));
 }
 
 double timeMs(const std::function<void()> &f)
 {
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
+    return elapsedMs(f);
 }
 
 } // namespace

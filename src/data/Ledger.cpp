@@ -184,10 +184,10 @@ Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
     return FeeOutcome::Recorded;
 }
 
-qint64 Ledger::recordIncome(const Movement &movement)
+qint64 Ledger::recordOne(const Movement &movement, Direction tipo)
 {
     Movement m = movement;
-    m.tipo = Direction::Income;
+    m.tipo = tipo;
     const Kept kept = keepSums();
     const qint64 key = insert(m);
     addToSums(kept, {m}, 1);
@@ -195,15 +195,14 @@ qint64 Ledger::recordIncome(const Movement &movement)
     return key;
 }
 
+qint64 Ledger::recordIncome(const Movement &movement)
+{
+    return recordOne(movement, Direction::Income);
+}
+
 qint64 Ledger::recordPayment(const Movement &movement)
 {
-    Movement m = movement;
-    m.tipo = Direction::Expense;
-    const Kept kept = keepSums();
-    const qint64 key = insert(m);
-    addToSums(kept, {m}, 1);
-    emit changed();
-    return key;
+    return recordOne(movement, Direction::Expense);
 }
 
 std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, double importe,

@@ -98,6 +98,7 @@ private:
         bool valid = false;
     };
     qint64 insert(const Movement &movement);
+    qint64 recordOne(const Movement &movement, Direction tipo);
     const Sums &sums() const;
     // Before a write: whether the kept sums are those of the file as it is.
     Kept keepSums() const;

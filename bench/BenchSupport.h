@@ -1,0 +1,51 @@
+#pragma once
+// What the benchmark programs share: prompts that never wait, the process's
+// resident memory, and timing.
+#include "data/Prompts.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+// No dialog may wait for an answer here: every prompt is printed and answered No.
+class PrintedPrompts : public Prompts
+{
+public:
+    MsgResult message(const QString &text, MsgIcon, MsgButtons, int, const QString &) override
+    {
+        std::fprintf(stderr, "mensaje: %s\n", qPrintable(text));
+        return MsgResult::No;
+    }
+    QString input(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    bool choosePrinter(QPrinter &) override { return false; }
+};
+
+inline long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// Milliseconds `work` takes.
+inline double elapsedMs(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+inline double medianOf(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
