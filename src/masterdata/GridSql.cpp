@@ -4,6 +4,8 @@
 #include "masterdata/GridValues.h"
 
 #include <QCollator>
+#include <cstring>
+#include <string>
 #include <sqlite3.h>
 
 namespace {
@@ -28,6 +30,8 @@ const QCollator &collator()
 
 int esTexto(void *, int na, const void *a, int nb, const void *b)
 {
+    if (na == nb && std::memcmp(a, b, size_t(na)) == 0) // the same text: no need to ask the collator
+        return 0;
     return collator().compare(QString::fromUtf8(static_cast<const char *>(a), na),
                               QString::fromUtf8(static_cast<const char *>(b), nb));
 }
@@ -65,6 +69,23 @@ void sortEs(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
+        return;
+    }
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
+    thread_local std::string ascii;
+    ascii.assign(bytes ? bytes : "", size_t(size));
+    bool plain = true;
+    for (char &c : ascii) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            plain = false;
+            break;
+        }
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+    }
+    if (plain) { // the frequent case: nothing to take apart
+        sqlite3_result_text(ctx, ascii.data(), int(ascii.size()), SQLITE_TRANSIENT);
         return;
     }
     QString folded;

@@ -6,6 +6,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <cstring>
 #include <sqlite3.h>
 #include <unordered_map>
 
@@ -132,7 +133,9 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
     keys->clear();
     if (sameAsPrevious)
         sameAsPrevious->clear();
-    std::string previous; // the last value, as its type and bytes
+    // The previous row's value, as its type and bytes, in one buffer used again.
+    std::string previous;
+    int previousType = -1;
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
         rc = sqlite3_step(st);
         if (rc != SQLITE_ROW)
@@ -140,18 +143,26 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
         keys->push_back(sqlite3_column_int64(st, 0));
         if (!sameAsPrevious)
             continue;
-        const int type = sqlite3_column_type(st, 1);
-        std::string value(1, char(type));
+        int type = sqlite3_column_type(st, 1);
+        const char *bytes = nullptr;
+        size_t size = 0;
+        double number = 0;
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-            const double d = sqlite3_column_double(st, 1); // 2 and 2.0 are equal values
-            value.append(reinterpret_cast<const char *>(&d), sizeof d);
-            value[0] = char(SQLITE_FLOAT);
+            number = sqlite3_column_double(st, 1); // 2 and 2.0 are equal values
+            type = SQLITE_FLOAT;
+            bytes = reinterpret_cast<const char *>(&number);
+            size = sizeof number;
         } else if (type != SQLITE_NULL) {
-            const auto *t = static_cast<const char *>(sqlite3_column_blob(st, 1));
-            value.append(t ? t : "", size_t(sqlite3_column_bytes(st, 1)));
+            bytes = static_cast<const char *>(sqlite3_column_blob(st, 1));
+            size = size_t(sqlite3_column_bytes(st, 1));
         }
-        sameAsPrevious->push_back(keys->size() > 1 && value == previous);
-        previous = std::move(value);
+        const bool same = type == previousType && previous.size() == size
+                          && (size == 0 || std::memcmp(previous.data(), bytes, size) == 0);
+        sameAsPrevious->push_back(keys->size() > 1 && same);
+        if (!same) {
+            previousType = type;
+            previous.assign(bytes ? bytes : "", size);
+        }
     }
     if (rc != SQLITE_DONE)
         fail(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h) & 0xff);
