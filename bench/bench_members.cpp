@@ -139,10 +139,9 @@ int main(int argc, char **argv)
 
     const int runs = 7;
     QAction *menu = main->menuItem(QStringLiteral("mnuSocio"));
-    // The first list opened on a database builds the index the list is read
-    // through (once per database).
+    // The first list opened reads the file cold.
     const double first = timed([&] { menu->trigger(); });
-    std::printf("Primera apertura, con el indice de orden: %.1f ms\n", first);
+    std::printf("Primera apertura: %.1f ms\n", first);
     std::vector<double> open;
     frmSocio *list = nullptr;
     long rssBefore = 0, rssAfter = 0;
