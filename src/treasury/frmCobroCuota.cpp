@@ -2,14 +2,12 @@
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/Environment.h"
-#include "data/IniFile.h"
 #include "data/Ledger.h"
 #include "data/FormHelpers.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
 #include "members/frmSocio.h"
-#include "reports/ReportOutput.h"
 #include "treasury/rptReciboCuota.h"
 
 #include <QApplication>
@@ -17,7 +15,6 @@
 #include <QDateTimeEdit>
 #include <QFocusEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,13 +26,6 @@
 namespace {
 
 QPointer<frmCobroCuota> g_shared;
-
-QLabel *label(QWidget *parent, const char *name, const QString &text, QWidget *buddy)
-{
-    auto *l = Named(new QLabel(text, parent), name);
-    l->setBuddy(buddy);
-    return l;
-}
 
 // A receipt number is a whole number from 1 to 2147483647.
 std::optional<qint32> receiptNumber(const QString &answer)
@@ -50,73 +40,43 @@ std::optional<qint32> receiptNumber(const QString &answer)
 
 } // namespace
 
-frmCobroCuota::frmCobroCuota(QWidget *parent) : QWidget(parent, Qt::Window)
+frmCobroCuota::frmCobroCuota(QWidget *parent)
+    : TreasuryWindow("frmCobroCuota", QStringLiteral("Ingreso de cuota"))
 {
-    setObjectName(QStringLiteral("frmCobroCuota"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Ingreso de cuota"));
-
-    txtSocioNumero = new QLineEdit(this);
-    txtSocioNumero->setObjectName(QStringLiteral("txtSocioNumero"));
+    if (parent)
+        setParent(parent, windowFlags());
+    txtSocioNumero = Named(new QLineEdit(this), "txtSocioNumero");
     txtSocioNumero->installEventFilter(this);
-    cmdBuscarSocio = new QPushButton(QStringLiteral("&Buscar socio"), this);
-    cmdBuscarSocio->setObjectName(QStringLiteral("cmdBuscarSocio"));
+    cmdBuscarSocio = Named(new QPushButton(QStringLiteral("&Buscar socio"), this), "cmdBuscarSocio");
     cmdBuscarSocio->setAutoDefault(false);
-    lblSocioNombre = new QLabel(QString(41, QLatin1Char('X')), this);
-    lblSocioNombre->setObjectName(QStringLiteral("lblSocioNombre"));
-    datcboCurso = new DataCombo(this);
-    datcboCurso->setObjectName(QStringLiteral("datcboCurso"));
-    txtImporte = new QLineEdit(this);
-    txtImporte->setObjectName(QStringLiteral("txtImporte"));
-    calFechaOperacion = new QDateTimeEdit(this);
-    calFechaOperacion->setObjectName(QStringLiteral("calFechaOperacion"));
+    lblSocioNombre = Named(new QLabel(QString(41, QLatin1Char('X')), this), "lblSocioNombre");
+    datcboCurso = Named(new DataCombo(this), "datcboCurso");
+    txtImporte = amountBox(false);
+    calFechaOperacion = Named(new QDateTimeEdit(this), "calFechaOperacion");
     calFechaOperacion->setCalendarPopup(true);
     calFechaOperacion->setDisplayFormat(ShortDateFormat(env().locale) + QStringLiteral(" HH:mm"));
-    chkRecibo = new QCheckBox(QStringLiteral("Se emitio recibo manual"), this);
-    chkRecibo->setObjectName(QStringLiteral("chkRecibo"));
-    cmdOk = new QPushButton(QStringLiteral("Aceptar"), this);
-    cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    cmdOk->setDefault(true);
-    Cancel = new QPushButton(QStringLiteral("Cancelar"), this);
-    Cancel->setObjectName(QStringLiteral("Cancel"));
-    Cancel->setAutoDefault(false);
+    chkRecibo = Named(new QCheckBox(QStringLiteral("Se emitio recibo manual"), this), "chkRecibo");
 
     auto *grid = new QGridLayout;
-    grid->addWidget(label(this, "lblApellido", QStringLiteral("&Socio:"), txtSocioNumero), 0, 0);
-    grid->addWidget(txtSocioNumero, 0, 1);
+    addRow(grid, 0, "lblApellido", QStringLiteral("&Socio:"), txtSocioNumero);
     grid->addWidget(cmdBuscarSocio, 0, 2);
     grid->addWidget(lblSocioNombre, 1, 1, 1, 2);
-    grid->addWidget(label(this, "lblComprobante", QStringLiteral("C&uota:"), datcboCurso), 2, 0);
-    grid->addWidget(datcboCurso, 2, 1, 1, 2);
-    grid->addWidget(label(this, "Label1", QStringLiteral("&Importe"), txtImporte), 3, 0);
-    grid->addWidget(txtImporte, 3, 1);
-    grid->addWidget(label(this, "Label2", QStringLiteral("&Fecha de operacion: "), calFechaOperacion), 4, 0);
-    grid->addWidget(calFechaOperacion, 4, 1);
+    addRow(grid, 2, "lblComprobante", QStringLiteral("C&uota:"), datcboCurso, 2);
+    addRow(grid, 3, "Label1", QStringLiteral("&Importe"), txtImporte);
+    addRow(grid, 4, "Label2", QStringLiteral("&Fecha de operacion: "), calFechaOperacion);
     grid->addWidget(chkRecibo, 5, 1, 1, 2);
     grid->setColumnStretch(1, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(Cancel);
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(grid);
-    outer->addStretch();
-    outer->addLayout(buttons);
+    setBody(grid);
     resize(440, 240);
 
     connect(cmdBuscarSocio, &QPushButton::clicked, this, &frmCobroCuota::cmdBuscarSocio_Click);
     connect(cmdOk, &QPushButton::clicked, this, &frmCobroCuota::cmdOk_Click);
-    connect(Cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(datcboCurso, &QComboBox::currentIndexChanged, this, &frmCobroCuota::datcboCurso_Change);
 
     // Window load.
     CenterForm(this);
-    QString error;
-    FillDataCombo(error, *datcboCurso, QStringLiteral("SELECT * FROM Cuota ORDER BY vigencia DESC"),
-                  QStringLiteral("IDCuota"), QStringLiteral("Descripcion"), false);
-    if (!error.isEmpty())
-        MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de Cursos.") + QStringLiteral("\r\r") + error,
-               MsgIcon::Critical);
+    fillCombo(*datcboCurso, QStringLiteral("SELECT * FROM Cuota ORDER BY vigencia DESC"), QStringLiteral("IDCuota"),
+              QStringLiteral("Descripcion"), QStringLiteral("Cursos"));
     calFechaOperacion->setDateTime(env().clock->now());
 }
 
@@ -150,21 +110,12 @@ bool frmCobroCuota::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmCobroCuota::keyPressEvent(QKeyEvent *event)
+void frmCobroCuota::enterPressed()
 {
-    if (event->key() == Qt::Key_Escape) {
-        Cancel->click();
-        return;
-    }
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // "Aceptar" is the default button; a number just typed is looked up first,
-        // as when the box loses focus to a click.
-        if (txtSocioNumero->hasFocus())
-            txtSocioNumero_LostFocus();
-        cmdOk->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    // A number just typed is looked up first, as when the box loses focus to a click.
+    if (txtSocioNumero->hasFocus())
+        txtSocioNumero_LostFocus();
+    cmdOk->click();
 }
 
 void frmCobroCuota::txtSocioNumero_LostFocus()
@@ -214,13 +165,11 @@ bool frmCobroCuota::inputAccepted()
         refusal = QStringLiteral("Debe seleccionar un socio");
     else if (!datcboCurso->currentRow())
         refusal = QStringLiteral("Debe seleccionar una cuota");
-    else if (!ReadsWholeAmount(txtImporte->text())
-             || AmountLooksLikeThousands(txtImporte->text(), env().locale))
-        refusal = QStringLiteral("El importe ingresado no es valido");
-    if (refusal.isEmpty())
-        return true;
-    MsgBox(refusal, MsgIcon::Exclamation);
-    return false;
+    if (!refusal.isEmpty()) {
+        MsgBox(refusal, MsgIcon::Exclamation);
+        return false;
+    }
+    return amountAccepted(txtImporte);
 }
 
 void frmCobroCuota::cmdOk_Click()
@@ -230,10 +179,8 @@ void frmCobroCuota::cmdOk_Click()
     const QString cuotaTexto = datcboCurso->currentText();
     const QString socioNombre = lblSocioNombre->text();
     const QString importeTexto = txtImporte->text();
-    if (MsgBox(QStringLiteral("Va a ingresar el pago de cuota ") + cuotaTexto + QStringLiteral(" para ") + socioNombre
-                   + QStringLiteral(", por $") + importeTexto + QStringLiteral(" Esta seguro?"),
-               MsgIcon::Question, MsgButtons::YesNo, 1)
-        != MsgResult::Yes)
+    if (!confirmed(QStringLiteral("Va a ingresar el pago de cuota ") + cuotaTexto + QStringLiteral(" para ")
+                   + socioNombre + QStringLiteral(", por $") + importeTexto + QStringLiteral(" Esta seguro?")))
         return;
 
     try {
@@ -279,13 +226,11 @@ void frmCobroCuota::cmdOk_Click()
         } else if (MsgBox(QStringLiteral("Desea imprimir el recibo?"), MsgIcon::Question, MsgButtons::YesNo)
                    == MsgResult::Yes) {
             rptReciboCuota r;
-            r.lblCooperadora.caption = ReadIniValue(QStringLiteral("Location"), QStringLiteral("Nombre")).toString();
+            r.lblCooperadora.caption = OrganisationName();
             r.lblRecibimos.caption = FeeReceiptBody(socioNombre, importeTexto, cuotaTexto);
             r.lblHistorialPagos.caption =
                 PaymentHistoryText(ledger.paymentHistory(m_socio), env().locale);
-            const ReportResult printed = PrintReport(r);
-            if (printed.failed())
-                throw *printed.error();
+            PrintDocument(r);
         }
         datcboCurso->setBoundText(QString());
     } catch (const RuntimeError &e) {

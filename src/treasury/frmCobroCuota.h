@@ -2,7 +2,7 @@
 // The fee window: records that one member paid one fee, as one cash income
 // movement, refuses a second payment of the same fee by the same member, and
 // prints a receipt with the member's payment history.
-#include <QWidget>
+#include "treasury/TreasuryWindow.h"
 
 class DataCombo;
 class QCheckBox;
@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class frmSocio;
 
-class frmCobroCuota : public QWidget
+class frmCobroCuota : public TreasuryWindow
 {
     Q_OBJECT
 public:
@@ -29,7 +29,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    void enterPressed() override;
 
 private:
     void LoadSocio(qint32 numero);
@@ -46,8 +46,6 @@ private:
     QLineEdit *txtImporte;
     QDateTimeEdit *calFechaOperacion;
     QCheckBox *chkRecibo;
-    QPushButton *cmdOk;
-    QPushButton *Cancel;
 
     qint32 m_socio = 0;
 };

@@ -1,0 +1,126 @@
+#include "treasury/TreasuryWindow.h"
+#include "data/DataCombo.h"
+#include "data/Environment.h"
+#include "data/FormHelpers.h"
+#include "data/IniFile.h"
+#include "data/Prompts.h"
+#include "data/ValueRules.h"
+#include "reports/ReportOutput.h"
+#include "treasury/rptReciboCuota.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TreasuryWindow::TreasuryWindow(const char *objectName, const QString &caption) : QWidget(nullptr, Qt::Window)
+{
+    setObjectName(QString::fromLatin1(objectName));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(caption);
+    cmdOk = Named(new QPushButton(QStringLiteral("Aceptar"), this), "cmdOk");
+    cmdOk->setDefault(true);
+    Cancel = Named(new QPushButton(QStringLiteral("Cancelar"), this), "Cancel");
+    Cancel->setAutoDefault(false);
+    connect(Cancel, &QPushButton::clicked, this, &QWidget::close);
+}
+
+QLabel *TreasuryWindow::buddyLabel(const char *name, const QString &text, QWidget *buddy)
+{
+    auto *l = Named(new QLabel(text, this), name);
+    l->setBuddy(buddy);
+    return l;
+}
+
+void TreasuryWindow::addRow(QGridLayout *grid, int row, const char *labelName, const QString &text, QWidget *box,
+                            int span)
+{
+    grid->addWidget(buddyLabel(labelName, text, box), row, 0);
+    grid->addWidget(box, row, 1, 1, span);
+}
+
+QLineEdit *TreasuryWindow::amountBox(bool bold)
+{
+    auto *box = Named(new QLineEdit(this), "txtImporte");
+    box->setMaxLength(50);
+    if (bold) {
+        QFont f = box->font();
+        f.setPointSize(12);
+        f.setBold(true);
+        box->setFont(f);
+    }
+    return box;
+}
+
+void TreasuryWindow::setBody(QLayout *body)
+{
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(Cancel);
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(body);
+    outer->addStretch();
+    outer->addLayout(buttons);
+}
+
+void TreasuryWindow::fillCombo(DataCombo &combo, const QString &statement, const QString &boundColumn,
+                               const QString &listField, const QString &what)
+{
+    QString error;
+    FillDataCombo(error, combo, statement, boundColumn, listField, false);
+    if (!error.isEmpty())
+        MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de ") + what + QStringLiteral(".\r\r")
+                   + error,
+               MsgIcon::Critical);
+}
+
+bool TreasuryWindow::amountAccepted(QLineEdit *box)
+{
+    if (ReadsWholeAmount(box->text()) && !AmountLooksLikeThousands(box->text(), env().locale))
+        return true;
+    MsgBox(QStringLiteral("El importe ingresado no es valido"), MsgIcon::Exclamation);
+    box->setFocus();
+    return false;
+}
+
+bool TreasuryWindow::confirmed(const QString &question)
+{
+    return MsgBox(question, MsgIcon::Question, MsgButtons::YesNo, 1) == MsgResult::Yes;
+}
+
+void TreasuryWindow::enterPressed()
+{
+    cmdOk->click();
+}
+
+void TreasuryWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        Cancel->click();
+        return;
+    }
+    // A multi-line box keeps its Enter for a new line.
+    const QWidget *f = focusWidget();
+    const bool multiLine = f && (f->inherits("QTextEdit") || f->inherits("QPlainTextEdit"));
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !multiLine) {
+        enterPressed();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+QString OrganisationName()
+{
+    return ReadIniValue(QStringLiteral("Location"), QStringLiteral("Nombre")).toString();
+}
+
+void PrintDocument(rptReciboCuota &document)
+{
+    const ReportResult printed = PrintReport(document);
+    if (printed.failed())
+        throw *printed.error();
+}

@@ -1,0 +1,55 @@
+#pragma once
+// What the money windows share: a window of labelled boxes with "Aceptar"
+// (Enter) and "Cancelar" (Escape, closes it), the combo fills with their
+// error message, the amount check, the confirmation question, printing the
+// receipt document, and the organisation's name it carries. Each window adds
+// its own controls, rules and texts.
+#include <QWidget>
+
+class DataCombo;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class rptReciboCuota;
+
+class TreasuryWindow : public QWidget
+{
+    Q_OBJECT
+protected:
+    TreasuryWindow(const char *objectName, const QString &caption);
+
+    // A label named `name` for `buddy`, its Alt shortcut reaching the box.
+    QLabel *buddyLabel(const char *name, const QString &text, QWidget *buddy);
+    // Puts a labelled box on a row of `grid`: the label in column 0, the box
+    // from column 1 over `span` columns.
+    void addRow(QGridLayout *grid, int row, const char *labelName, const QString &text, QWidget *box,
+                int span = 1);
+    // "txtImporte": at most 50 characters; `bold` in 12-point bold type.
+    QLineEdit *amountBox(bool bold);
+    // Lays the window out: `body` above, the two buttons at the bottom right.
+    void setBody(QLayout *body);
+
+    // Fills a combo from a statement, nothing chosen; when that fails says
+    // "Se ha producido un error al llenar el ComboBox de <what>." and the error.
+    void fillCombo(DataCombo &combo, const QString &statement, const QString &boundColumn,
+                   const QString &listField, const QString &what);
+    // True when the amount text reads whole; otherwise says "El importe
+    // ingresado no es valido" and puts the focus on the box.
+    bool amountAccepted(QLineEdit *box);
+    // A Yes/No question with No as the default; true for Yes.
+    static bool confirmed(const QString &question);
+
+    // What Enter does: "Aceptar" (a window may look something up first).
+    virtual void enterPressed();
+    void keyPressEvent(QKeyEvent *event) override;
+
+    QPushButton *cmdOk;
+    QPushButton *Cancel;
+};
+
+// The organisation's name, as receipts and orders print it.
+QString OrganisationName();
+// Prints the document after the printer dialog; a declined dialog prints
+// nothing. Throws RuntimeError when printing fails.
+void PrintDocument(rptReciboCuota &document);
