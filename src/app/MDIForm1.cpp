@@ -9,6 +9,9 @@
 #include "masterdata/frmGrilla.h"
 #include "members/frmSocio.h"
 #include "treasury/frmCobroCuota.h"
+#include "treasury/frmMovimiento.h"
+#include "treasury/frmOtroIngreso.h"
+#include "treasury/frmPagos.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -190,18 +193,34 @@ void MDIForm1::mnuMovis_Click()
     if (AskAdminPassword())
         OpenGrilla(QStringLiteral("Movimiento"));
 }
+void MDIForm1::showShared(QWidget *window)
+{
+    // Modeless: brought up again when it is already open.
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 void MDIForm1::mnuPagocuota_Click()
 {
-    frmCobroCuota *w = frmCobroCuota::shared();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    showShared(frmCobroCuota::shared());
+}
+void MDIForm1::mnuIngreso_Click()
+{
+    showShared(frmOtroIngreso::shared());
+}
+void MDIForm1::mnuPago_Click()
+{
+    showShared(frmPagos::shared());
+}
+void MDIForm1::mnoCajaABanco_Click()
+{
+    frmMovimiento::open(QStringLiteral("CAJAABANCO"));
+}
+void MDIForm1::mnuBcoCaja_Click()
+{
+    frmMovimiento::open(QStringLiteral("BANCOACAJA"));
 }
 // Screens that arrive with later work: present in the menu, doing nothing yet.
-void MDIForm1::mnuIngreso_Click() {}
-void MDIForm1::mnuPago_Click() {}
-void MDIForm1::mnoCajaABanco_Click() {}
-void MDIForm1::mnuBcoCaja_Click() {}
 void MDIForm1::mnuBalance_Click() {}
 void MDIForm1::mnuLibroSocios_Click() {}
 void MDIForm1::mnuEstado_Click() {}

@@ -36,6 +36,7 @@ private:
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      void (MDIForm1::*handler)() = nullptr);
     void addSeparator(QMenu *menu, const char *name);
+    void showShared(QWidget *window);
 
     // Menu handlers.
     void mnuSocio_Click();

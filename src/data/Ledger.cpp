@@ -159,9 +159,10 @@ qint64 Ledger::insert(const Movement &m)
 {
     const QSqlQuery q = Exec(
         QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
-                       " ChequeNumero, Descripcion, Recibo) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                       " ChequeNumero, Descripcion, Recibo, IDContraAsiento) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {m.fecha, keyOrNull(m.idSocio), keyOrNull(m.idCuota), keyOrNull(m.idCuenta), DirectionCode(m.tipo),
-         m.importe, MediumCode(m.medio), textOrNull(m.chequeNumero), m.descripcion, keyOrNull(m.recibo)});
+         m.importe, MediumCode(m.medio), textOrNull(m.chequeNumero), m.descripcion, keyOrNull(m.recibo),
+         keyOrNull(m.idContraAsiento)});
     return q.lastInsertId().toLongLong();
 }
 
@@ -226,14 +227,13 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
         in.tipo = Direction::Income;
         in.medio = from == Medium::Cash ? Medium::Bank : Medium::Cash;
         in.chequeNumero.reset();
+        in.idContraAsiento = keys.first;
         keys.second = insert(in);
 
         Exec(QStringLiteral("UPDATE Movimiento SET IDContraAsiento = ? WHERE IDMovimiento = ?"),
-             {keys.first, keys.second});
-        Exec(QStringLiteral("UPDATE Movimiento SET IDContraAsiento = ? WHERE IDMovimiento = ?"),
              {keys.second, keys.first});
         t.commit();
-        addToSums(kept, {out, in}, 4);
+        addToSums(kept, {out, in}, 3);
     }
     emit changed();
     return keys;

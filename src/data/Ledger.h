@@ -31,6 +31,7 @@ struct Movement
     QString descripcion;
     std::optional<qint64> recibo;
     std::optional<QString> chequeNumero;
+    std::optional<qint64> idContraAsiento; // the other row of a transfer
 };
 
 // One line of a member's payment history.
@@ -68,8 +69,9 @@ public:
     qint64 recordIncome(const Movement &movement);  // throws RuntimeError
     qint64 recordPayment(const Movement &movement); // throws RuntimeError
 
-    // Moves money between the media: an expense from `from` and an income into
-    // the other, each naming the other in IDContraAsiento, both or neither.
+    // Moves money between the media: an expense from `from`, then an income
+    // into the other naming the expense in IDContraAsiento, then the expense
+    // made to name the income; both rows or neither.
     // `chequeOfExpense` is written on the expense row only. Returns the keys
     // of the expense and the income rows.
     std::pair<qint64, qint64> transfer(Medium from, const QDateTime &fecha, double importe,

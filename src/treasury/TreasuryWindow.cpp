@@ -8,7 +8,9 @@
 #include "reports/ReportOutput.h"
 #include "treasury/rptReciboCuota.h"
 
+#include <QDateTimeEdit>
 #include <QGridLayout>
+#include <QPlainTextEdit>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -55,6 +57,39 @@ QLineEdit *TreasuryWindow::amountBox(bool bold)
     return box;
 }
 
+QDateTimeEdit *TreasuryWindow::datePicker(const char *name)
+{
+    auto *picker = Named(new QDateTimeEdit(this), name);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(ShortDateFormat(env().locale) + QStringLiteral(" HH:mm"));
+    picker->setDateTime(env().clock->now());
+    return picker;
+}
+
+QPlainTextEdit *TreasuryWindow::detailBox(int maxLength)
+{
+    auto *box = Named(new QPlainTextEdit(this), "txtDetalle");
+    box->setTabChangesFocus(true);
+    connect(box, &QPlainTextEdit::textChanged, box, [box, maxLength] {
+        const QString text = box->toPlainText();
+        if (text.size() <= maxLength)
+            return;
+        box->setPlainText(text.left(maxLength));
+        box->moveCursor(QTextCursor::End);
+    });
+    return box;
+}
+
+void TreasuryWindow::tabOrder(std::initializer_list<QWidget *> widgets)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *w : widgets) {
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
 void TreasuryWindow::setBody(QLayout *body)
 {
     auto *buttons = new QHBoxLayout;
@@ -76,6 +111,15 @@ void TreasuryWindow::fillCombo(DataCombo &combo, const QString &statement, const
         MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de ") + what + QStringLiteral(".\r\r")
                    + error,
                MsgIcon::Critical);
+}
+
+bool TreasuryWindow::accountChosen(DataCombo *combo)
+{
+    if (!combo->boundText().isEmpty())
+        return true;
+    MsgBox(QStringLiteral("Debe imputar a una cuenta"), MsgIcon::Exclamation);
+    combo->setFocus();
+    return false;
 }
 
 bool TreasuryWindow::amountAccepted(QLineEdit *box)

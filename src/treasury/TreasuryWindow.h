@@ -5,9 +5,12 @@
 // receipt document, and the organisation's name it carries. Each window adds
 // its own controls, rules and texts.
 #include <QWidget>
+#include <initializer_list>
 
 class DataCombo;
+class QDateTimeEdit;
 class QGridLayout;
+class QPlainTextEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -27,6 +30,12 @@ protected:
                 int span = 1);
     // "txtImporte": at most 50 characters; `bold` in 12-point bold type.
     QLineEdit *amountBox(bool bold);
+    // A date and time picker set to now.
+    QDateTimeEdit *datePicker(const char *name);
+    // "txtDetalle" of several lines, holding at most `maxLength` characters.
+    QPlainTextEdit *detailBox(int maxLength);
+    // The focus order, first to last.
+    void tabOrder(std::initializer_list<QWidget *> widgets);
     // Lays the window out: `body` above, the two buttons at the bottom right.
     void setBody(QLayout *body);
 
@@ -34,6 +43,9 @@ protected:
     // "Se ha producido un error al llenar el ComboBox de <what>." and the error.
     void fillCombo(DataCombo &combo, const QString &statement, const QString &boundColumn,
                    const QString &listField, const QString &what);
+    // True when an account is chosen; otherwise says "Debe imputar a una
+    // cuenta" and puts the focus on the combo.
+    bool accountChosen(DataCombo *combo);
     // True when the amount text reads whole; otherwise says "El importe
     // ingresado no es valido" and puts the focus on the box.
     bool amountAccepted(QLineEdit *box);

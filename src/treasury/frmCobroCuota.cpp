@@ -52,9 +52,7 @@ frmCobroCuota::frmCobroCuota(QWidget *parent)
     lblSocioNombre = Named(new QLabel(QString(41, QLatin1Char('X')), this), "lblSocioNombre");
     datcboCurso = Named(new DataCombo(this), "datcboCurso");
     txtImporte = amountBox(false);
-    calFechaOperacion = Named(new QDateTimeEdit(this), "calFechaOperacion");
-    calFechaOperacion->setCalendarPopup(true);
-    calFechaOperacion->setDisplayFormat(ShortDateFormat(env().locale) + QStringLiteral(" HH:mm"));
+    calFechaOperacion = datePicker("calFechaOperacion");
     chkRecibo = Named(new QCheckBox(QStringLiteral("Se emitio recibo manual"), this), "chkRecibo");
 
     auto *grid = new QGridLayout;
@@ -77,7 +75,6 @@ frmCobroCuota::frmCobroCuota(QWidget *parent)
     CenterForm(this);
     fillCombo(*datcboCurso, QStringLiteral("SELECT * FROM Cuota ORDER BY vigencia DESC"), QStringLiteral("IDCuota"),
               QStringLiteral("Descripcion"), QStringLiteral("Cursos"));
-    calFechaOperacion->setDateTime(env().clock->now());
 }
 
 frmCobroCuota *frmCobroCuota::shared()

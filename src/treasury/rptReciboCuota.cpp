@@ -62,3 +62,18 @@ QString FeeReceiptBody(const QString &socio, const QString &importeTexto, const 
            + QStringLiteral(", en concepto de pago de ") + cuota
            + QStringLiteral("\r\n\r\n Agradecemos su colaboracion.");
 }
+
+QString PaymentOrderBody(const QString &payee, const QString &importeTexto, const QString &detalle, bool cheque,
+                         const QString &chequeNumero)
+{
+    return QStringLiteral("Ordeno pagar a ") + payee + QStringLiteral(" la suma de $ ") + importeTexto
+           + QStringLiteral(", en concepto de ") + detalle + QStringLiteral("\r\nEl pago se realizara ")
+           + (cheque ? QStringLiteral("con cheque numero ") + chequeNumero : QStringLiteral(" con contado efectivo."));
+}
+
+QString IncomeReceiptBody(const QString &receiver, const QString &importeTexto, const QString &detalle)
+{
+    return QStringLiteral("Recibimos de ") + receiver + QStringLiteral(" la suma de $ ") + importeTexto
+           + QStringLiteral(", en concepto de ") + detalle
+           + QStringLiteral("\r\n\r\n Agradecemos su colaboracion.");
+}

@@ -41,3 +41,10 @@ QString PaymentHistoryText(const QList<PaymentLine> &lines, const QLocale &local
 
 // The body of a fee's receipt: who paid, the amount as typed, which fee.
 QString FeeReceiptBody(const QString &socio, const QString &importeTexto, const QString &cuota);
+
+// The body of a payment order: to whom, the amount as typed, what for, and
+// how it is paid.
+QString PaymentOrderBody(const QString &payee, const QString &importeTexto, const QString &detalle, bool cheque,
+                         const QString &chequeNumero);
+// The body of an other-income receipt.
+QString IncomeReceiptBody(const QString &receiver, const QString &importeTexto, const QString &detalle);
