@@ -6,11 +6,25 @@
 
 #include <QPrinter>
 
+namespace {
+const Report *g_printing = nullptr;
+}
+
+const Report *ReportBeingPrinted()
+{
+    return g_printing;
+}
+
 ReportResult PrintReport(Report &report)
 {
     const ReportResult r = report.run();
     if (!r.ok())
         return r;
+    struct Printing
+    {
+        explicit Printing(const Report &r) { g_printing = &r; }
+        ~Printing() { g_printing = nullptr; }
+    } printing(report);
     QPrinter printer(QPrinter::HighResolution);
     SetUpReportPrinter(printer, report.documentTitle);
     if (!env().prompts->choosePrinter(printer))

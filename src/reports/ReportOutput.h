@@ -14,6 +14,9 @@ enum class PreviewMode {
 
 // Runs the report, offers the printer dialog and prints every page.
 ReportResult PrintReport(Report &report);
+// The report PrintReport is printing (its pages laid out), while its printer
+// dialog is open or its pages are printed; nullptr otherwise.
+const Report *ReportBeingPrinted();
 
 // Runs the report and shows its pages in a preview window owned by `owner`
 // (nullptr: a window of its own), maximised when the report asks for it. The
