@@ -1,0 +1,66 @@
+// Transfers survive a program killed at any moment: every transfer reported as
+// stored is in the file with its partner, no half transfer is ever left, and
+// the money in cash plus bank is what it was.
+#include "data/Database.h"
+#include "data/Ledger.h"
+#include "support/TestEnv.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+class tst_LedgerCrash : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedWritersLeaveWholeTransfers();
+};
+
+void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
+{
+    TestEnv t;
+    const QString path = t.createDb("crash.db", [](const QSqlDatabase &db) {
+        AddMovimiento(db, "I", "E", 1000);
+        AddMovimiento(db, "I", "C", 2000);
+    });
+    QSet<qint64> reported;
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 8; ++round) {
+        QProcess writer;
+        writer.start(QStringLiteral(LEDGER_WRITER), {path});
+        QVERIFY(writer.waitForStarted());
+        QTest::qWait(150 + rng.bounded(300));
+        writer.kill(); // SIGKILL: no chance to finish anything
+        writer.waitForFinished();
+        // Only whole lines were reported after their commit.
+        for (const QByteArray &line : writer.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> keys = line.split(' ');
+            if (keys.size() == 2)
+                reported << keys[0].toLongLong() << keys[1].toLongLong();
+        }
+    }
+    QVERIFY2(reported.size() > 20, "the writer stored too few transfers to tell anything");
+    qInfo("%lld transfers reported as stored", qint64(reported.size() / 2));
+
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    QCOMPARE(Scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    for (qint64 key : std::as_const(reported))
+        QVERIFY2(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento = ?", {key}).toInt() == 1,
+                 qPrintable(QString::number(key)));
+    // Each transfer row names a partner that names it back, opposite in direction
+    // and medium, equal in amount, date and description.
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento a LEFT JOIN Movimiento b ON b.IDMovimiento = a.IDContraAsiento"
+                    " WHERE a.IDContraAsiento IS NOT NULL AND (b.IDMovimiento IS NULL"
+                    " OR b.IDContraAsiento <> a.IDMovimiento OR b.Tipo = a.Tipo OR b.MedioPago = a.MedioPago"
+                    " OR b.Importe <> a.Importe OR b.Fecha <> a.Fecha OR b.Descripcion <> a.Descripcion)")
+                 .toInt(),
+             0);
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento > 2 AND IDContraAsiento IS NULL").toInt(), 0);
+    const Balances b = Ledger::instance().balances();
+    QCOMPARE(b.caja + b.banco, 3000.0);
+}
+
+QTEST_GUILESS_MAIN(tst_LedgerCrash)
+#include "tst_LedgerCrash.moc"
