@@ -1,7 +1,11 @@
 #pragma once
 // What the benchmark programs share: prompts that never wait, the process's
 // resident memory, and timing.
+#include "app/MainLocal.h"
+#include "data/Environment.h"
 #include "data/Prompts.h"
+
+#include <QApplication>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,3 +53,25 @@ inline double medianOf(std::vector<double> v)
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
+
+// A benchmark's application: headless unless a platform is set, the real
+// environment of the program, and prompts that never wait.
+class BenchApplication
+{
+    struct Headless
+    {
+        Headless()
+        {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+    } m_headless;
+
+public:
+    BenchApplication(int &argc, char **argv) : app(argc, argv)
+    {
+        InstallSystemEnvironment();
+        env().prompts = std::make_shared<PrintedPrompts>();
+    }
+    QApplication app;
+};

@@ -187,11 +187,7 @@ void line(const char *what, double ours, double raw, const char *note = "")
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallSystemEnvironment();
-    env().prompts = std::make_shared<PrintedPrompts>();
+    BenchApplication bench(argc, argv);
     const int members = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     const int movements = argc > 2 ? std::max(1, atoi(argv[2])) : 1000000;
 

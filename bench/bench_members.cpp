@@ -108,11 +108,7 @@ void report(const char *what, std::vector<double> ms, int rows)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallSystemEnvironment();
-    env().prompts = std::make_shared<PrintedPrompts>();
+    BenchApplication bench(argc, argv);
     const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
 
     QTemporaryDir dir;

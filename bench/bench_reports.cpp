@@ -103,10 +103,7 @@ double timeMs(const std::function<void()> &f)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallSystemEnvironment();
+    BenchApplication bench(argc, argv);
     env().locale = QLocale(QLocale::Spanish, QLocale::Argentina);
 
     const ReportRows rows = makeRows();

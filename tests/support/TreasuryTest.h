@@ -46,3 +46,13 @@ inline void ExpectPrintout(TestEnv &t, const QString &pdf, QStringList *text)
         p.setOutputFileName(pdf);
     });
 }
+
+// The question before a movement is written: "Va a ingresar un movimiento de
+// <kind> a  <cuenta>, por $<importe> Esta seguro?", No by default.
+inline void ExpectMovementQuestion(TestEnv &t, const QString &kind, const QString &cuenta, const QString &importe,
+                                   MsgResult answer = MsgResult::Yes)
+{
+    t.prompts->expectMessage("Va a ingresar un movimiento de " + kind + " a  " + cuenta + ", por $" + importe
+                                 + " Esta seguro?",
+                             MsgIcon::Question, MsgButtons::YesNo, answer, 1);
+}

@@ -30,9 +30,7 @@ class tst_frmOtroIngreso : public QObject
     }
     void expectConfirmation(const QString &cuenta, const QString &importe, MsgResult answer = MsgResult::Yes)
     {
-        t->prompts->expectMessage("Va a ingresar un movimiento de ingreso a  " + cuenta + ", por $" + importe
-                                      + " Esta seguro?",
-                                  MsgIcon::Question, MsgButtons::YesNo, answer, 1);
+        ExpectMovementQuestion(*t, "ingreso", cuenta, importe, answer);
     }
     void accept() { child<QPushButton>("cmdOk")->click(); }
 

@@ -37,9 +37,7 @@ class tst_frmPagos : public QObject
     }
     void expectConfirmation(const QString &cuenta, const QString &importe, MsgResult answer = MsgResult::Yes)
     {
-        t->prompts->expectMessage("Va a ingresar un movimiento de egreso a  " + cuenta + ", por $" + importe
-                                      + " Esta seguro?",
-                                  MsgIcon::Question, MsgButtons::YesNo, answer, 1);
+        ExpectMovementQuestion(*t, "egreso", cuenta, importe, answer);
     }
     void accept() { child<QPushButton>("cmdOk")->click(); }
 
