@@ -97,27 +97,37 @@ double ReadAmount(const QString &text)
     return Val(QLatin1Char('0') + text);
 }
 
-bool ReadsWholeAmount(const QString &text)
+AmountReading ReadUserAmount(const QString &text, const QLocale &locale, double *value)
 {
-    const QString all = QLatin1Char('0') + text;
-    int consumed = 0;
-    const double v = Val(all, &consumed);
-    if (!std::isfinite(v))
-        return false;
-    for (int i = consumed; i < all.size(); ++i)
-        if (!all.at(i).isSpace())
-            return false;
-    return true;
-}
-
-bool AmountLooksLikeThousands(const QString &text, const QLocale &locale)
-{
-    if (locale.groupSeparator() != QLatin1String("."))
-        return false;
     QString t = text;
-    t.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n'));
-    static const QRegularExpression thousands(QStringLiteral("^\\d{1,3}(\\.\\d{3})+$"));
-    return thousands.match(t).hasMatch();
+    t.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    if (value)
+        *value = 0;
+    if (t.isEmpty())
+        return AmountReading::Empty;
+    if (locale.groupSeparator() == QLatin1String(".")) {
+        static const QRegularExpression thousands(QStringLiteral("^[1-9][0-9]{0,2}(\\.[0-9]{3})+$"));
+        if (thousands.match(t).hasMatch())
+            return AmountReading::Ambiguous;
+    }
+    static const QRegularExpression plain(QStringLiteral("^([0-9]*)(\\.[0-9]*)?$"));
+    const QRegularExpressionMatch m = plain.match(t);
+    if (!m.hasMatch() || t == QLatin1String("."))
+        return AmountReading::Unreadable;
+    // Digits only: the integer part tells the size before any rounding.
+    const QString whole = m.captured(1);
+    int significant = 0;
+    for (QChar c : whole)
+        if (significant > 0 || c != QLatin1Char('0'))
+            ++significant;
+    if (significant > 12)
+        return AmountReading::TooLarge;
+    const double v = QLocale::c().toDouble(t.startsWith(QLatin1Char('.')) ? QLatin1Char('0') + t : t);
+    if (v >= kMaxAmount)
+        return AmountReading::TooLarge;
+    if (value)
+        *value = v;
+    return AmountReading::Ok;
 }
 
 std::optional<qint32> CLng(double value)

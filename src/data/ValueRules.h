@@ -21,14 +21,16 @@ double Val(const QString &text, int *consumed = nullptr);
 
 // The amount typed in a text box: the leading number of "0" followed by the text.
 double ReadAmount(const QString &text);
-// True when ReadAmount takes the whole text (only blanks are left over) and the
-// amount is finite; an empty text reads whole as 0.
-bool ReadsWholeAmount(const QString &text);
-
-// True when the locale writes thousands with a point and the text looks like
-// such a number ("1.500", "12.345.678"): the reading would take the point as
-// a decimal mark and store 1.5 where the user meant 1500.
-bool AmountLooksLikeThousands(const QString &text, const QLocale &locale);
+// The one rule amounts are typed by, in the money windows, the table editor
+// and its filter: digits with at most one point as the decimal mark (blanks
+// anywhere are ignored), no sign, no exponent, no comma, below kMaxAmount.
+// Where the locale writes thousands with a point, a text such as "1.500" or
+// "12.345.678" is ambiguous (1.5 or 1500?) and refused; "0.500" is 0.5.
+enum class AmountReading { Ok, Empty, Unreadable, Ambiguous, TooLarge };
+AmountReading ReadUserAmount(const QString &text, const QLocale &locale, double *value = nullptr);
+// An association's whole year is far below this; anything at or above it is
+// a typing slip (or a number read from a foreign file).
+constexpr double kMaxAmount = 1e12;
 
 // Rounds to a 32-bit integer, halves to the even neighbour; nothing when the
 // value does not fit.

@@ -262,12 +262,21 @@ private:
             return;
         case FieldKind::Integer:
         case FieldKind::Real: {
-            bool ok = false;
             const bool written = m_tok.type == Token::Number || m_tok.type == Token::Text;
-            const double number = written ? toNumber(m_tok.text, &ok) : 0.0;
-            if (ok) {
+            if (m_tok.type == Token::Number) {
+                double number = 0;
+                const AmountReading reading = toNumber(m_tok.text, &number);
+                if (reading != AmountReading::Ok)
+                    throw ParseError{NumberRefusal(reading, m_tok.text, field.name)};
                 n.value = number;
                 return;
+            }
+            if (written && m_tok.type == Token::Text) {
+                double number = 0;
+                if (toNumber(m_tok.text, &number) == AmountReading::Ok) {
+                    n.value = number;
+                    return;
+                }
             }
             throw ParseError{QStringLiteral("El campo ") + field.name
                              + QStringLiteral(" es numérico: compárelo con un número, por ejemplo ")
@@ -290,13 +299,19 @@ private:
         }
     }
 
-    // A number written with a point or the locale's decimal separator.
-    double toNumber(QString t, bool *ok) const
+    // A number as amounts are typed everywhere in the program, with a sign allowed.
+    AmountReading toNumber(QString t, double *value) const
     {
         t = t.trimmed();
-        t.replace(m_locale.decimalPoint(), QLatin1String("."));
-        const double v = QLocale::c().toDouble(t, ok);
-        return *ok ? v : 0.0;
+        const bool negative = t.startsWith(QLatin1Char('-'));
+        if (negative || t.startsWith(QLatin1Char('+')))
+            t = t.mid(1);
+        const AmountReading reading = ReadUserAmount(t, m_locale, value);
+        if (reading == AmountReading::Empty)
+            return AmountReading::Unreadable;
+        if (negative)
+            *value = -*value;
+        return reading;
     }
 
     FilterCriterion &m_out;

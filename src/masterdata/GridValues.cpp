@@ -126,18 +126,16 @@ bool ReadTypedValue(const QVariant &typed, const GridField &field, const QLocale
 
     case FieldKind::Integer:
     case FieldKind::Real: {
+        // Typed the way amounts are typed everywhere in the program.
         double v = 0;
-        bool ok = false;
-        if (isNumber(typed)) {
+        const AmountReading reading = isNumber(typed)
+            ? (std::isfinite(typed.toDouble()) && std::fabs(typed.toDouble()) < kMaxAmount ? AmountReading::Ok
+                                                                                          : AmountReading::TooLarge)
+            : ReadUserAmount(text, locale, &v);
+        if (isNumber(typed))
             v = typed.toDouble();
-            ok = std::isfinite(v);
-        } else if (IsNumeric(text, locale)) {
-            v = ToDouble(text, locale);
-            ok = true;
-        }
-        if (!ok) {
-            *error = quoted(text) + QStringLiteral(" no es un número: el campo ") + field.name
-                     + QStringLiteral(" sólo admite números.");
+        if (reading != AmountReading::Ok) {
+            *error = NumberRefusal(reading, text, field.name);
             return false;
         }
         if (field.kind == FieldKind::Real) {
@@ -202,6 +200,21 @@ bool DateKey(const QVariant &stored, qint64 *key)
     *key = ((qint64(date.year()) * 100 + date.month()) * 100 + date.day()) * 1000000
            + time.hour() * 10000 + time.minute() * 100 + time.second();
     return true;
+}
+
+QString NumberRefusal(AmountReading reading, const QString &typed, const QString &field)
+{
+    switch (reading) {
+    case AmountReading::Ambiguous:
+        return quoted(typed) + QStringLiteral(" es ambiguo en el campo ") + field
+               + QStringLiteral(": escriba 1500 si son mil quinientos, o 1.5 si es uno y medio.");
+    case AmountReading::TooLarge:
+        return quoted(typed) + QStringLiteral(" es demasiado grande: el campo ") + field
+               + QStringLiteral(" admite números menores que 1000000000000.");
+    default:
+        return quoted(typed) + QStringLiteral(" no es un número: el campo ") + field
+               + QStringLiteral(" sólo admite números, con punto decimal (por ejemplo 1500.50).");
+    }
 }
 
 SortKey MakeSortKey(const QVariant &stored, FieldKind kind)

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "data/ValueRules.h"
+
 class QCollator;
 class QSqlField;
 
@@ -38,6 +40,9 @@ QDateTime ReadUserDate(const QString &text, const QLocale &locale);
 // field cannot hold the text.
 bool ReadTypedValue(const QVariant &typed, const GridField &field, const QLocale &locale,
                     QVariant *stored, QString *error);
+
+// Why a number typed for `field` was refused, for every refusal but Ok/Empty.
+QString NumberRefusal(AmountReading reading, const QString &typed, const QString &field);
 
 // A stored date as a number that orders dates: YYYYMMDDhhmmss. False when the
 // stored value is no date.

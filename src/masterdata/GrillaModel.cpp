@@ -352,8 +352,11 @@ QVariant GrillaTableModel::data(const QModelIndex &index, int role) const
     const FieldKind kind = m_fields.at(index.column()).kind;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
         return DisplayText(stored(index.row(), index.column()), kind, env().locale);
+    case Qt::EditRole:
+        // Offered for editing the way amounts are typed: with a point in every locale.
+        return DisplayText(stored(index.row(), index.column()), kind,
+                           kind == FieldKind::Integer || kind == FieldKind::Real ? QLocale::c() : env().locale);
     case Qt::TextAlignmentRole:
         if (kind == FieldKind::Integer || kind == FieldKind::Real)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);

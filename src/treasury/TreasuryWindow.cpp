@@ -124,7 +124,8 @@ bool TreasuryWindow::accountChosen(DataCombo *combo)
 
 bool TreasuryWindow::amountAccepted(QLineEdit *box)
 {
-    if (ReadsWholeAmount(box->text()) && !AmountLooksLikeThousands(box->text(), env().locale))
+    const AmountReading reading = ReadUserAmount(box->text(), env().locale);
+    if (reading == AmountReading::Ok || reading == AmountReading::Empty) // an empty box is 0
         return true;
     MsgBox(QStringLiteral("El importe ingresado no es valido"), MsgIcon::Exclamation);
     box->setFocus();

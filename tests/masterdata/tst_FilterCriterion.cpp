@@ -88,7 +88,10 @@ void tst_FilterCriterion::parse_data()
         QTest::newRow(name) << l << criterion << QString() << error;
     };
     ok("signs and blanks", comma, "  idcuota  >=  +2 ", "2,3,4,5");
-    ok("decimal comma", comma, "Valor>1500,25", "2");
+    bad("decimal comma", comma, "Valor>1500,25",
+        "\"1500,25\" no es un número: el campo Valor sólo admite números, con punto decimal (por ejemplo 1500.50).");
+    bad("point thousands", comma, "Valor=1.500",
+        "\"1.500\" es ambiguo en el campo Valor: escriba 1500 si son mil quinientos, o 1.5 si es uno y medio.");
     ok("decimal point", comma, "Valor<=0.25", "5");
     ok("doubled quote", comma, "Descripcion='Bono D''Angelo'", "3");
     ok("double quotes", comma, "Descripcion=\"Bono D'Angelo\"", "3");

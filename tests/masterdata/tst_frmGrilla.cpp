@@ -163,7 +163,7 @@ void tst_frmGrilla::adminGate()
     for (frmGrilla *w : windows()) {
         titles << w->windowTitle();
         if (titles.last() == QLatin1String("Movimiento"))
-            type(w, 0, 6, QStringLiteral("250,5"));
+            type(w, 0, 6, QStringLiteral("250.5"));
     }
     titles.sort();
     QCOMPARE(titles, QStringList({QStringLiteral("Movimiento"), QStringLiteral("Parametro")}));
@@ -186,7 +186,7 @@ void tst_frmGrilla::addChangeDelete()
     // the key the table gives it is shown.
     type(w, 3, 1, QStringLiteral("Cuota 'extra'"), Qt::Key_Tab);
     type(w, 3, 2, QStringLiteral("1/4/2026"), Qt::Key_Tab);
-    type(w, 3, 3, QStringLiteral("99,5"));
+    type(w, 3, 3, QStringLiteral("99.5"));
     QCOMPARE(stored(QStringLiteral("SELECT IDCuota || ' ' || vigencia || ' ' || Valor || ' ' || ifnull(IDCuenta, '-') FROM Cuota WHERE Descripcion = ?"),
                     {QStringLiteral("Cuota 'extra'")}).toString(), QStringLiteral("4 2026-04-01 00:00:00 99.5 -"));
     QCOMPARE(cell(w, 3, 0), QStringLiteral("4"));
@@ -222,14 +222,14 @@ void tst_frmGrilla::refusedValuesStayForCorrection()
     QVERIFY(w);
 
     // Text in a number column, a date that is no date, a fraction for an integer: the cell keeps its value.
-    p.expectMessage(QStringLiteral("\"mil\" no es un número: el campo Valor sólo admite números."), MsgIcon::Exclamation, MsgButtons::OK);
+    p.expectMessage(QStringLiteral("\"mil\" no es un número: el campo Valor sólo admite números, con punto decimal (por ejemplo 1500.50)."), MsgIcon::Exclamation, MsgButtons::OK);
     type(w, 0, 3, QStringLiteral("mil"));
     p.expectMessage(QStringLiteral("\"31/2/2026\" no es una fecha: el campo vigencia sólo admite fechas, por ejemplo 6/12/2026 o 6/12/2026 18:30."),
                     MsgIcon::Exclamation, MsgButtons::OK);
     type(w, 0, 2, QStringLiteral("31/2/2026"));
-    p.expectMessage(QStringLiteral("\"2,5\" no sirve: el campo IDCuenta sólo admite números enteros entre -2147483648 y 2147483647."),
+    p.expectMessage(QStringLiteral("\"2.5\" no sirve: el campo IDCuenta sólo admite números enteros entre -2147483648 y 2147483647."),
                     MsgIcon::Exclamation, MsgButtons::OK);
-    type(w, 0, 4, QStringLiteral("2,5"));
+    type(w, 0, 4, QStringLiteral("2.5"));
     QCOMPARE(QStringList({cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4)}), QStringList({"1/3/2025", "1200", "10"}));
     QCOMPARE(stored(QStringLiteral("SELECT vigencia || ' ' || Valor || ' ' || IDCuenta FROM Cuota WHERE IDCuota = 1")).toString(),
              QStringLiteral("2025-03-01 00:00:00 1200.0 10"));
@@ -336,7 +336,7 @@ void tst_frmGrilla::dates_data()
     QTest::addColumn<QString>("typed");    // becomes 2026-04-02 18:05
     QTest::addColumn<QString>("criterion");
     QTest::newRow("es_AR") << QLocale(QLocale::Spanish, QLocale::Argentina) << "1/6/2026 10:30:00 1500,5"
-                           << "2/4/2026 18:05" << "vigencia>=#1/4/2026# AND Valor>12,2";
+                           << "2/4/2026 18:05" << "vigencia>=#1/4/2026# AND Valor>12.2";
     QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "6/1/2026 10:30:00 1500.5"
                            << "4/2/2026 18:05" << "vigencia>=#4/1/2026# AND Valor>12.2";
 }
@@ -353,9 +353,11 @@ void tst_frmGrilla::dates()
     QVERIFY(w);
     QCOMPARE(cell(w, 2, 2) + QLatin1Char(' ') + cell(w, 1, 3), shown);
 
-    // A date typed as shown is stored in the one stored form; a number typed with the locale's decimal mark.
+    // A date typed as shown is stored in the one stored form; an amount is typed with a point in
+    // every locale, and the editor offers it so.
     type(w, 0, 2, typed);
-    type(w, 0, 3, QStringLiteral("12") + locale.decimalPoint() + QStringLiteral("25"));
+    QCOMPARE(w->rows()->index(1, 3).data(Qt::EditRole).toString(), QStringLiteral("1500.5"));
+    type(w, 0, 3, QStringLiteral("12.25"));
     w->grid()->setCurrentIndex(w->rows()->index(1, 0));
     QCOMPARE(stored(QStringLiteral("SELECT vigencia || ' ' || Valor FROM Cuota WHERE IDCuota = 1")).toString(),
              QStringLiteral("2026-04-02 18:05:00 12.25"));

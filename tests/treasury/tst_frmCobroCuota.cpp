@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/ValueRules.h"
 #include "members/frmSocio.h"
+#include "support/AmountCases.h"
 #include "support/TestEnv.h"
 #include "treasury/frmCobroCuota.h"
 #include "treasury/rptReciboCuota.h"
@@ -211,10 +212,16 @@ void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()
     w->findChild<DataCombo *>("datcboCurso")->setBoundText(QString());
     refused("Debe seleccionar una cuota");
     chooseFee(w, "Cuota anual");
+    // The rule every window reads amounts by: refused, or asked about as typed.
     auto *importe = w->findChild<QLineEdit *>("txtImporte");
-    for (const char *bad : {"1,5", "1500,50", "-50", "12abc", "1e999", "1.500"}) {
-        importe->setText(bad);
-        refused("El importe ingresado no es valido");
+    for (const AmountCase &c : AmountCases()) {
+        t->setLocale(AmountLocale(c));
+        importe->setText(c.text);
+        if (c.reading == AmountReading::Ok || c.reading == AmountReading::Empty)
+            confirm("Cuota anual", "Gómez, Raúl", c.text, MsgResult::No);
+        else
+            t->prompts->expectMessage("El importe ingresado no es valido", MsgIcon::Exclamation, MsgButtons::OK);
+        click(w);
     }
     QVERIFY(ledger().isEmpty());
 }
