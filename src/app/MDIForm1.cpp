@@ -43,8 +43,12 @@ void RefreshSaldos()
 {
     MDIForm1 *main = MDIForm1::instance();
     const QLocale &loc = env().locale;
-    main->setPanelText(1, QStringLiteral("Saldo Caja: ") + GeneralNumber(GetSaldo(QStringLiteral("CAJA")), loc));
-    main->setPanelText(2, QStringLiteral("Saldo Banco: ") + GeneralNumber(GetSaldo(QStringLiteral("BANCO")), loc));
+    const std::optional<Balances> b = ReadBalances();
+    // A balance that cannot be read is said so, never shown as 0.
+    main->setPanelText(1, QStringLiteral("Saldo Caja: ")
+                              + (b ? GeneralNumber(b->caja, loc) : QStringLiteral("no disponible")));
+    main->setPanelText(2, QStringLiteral("Saldo Banco: ")
+                              + (b ? GeneralNumber(b->banco, loc) : QStringLiteral("no disponible")));
 }
 
 MDIForm1::MDIForm1()

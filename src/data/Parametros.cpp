@@ -50,6 +50,16 @@ double GetSaldo(const QString &medio)
     }
 }
 
+std::optional<Balances> ReadBalances()
+{
+    try {
+        return Ledger::instance().balances();
+    } catch (const RuntimeError &e) {
+        MsgBox(readErrorText(e));
+        return std::nullopt;
+    }
+}
+
 qint32 GetProximoRecibo()
 {
     try {

@@ -11,7 +11,22 @@ class tst_MDIForm1 : public QObject
 private slots:
     void statusBarInBothSeparators();
     void statusBarFollowsTheLedger();
+    void aSumTooLargeIsAnErrorNotZero();
 };
+
+void tst_MDIForm1::aSumTooLargeIsAnErrorNotZero()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) {
+        // Written by another tool: no window of ours takes such amounts.
+        AddMovimiento(db, "I", "E", 1e308);
+        AddMovimiento(db, "I", "E", 1e308);
+    });
+    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rError #1: integer overflow", MsgIcon::None,
+                             MsgButtons::OK);
+    RefreshSaldos();
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: no disponible"));
+}
 
 void tst_MDIForm1::statusBarInBothSeparators()
 {
