@@ -144,6 +144,9 @@ private:
 
     int add(FilterCriterion::Node n)
     {
+        if (n.type == FilterCriterion::Node::Compare && ++m_conditions > kMaxConditions)
+            throw ParseError{QStringLiteral("El criterio tiene demasiadas condiciones (como máximo %1).")
+                                 .arg(kMaxConditions)};
         m_out.m_nodes.push_back(std::move(n));
         return int(m_out.m_nodes.size()) - 1;
     }
@@ -167,8 +170,14 @@ private:
     int condition()
     {
         if (m_tok.type == Token::Open) {
+            // Each parenthesis is one level of this parser's own recursion.
+            if (++m_depth > kMaxNesting)
+                throw ParseError{QStringLiteral("El criterio tiene demasiados paréntesis uno dentro de otro "
+                                                "(como máximo %1).")
+                                     .arg(kMaxNesting)};
             advance();
             const int inner = orExpr();
+            --m_depth;
             if (m_tok.type != Token::Close)
                 throw ParseError{QStringLiteral("Falta cerrar un paréntesis.")};
             advance();
@@ -247,7 +256,7 @@ private:
             if (field.kind != FieldKind::Text)
                 throw ParseError{QStringLiteral("LIKE sólo se usa con campos de texto, y el campo ")
                                  + field.name + QStringLiteral(" no lo es.")};
-            n.like = LikePattern(m_tok.text);
+            n.like = LikeMatcher(m_tok.text);
             n.value = m_tok.text;
             return;
         }
@@ -314,6 +323,12 @@ private:
         return reading;
     }
 
+    // Far beyond any criterion typed by hand, and well within what the parser's
+    // recursion, the evaluation and SQLite's expression depth can take.
+    static constexpr int kMaxNesting = 50;
+    static constexpr int kMaxConditions = 200;
+    int m_depth = 0;
+    int m_conditions = 0;
     FilterCriterion &m_out;
     Scanner m_scan;
     const QList<GridField> &m_fields;
@@ -368,7 +383,7 @@ bool FilterCriterion::compare(const Node &n, const QVariant &v) const
     if (v.isNull()) // as in SQL: a missing value satisfies no comparison
         return false;
     if (n.op == Op::Like)
-        return n.like.match(v.toString()).hasMatch();
+        return n.like.matches(v.toString());
 
     int c = 0;
     switch (n.kind) {

@@ -12,10 +12,10 @@
 // character. The criterion is evaluated by SQLite, as a condition whose values
 // are all bound (toSql), or on rows in memory (matches); both give the same
 // rows. The typed text never becomes part of a database statement.
+#include "masterdata/GridSql.h"
 #include "masterdata/GridValues.h"
 
 #include <QCollator>
-#include <QRegularExpression>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -54,7 +54,7 @@ private:
         FieldKind kind = FieldKind::Text;
         Op op = Op::Eq;
         QVariant value; // a number, a text, or a date as its DateKey
-        QRegularExpression like;
+        LikeMatcher like;
     };
     bool eval(int node, const std::function<QVariant(int)> &stored) const;
     bool compare(const Node &n, const QVariant &v) const;

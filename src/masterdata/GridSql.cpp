@@ -42,18 +42,18 @@ void likeEs(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_int(ctx, 0);
         return;
     }
-    // The pattern is the same on every row: compiled once per statement.
-    auto *re = static_cast<QRegularExpression *>(sqlite3_get_auxdata(ctx, 0));
-    if (!re) {
-        re = new QRegularExpression(LikePattern(textOf(argv[0])));
-        sqlite3_set_auxdata(ctx, 0, re, [](void *p) { delete static_cast<QRegularExpression *>(p); });
-        re = static_cast<QRegularExpression *>(sqlite3_get_auxdata(ctx, 0));
-        if (!re) {
+    // The pattern is the same on every row: prepared once per statement.
+    auto *like = static_cast<LikeMatcher *>(sqlite3_get_auxdata(ctx, 0));
+    if (!like) {
+        like = new LikeMatcher(textOf(argv[0]));
+        sqlite3_set_auxdata(ctx, 0, like, [](void *p) { delete static_cast<LikeMatcher *>(p); });
+        like = static_cast<LikeMatcher *>(sqlite3_get_auxdata(ctx, 0));
+        if (!like) {
             sqlite3_result_error_nomem(ctx);
             return;
         }
     }
-    sqlite3_result_int(ctx, re->match(textOf(argv[1])).hasMatch() ? 1 : 0);
+    sqlite3_result_int(ctx, like->matches(textOf(argv[1])) ? 1 : 0);
 }
 
 void dateKey(sqlite3_context *ctx, int, sqlite3_value **argv)
@@ -107,22 +107,85 @@ void sortEs(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 } // namespace
 
-QRegularExpression LikePattern(const QString &pattern)
+namespace {
+std::vector<char32_t> foldedCodePoints(const QString &text)
 {
-    QString re = QStringLiteral("\\A");
-    for (const QChar c : pattern) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('*'))
-            re += QStringLiteral(".*");
-        else if (c == QLatin1Char('_') || c == QLatin1Char('?'))
-            re += QLatin1Char('.');
-        else
-            re += QRegularExpression::escape(QString(c));
+    const QList<uint> ucs4 = text.toCaseFolded().toUcs4();
+    return std::vector<char32_t>(ucs4.begin(), ucs4.end());
+}
+} // namespace
+
+LikeMatcher::LikeMatcher(const QString &pattern)
+{
+    std::vector<char32_t> current;
+    bool afterAny = false;
+    for (char32_t c : foldedCodePoints(pattern)) {
+        if (c == U'%' || c == U'*') {
+            if (m_segments.empty() && current.empty())
+                m_leadingAny = true;
+            if (!current.empty() || m_segments.empty())
+                m_segments.push_back(std::move(current));
+            current.clear();
+            m_anyAtAll = true;
+            afterAny = true;
+            continue;
+        }
+        afterAny = false;
+        current.push_back(c == U'_' || c == U'?' ? kOne : c);
     }
-    re += QStringLiteral("\\z");
-    QRegularExpression expression(re, QRegularExpression::CaseInsensitiveOption
-                                          | QRegularExpression::DotMatchesEverythingOption);
-    expression.optimize();
-    return expression;
+    m_trailingAny = afterAny;
+    m_segments.push_back(std::move(current));
+    // A leading mark left an empty first stretch: it needs no place.
+    if (m_leadingAny && !m_segments.empty() && m_segments.front().empty())
+        m_segments.erase(m_segments.begin());
+    if (m_trailingAny && !m_segments.empty() && m_segments.back().empty())
+        m_segments.pop_back();
+}
+
+bool LikeMatcher::matchAt(const std::vector<char32_t> &segment, const std::vector<char32_t> &text, size_t at) const
+{
+    if (at + segment.size() > text.size())
+        return false;
+    for (size_t i = 0; i < segment.size(); ++i)
+        if (segment[i] != kOne && segment[i] != text[at + i])
+            return false;
+    return true;
+}
+
+bool LikeMatcher::matches(const QString &value) const
+{
+    const std::vector<char32_t> text = foldedCodePoints(value);
+    if (!m_anyAtAll)
+        return m_segments.size() == 1 && m_segments[0].size() == text.size() && matchAt(m_segments[0], text, 0);
+    size_t first = 0, last = m_segments.size();
+    size_t pos = 0, end = text.size();
+    if (!m_leadingAny) {
+        if (first == last || !matchAt(m_segments[first], text, 0))
+            return false;
+        pos = m_segments[first].size();
+        ++first;
+    }
+    if (!m_trailingAny && first < last) {
+        const std::vector<char32_t> &tail = m_segments[last - 1];
+        if (tail.size() > end - pos || !matchAt(tail, text, end - tail.size()))
+            return false;
+        end -= tail.size();
+        --last;
+    }
+    for (size_t k = first; k < last; ++k) {
+        const std::vector<char32_t> &segment = m_segments[k];
+        bool found = false;
+        for (size_t at = pos; at + segment.size() <= end; ++at) {
+            if (matchAt(segment, text, at)) {
+                pos = at + segment.size();
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return false;
+    }
+    return pos <= end;
 }
 
 void RegisterGridFunctions(const QSqlDatabase &db)

@@ -9,11 +9,30 @@
 //   date_key(x)         a stored date as the number YYYYMMDDhhmmss, or null
 //   sort_es(x)          a text folded for ordering: no accents, no case, ñ
 //                       after every n
-#include <QRegularExpression>
+#include <QString>
+#include <vector>
 #include <QSqlDatabase>
 
 // Registers them on an open connection; throws RuntimeError when SQLite refuses.
 void RegisterGridFunctions(const QSqlDatabase &db);
 
-// The regular expression of a filter's LIKE pattern.
-QRegularExpression LikePattern(const QString &pattern);
+// A filter's LIKE pattern: % or * any text, _ or ? one character, the rest
+// literally, without regard to case. Each stretch between two "any text" marks
+// is found at its leftmost place, which is where it serves best, so a match
+// takes one pass over the text for each stretch's length: no pattern, however
+// many marks it has, makes it slow.
+class LikeMatcher
+{
+public:
+    explicit LikeMatcher(const QString &pattern = QString());
+    bool matches(const QString &text) const;
+
+private:
+    static constexpr char32_t kOne = 0xFFFFFFFF; // stands for one character of any kind
+    bool matchAt(const std::vector<char32_t> &segment, const std::vector<char32_t> &text, size_t at) const;
+
+    std::vector<std::vector<char32_t>> m_segments; // the stretches between "any text" marks
+    bool m_leadingAny = false;
+    bool m_trailingAny = false;
+    bool m_anyAtAll = false;
+};

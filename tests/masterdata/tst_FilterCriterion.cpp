@@ -71,7 +71,45 @@ private slots:
     void parse_data();
     void parse();
     void datesNotInTheStoredForm();
+    void hostileCriteriaAreRefusedOrMatchAtOnce();
 };
+
+void tst_FilterCriterion::hostileCriteriaAreRefusedOrMatchAtOnce()
+{
+    TestEnv env;
+    const QLocale locale = ::env().locale;
+    auto nested = [](int depth) {
+        return QString(depth, '(') + QStringLiteral("IDCuota=1") + QString(depth, ')');
+    };
+    FilterCriterion c;
+    QString why;
+    QVERIFY(c.parse(nested(50), kFields, locale, &why));
+    // Ten thousand levels once overflowed the stack.
+    for (int depth : {51, 10000}) {
+        QVERIFY(!c.parse(nested(depth), kFields, locale, &why));
+        QCOMPARE(why, QStringLiteral("El criterio tiene demasiados paréntesis uno dentro de otro (como máximo 50)."));
+    }
+    QStringList many;
+    for (int i = 0; i < 201; ++i)
+        many << QStringLiteral("IDCuota=%1").arg(i);
+    QVERIFY(!c.parse(many.join(" OR "), kFields, locale, &why));
+    QCOMPARE(why, QStringLiteral("El criterio tiene demasiadas condiciones (como máximo 200)."));
+    QVERIFY(!c.parse(QString(32767, QChar(0)), kFields, locale, &why));
+    QVERIFY(!why.isEmpty());
+
+    // A pattern that sends a backtracking matcher into years of work.
+    QVERIFY(c.parse("Descripcion LIKE '" + QString("%a").repeated(40) + "%b'", kFields, locale, &why));
+    const QVariant text(QString(20000, 'a'));
+    QVERIFY(!c.matches([&](int) { return text; }));
+    QVERIFY(c.parse("Descripcion LIKE '" + QString("%a").repeated(40) + "%'", kFields, locale, &why));
+    QVERIFY(c.matches([&](int) { return text; }));
+    // Case and the one-character marks, anchored at both ends.
+    QVERIFY(LikeMatcher("Ñ_ndú%").matches("ñandúes"));
+    QVERIFY(!LikeMatcher("a%a").matches("a"));
+    QVERIFY(LikeMatcher("a%a").matches("aa"));
+    QVERIFY(LikeMatcher("%").matches(""));
+    QVERIFY(!LikeMatcher("").matches("x"));
+}
 
 void tst_FilterCriterion::parse_data()
 {
