@@ -57,7 +57,7 @@ MDIForm1::MDIForm1()
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(AppDescription());
     // "Cobrar Cuota" of a member list opens one more fee window beside it.
-    frmSocio::CobrarCuota = [](frmSocio &list, qint32 idSocio) { frmCobroCuota::openFromList(list, idSocio); };
+    frmSocio::CobrarCuota = [](frmSocio &list, qint64 idSocio) { frmCobroCuota::openFromList(list, idSocio); };
     resize(1000, 700);
     // Whatever writes to the ledger, the balances below follow it.
     connect(&Ledger::instance(), &Ledger::changed, this, [] { RefreshSaldos(); });

@@ -162,7 +162,7 @@ void frmABMSocio::store()
                                      .arg(m_IDSocio));
 }
 
-bool frmABMSocio::Edit(qint32 IDSocio, QWidget *owner)
+bool frmABMSocio::Edit(qint64 IDSocio, QWidget *owner)
 {
     bool stored = false;
     QPointer<frmABMSocio> form = new frmABMSocio(owner ? owner : QApplication::activeWindow());

@@ -17,7 +17,7 @@ public:
     // window over `owner` (nullptr: the active window). Returns once the window
     // has closed: true when the member was stored (after a confirmed
     // "Aceptar"), false when it was left as it was.
-    static bool Edit(qint32 IDSocio, QWidget *owner = nullptr);
+    static bool Edit(qint64 IDSocio, QWidget *owner = nullptr);
     // The window while Edit shows it, otherwise nullptr.
     static frmABMSocio *current();
 
@@ -32,7 +32,7 @@ private:
     void cmdOk_Click();
     void Cancel_Click();
 
-    qint32 m_IDSocio = 0;
+    qint64 m_IDSocio = 0;
     QVariant m_storedCurso{QMetaType::fromType<qint64>()}; // the course as stored (null: none)
     QString m_tag; // "OK" or "CANCEL" once a question was answered Yes
 

@@ -27,7 +27,7 @@
 #include <memory>
 #include <sqlite3.h>
 
-std::function<void(frmSocio &, qint32)> frmSocio::CobrarCuota;
+std::function<void(frmSocio &, qint64)> frmSocio::CobrarCuota;
 
 namespace {
 
@@ -324,7 +324,7 @@ void frmSocio::FillSocioGrid()
             QHash<qint64, int> cursos; // IDCurso -> position of its name
             while (q.next()) {
                 SocioTable::Row r;
-                r.idSocio = qint32(q.integer(0));
+                r.idSocio = q.integer(0);
                 for (int c = 0; c < 3; ++c) {
                     const QByteArrayView t = q.text(c + 1);
                     r.offset[c] = quint32(table.text.size());
@@ -356,7 +356,7 @@ void frmSocio::FillSocioGrid()
     }
 }
 
-std::optional<qint32> frmSocio::currentIDSocio() const
+std::optional<qint64> frmSocio::currentIDSocio() const
 {
     const QModelIndex i = tdbgrdComodidadUtilizada->currentIndex();
     if (!i.isValid())
@@ -473,7 +473,7 @@ protected:
 };
 } // namespace
 
-qint32 frmSocio::SelectSocio(QWidget *owner)
+qint64 frmSocio::SelectSocio(QWidget *owner)
 {
     PickerDialog host(owner ? owner : QApplication::activeWindow());
     host.setObjectName(QStringLiteral("frmSocioPicker"));
@@ -499,10 +499,10 @@ qint32 frmSocio::SelectSocio(QWidget *owner)
             host.reject();
     });
     host.exec();
-    return NumericValue(QLatin1Char('0') + form->m_tag).value_or(0);
+    return form->m_tag.toLongLong(); // our own number text, or "0"
 }
 
-qint32 SelectSocio(QWidget *owner)
+qint64 SelectSocio(QWidget *owner)
 {
     return frmSocio::SelectSocio(owner);
 }

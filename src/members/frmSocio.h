@@ -25,7 +25,7 @@ struct SocioTable
 {
     struct Row
     {
-        qint32 idSocio = 0;
+        qint64 idSocio = 0;
         qint32 curso = -1;
         quint32 offset[3] = {};
         quint32 length[3] = {};
@@ -44,7 +44,7 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void setTable(SocioTable table);
-    qint32 idSocio(int row) const { return m_table.rows[size_t(row)].idSocio; }
+    qint64 idSocio(int row) const { return m_table.rows[size_t(row)].idSocio; }
     QString cell(int row, int column) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -72,19 +72,19 @@ public:
     // active window) and returns the IDSocio the user chose; 0 when the picker
     // was closed or the list was empty. The instance's tag text holds the same
     // number while it is open.
-    static qint32 SelectSocio(QWidget *owner = nullptr);
+    static qint64 SelectSocio(QWidget *owner = nullptr);
     // The shared instance while a picker is open, otherwise nullptr.
     static frmSocio *sharedInstance();
 
     // "&Cobrar Cuota" calls this with the list and the current row's IDSocio
     // (set by the fee collection; nothing happens while it is empty).
-    static std::function<void(frmSocio &list, qint32 idSocio)> CobrarCuota;
+    static std::function<void(frmSocio &list, qint64 idSocio)> CobrarCuota;
 
     // The window that frames the list: its subwindow inside the main window,
     // or the list itself when it stands alone.
     QWidget *frame();
     // The IDSocio of the grid's current row; nothing without a current row.
-    std::optional<qint32> currentIDSocio() const;
+    std::optional<qint64> currentIDSocio() const;
     const SocioListModel &rows() const { return *m_model; }
     QSize sizeHint() const override;
 
@@ -126,4 +126,4 @@ private:
 };
 
 // The member picker (see frmSocio::SelectSocio).
-qint32 SelectSocio(QWidget *owner = nullptr);
+qint64 SelectSocio(QWidget *owner = nullptr);

@@ -84,7 +84,7 @@ frmCobroCuota *frmCobroCuota::shared()
     return g_shared;
 }
 
-frmCobroCuota *frmCobroCuota::openFromList(frmSocio &list, qint32 idSocio)
+frmCobroCuota *frmCobroCuota::openFromList(frmSocio &list, qint64 idSocio)
 {
     auto *w = new frmCobroCuota;
     w->show();
@@ -120,12 +120,13 @@ void frmCobroCuota::txtSocioNumero_LostFocus()
     const QString text = txtSocioNumero->text().trimmed();
     if (text.isEmpty() || !IsNumeric(text, env().locale))
         return;
-    // A number outside 32 bits matches no member.
-    if (const auto n = CLng(ToDouble(text, env().locale)))
-        LoadSocio(*n);
+    // Member numbers are carried whole; a number beyond any key matches no member.
+    const double v = std::nearbyint(ToDouble(text, env().locale));
+    if (std::isfinite(v) && std::fabs(v) < 9.0e15)
+        LoadSocio(qint64(v));
 }
 
-void frmCobroCuota::LoadSocio(qint32 numero)
+void frmCobroCuota::LoadSocio(qint64 numero)
 {
     try {
         QSqlQuery q = Exec(QStringLiteral("SELECT * from socio where IDSocio=?"), {numero});
@@ -141,7 +142,7 @@ void frmCobroCuota::LoadSocio(qint32 numero)
 
 void frmCobroCuota::cmdBuscarSocio_Click()
 {
-    const qint32 n = SelectSocio(this);
+    const qint64 n = SelectSocio(this);
     if (n != 0) {
         txtSocioNumero->setText(QString::number(n));
         LoadSocio(n);

@@ -21,18 +21,18 @@ public:
     // The menu's one window, created (empty) when none is open.
     static frmCobroCuota *shared();
     // A new window beside the member list, with the list's member loaded.
-    static frmCobroCuota *openFromList(frmSocio &list, qint32 idSocio);
+    static frmCobroCuota *openFromList(frmSocio &list, qint64 idSocio);
 
     // Looks up the member typed in txtSocioNumero, as when the box loses focus.
     void txtSocioNumero_LostFocus();
-    qint32 socioNumero() const { return m_socio; }
+    qint64 socioNumero() const { return m_socio; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void enterPressed() override;
 
 private:
-    void LoadSocio(qint32 numero);
+    void LoadSocio(qint64 numero);
     void cmdBuscarSocio_Click();
     void datcboCurso_Change();
     void cmdOk_Click();
@@ -47,5 +47,5 @@ private:
     QDateTimeEdit *calFechaOperacion;
     QCheckBox *chkRecibo;
 
-    qint32 m_socio = 0;
+    qint64 m_socio = 0;
 };

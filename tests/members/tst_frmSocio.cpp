@@ -101,6 +101,22 @@ private slots:
         env.reset();
     }
 
+    void aNumberBeyond32BitsIsCarriedWhole()
+    {
+        // Written by another tool; every member added after it gets a number as large.
+        Exec("INSERT INTO Socio (IDSocio, Nombre) VALUES (4294967297, 'Grande, Número')");
+        frmSocio *list = openList();
+        search(list, "4294967297", "");
+        QCOMPARE(list->rows().rowCount(), 1);
+        QCOMPARE(list->rows().idSocio(0), 4294967297LL);
+        list->findChild<QTableView *>("tdbgrdComodidadUtilizada")->selectRow(0);
+        env->prompts->expectMessage("Esta seguro de eliminar el socio 4294967297?", MsgIcon::Question,
+                                    MsgButtons::YesNo, MsgResult::Yes, 1, "ELIMINACION DE REGISTRO");
+        child(list, "cmdDelete")->click();
+        QCOMPARE(Scalar("SELECT COUNT(*) FROM Socio WHERE IDSocio = 4294967297").toInt(), 0);
+        QCOMPARE(Scalar("SELECT COUNT(*) FROM Socio WHERE IDSocio = 1").toInt(), 1); // not the truncated number
+    }
+
     void listsEveryMemberInSpanishOrder()
     {
         frmSocio *list = openList();
