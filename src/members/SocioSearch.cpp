@@ -13,6 +13,14 @@ QVariant filterNumber(double value)
         return qint64(value);
     return value;
 }
+
+// What was typed is looked for as it is: % and _ are letters here, not LIKE's wildcards.
+QString likeLiteral(QString typed)
+{
+    return typed.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+}
 } // namespace
 
 QString SocioSearchSql(const SocioFilter &filter, QVariantList *binds)
@@ -25,12 +33,12 @@ QString SocioSearchSql(const SocioFilter &filter, QVariantList *binds)
     QStringList conditions;
     binds->clear();
     if (!filter.nombre.trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%'");
-        *binds << filter.nombre;
+        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%' ESCAPE '\\'");
+        *binds << likeLiteral(filter.nombre);
     }
     if (!filter.alumno.trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%'");
-        *binds << filter.alumno;
+        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%' ESCAPE '\\'");
+        *binds << likeLiteral(filter.alumno);
     }
     if (!filter.numero.trimmed().isEmpty()) {
         conditions << QStringLiteral("Socio.IDSocio = ?");

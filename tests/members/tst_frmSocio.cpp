@@ -117,6 +117,18 @@ private slots:
         QCOMPARE(Scalar("SELECT COUNT(*) FROM Socio WHERE IDSocio = 1").toInt(), 1); // not the truncated number
     }
 
+    void wildcardsAreLetters()
+    {
+        Exec("INSERT INTO Socio (IDSocio, Nombre, Alumno) VALUES (50, 'Cien % Socios', 'al_umno')");
+        frmSocio *list = openList();
+        const struct { const char *nombre, *alumno; QList<int> found; } searches[] = {
+            {"%", "", {50}}, {"n %", "", {50}}, {"_", "", {}}, {"\\", "", {}}, {"", "l_u", {50}}, {"", "l%u", {}}};
+        for (const auto &s : searches) {
+            search(list, "", s.nombre, s.alumno);
+            QCOMPARE(ids(list), s.found);
+        }
+    }
+
     void listsEveryMemberInSpanishOrder()
     {
         frmSocio *list = openList();
