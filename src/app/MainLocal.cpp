@@ -168,12 +168,15 @@ bool RunStartup()
 
     step(splash, QStringLiteral("Conectando a la Base de Datos..."), 30);
     QList<DbErrorEntry> errors;
-    while (!OpenConexion(databasePath(path.toString()), &errors)) {
+    const QString database = QFileInfo(databasePath(path.toString())).absoluteFilePath();
+    while (!OpenConexion(database, &errors)) {
         const RuntimeError current(errors.isEmpty() ? 0 : errors.first().nativeNumber,
                                    errors.isEmpty() ? QString() : errors.first().description);
+        // The path tried, whole: a relative one is taken from the configuration file's folder.
         const MsgResult answer = MsgBox(
             QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.")
-                + QStringLiteral("\r\r") + ADOErrorText(errors, current),
+                + QStringLiteral("\r\r") + ADOErrorText(errors, current) + QStringLiteral("\r\rArchivo: ")
+                + database,
             MsgIcon::Critical, MsgButtons::RetryCancel);
         if (answer != MsgResult::Retry) {
             UnloadAllForms({});
@@ -181,6 +184,12 @@ bool RunStartup()
             return false;
         }
     }
+
+    if (ConexionIsReadOnly())
+        MsgBox(QStringLiteral("La base de datos no se puede modificar (el archivo es de solo lectura). "
+                              "Puede consultarla, pero no registrar ni cambiar datos.")
+                   + QStringLiteral("\r\rArchivo: ") + database,
+               MsgIcon::Exclamation);
 
     step(splash, QStringLiteral("Cargando Parámetros de la Aplicación..."), 50);
     step(splash, QStringLiteral("Cargando y Diseñando Toolbars..."), 70);

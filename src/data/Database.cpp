@@ -304,6 +304,34 @@ QStringList RequiredTables()
             QStringLiteral("Cuenta"), QStringLiteral("Movimiento"), QStringLiteral("Parametro")};
 }
 
+QList<std::pair<QString, QStringList>> RequiredColumns()
+{
+    return {
+        {QStringLiteral("Curso"), {QStringLiteral("IDCurso"), QStringLiteral("Nombre")}},
+        {QStringLiteral("Socio"),
+         {QStringLiteral("IDSocio"), QStringLiteral("Nombre"), QStringLiteral("Alumno"), QStringLiteral("IDCurso"),
+          QStringLiteral("Telefono"), QStringLiteral("Email"), QStringLiteral("Direccion"), QStringLiteral("DNI")}},
+        {QStringLiteral("Cuota"),
+         {QStringLiteral("IDCuota"), QStringLiteral("Descripcion"), QStringLiteral("vigencia"),
+          QStringLiteral("Valor"), QStringLiteral("IDCuenta")}},
+        {QStringLiteral("Cuenta"),
+         {QStringLiteral("IDCuenta"), QStringLiteral("Descripcion"), QStringLiteral("Tipo"),
+          QStringLiteral("IDcuentaPadre")}},
+        {QStringLiteral("Movimiento"),
+         {QStringLiteral("IDMovimiento"), QStringLiteral("Fecha"), QStringLiteral("IDSocio"), QStringLiteral("IDCuota"),
+          QStringLiteral("IDCuenta"), QStringLiteral("Tipo"), QStringLiteral("Importe"), QStringLiteral("MedioPago"),
+          QStringLiteral("Descripcion"), QStringLiteral("Recibo"), QStringLiteral("ChequeNumero"),
+          QStringLiteral("IDContraAsiento")}},
+        {QStringLiteral("Parametro"), {QStringLiteral("Parametro"), QStringLiteral("Valor")}},
+    };
+}
+
+bool ConexionIsReadOnly()
+{
+    sqlite3 *h = SqliteHandle(Conexion());
+    return h && sqlite3_db_readonly(h, "main") == 1;
+}
+
 QString DbDateText(const QDateTime &value)
 {
     return value.toString(QLatin1String(kDateFormat));
@@ -350,6 +378,20 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                     for (const QString &t : RequiredTables())
                         if (!present.contains(t.toLower()))
                             errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such table: ") + t};
+                }
+                q.finish();
+                // Every column the screens use: a file that lacks one would fail on each of them.
+                for (const auto &[table, columns] : RequiredColumns()) {
+                    if (!errs.isEmpty())
+                        break;
+                    QStringList have;
+                    if (q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+                        while (q.next())
+                            have << q.value(1).toString().toLower();
+                    for (const QString &c : columns)
+                        if (!have.contains(c.toLower()))
+                            errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such column: ") + table
+                                                                   + QLatin1Char('.') + c};
                 }
                 q.finish();
                 if (errs.isEmpty())

@@ -10,9 +10,11 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <utility>
 
-// The six tables every database holds.
+// The six tables every database holds, and the columns of each the program uses.
 QStringList RequiredTables();
+QList<std::pair<QString, QStringList>> RequiredColumns();
 
 // Dates are stored as the text "YYYY-MM-DD HH:MM:SS"; these two are the only
 // place where that text is written or read.
@@ -39,6 +41,9 @@ QSqlDatabase Conexion();
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
 void CloseConexion();
 bool ConexionIsOpen();
+// True when the file was opened but cannot be written (its permissions, a
+// read-only disk): it can be read, and every write will fail.
+bool ConexionIsReadOnly();
 // Changes each time the shared connection is opened again (on any file), so
 // whatever was read through the previous one is known to be stale.
 quint64 ConexionSerial();

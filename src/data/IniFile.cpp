@@ -11,13 +11,24 @@ namespace {
 constexpr int kMaxValue = 254;
 constexpr qint64 kMaxLine = 64 * 1024;
 
-QString decodeLine(const QByteArray &bytes)
+// The whole file as text: UTF-8 (with or without its byte-order mark), UTF-16
+// with its byte-order mark (what Windows editors save as "Unicode"), or, when
+// it is not valid UTF-8, Latin-1. Lines may end in CR LF, LF or CR alone.
+QStringList iniLines(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString s = utf8.decode(bytes);
-    if (utf8.hasError())
-        s = QString::fromLatin1(bytes);
-    return s;
+    QString text;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = utf16.decode(bytes.mid(2));
+    } else {
+        const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        text = utf8.decode(body);
+        if (utf8.hasError())
+            text = QString::fromLatin1(body);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.split(QLatin1Char('\n'));
 }
 
 QString iniBase(bool trimmed)
@@ -48,6 +59,12 @@ QString FindIniFile()
     return existingIni(iniBase(false));
 }
 
+bool IniFileReadable(const QString &filePath)
+{
+    QFile f(filePath);
+    return !filePath.isEmpty() && f.open(QIODevice::ReadOnly);
+}
+
 std::optional<QString> ReadIniEntry(const QString &filePath, const QString &section,
                                     const QString &key)
 {
@@ -55,22 +72,9 @@ std::optional<QString> ReadIniEntry(const QString &filePath, const QString &sect
     if (filePath.isEmpty() || !f.open(QIODevice::ReadOnly))
         return std::nullopt;
     bool inSection = false;
-    bool first = true;
-    while (!f.atEnd()) {
-        QByteArray raw = f.readLine(kMaxLine);
-        if (raw.isEmpty())
-            break;
-        if (!raw.endsWith('\n')) { // an overlong line: keep its start, skip the rest
-            while (!f.atEnd()) {
-                const QByteArray more = f.readLine(kMaxLine);
-                if (more.isEmpty() || more.endsWith('\n'))
-                    break;
-            }
-        }
-        if (first && raw.startsWith("\xEF\xBB\xBF"))
-            raw.remove(0, 3);
-        first = false;
-        const QString line = decodeLine(raw).trimmed();
+    // A configuration file is a few lines; what lies beyond 64 MB is not read.
+    for (QString line : iniLines(f.read(64 << 20))) {
+        line = line.left(kMaxLine).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
@@ -140,7 +144,15 @@ QVariant CheckIniEntry(const QString &section, const QString &key, QVariant &val
     if (checkFile && existingIni(iniBase(true)).isEmpty())
         return QStringLiteral("No existe el archivo de inicialización.") + QStringLiteral("\r\r")
                + IniPathForMessages();
+    if (checkFile && !IniFileReadable(FindIniFile()))
+        return QStringLiteral("No se puede leer el archivo de inicialización (revise sus permisos).")
+               + QStringLiteral("\r\r") + FindIniFile();
     const QVariant v = ReadIniValue(section, key);
+    // A NUL would cut the value short where the file is used (a path, above all).
+    if (v.isValid() && v.toString().contains(QChar(0)))
+        return QStringLiteral("La entrada ") + key + QStringLiteral(" de la sección ") + section
+               + QStringLiteral(" contiene un carácter nulo y no se puede usar.") + QStringLiteral("\r\r")
+               + IniPathForMessages();
     if (v.isValid()) {
         const QVariant typed = ofKind(v.toString(), kind);
         if (typed.isValid()) {

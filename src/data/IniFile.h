@@ -9,7 +9,11 @@ QString IniPathForMessages();
 // The file on disk: ".ini" or ".INI" beside the executable; "" when neither exists.
 QString FindIniFile();
 
-// Reads one entry of an INI file. Section and key names compare without regard
+// True when the file can be opened for reading.
+bool IniFileReadable(const QString &filePath);
+
+// Reads one entry of an INI file (UTF-8, UTF-16 with its mark, or Latin-1;
+// any line ends). Section and key names compare without regard
 // to case; the value is trimmed and cut to 254 characters; an empty value, a
 // missing entry, section or file give nothing. Lines starting with ';' are
 // comments. Nothing else in a value is interpreted.

@@ -22,6 +22,14 @@ QVariant textOrNull(const std::optional<QString> &v)
 // (MedioPago, Tipo, Importe) index answers it without reading the table.
 qint64 millionths(Medium medio, Direction tipo)
 {
+    // A text (or blob) written into Importe by another tool would count as 0;
+    // such values sort after every number, so the same index finds them at once.
+    QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Importe FROM Movimiento"
+                                        " WHERE MedioPago = ? AND Tipo = ? AND Importe >= '' LIMIT 1"),
+                         {MediumCode(medio), DirectionCode(tipo)});
+    if (bad.next())
+        throw RuntimeError(ErrTypeMismatch, QStringLiteral("El movimiento %1 tiene un importe que no es un número: \"%2\".")
+                                                .arg(bad.value(0).toString(), bad.value(1).toString()));
     QSqlQuery q = Exec(QStringLiteral("SELECT SUM(CAST(ROUND(Importe * 1000000) AS INTEGER)) FROM Movimiento"
                                       " WHERE MedioPago = ? AND Tipo = ?"),
                        {MediumCode(medio), DirectionCode(tipo)});

@@ -63,6 +63,12 @@ std::optional<Balances> ReadBalances()
 qint32 GetProximoRecibo()
 {
     try {
+        // A receipt number written as text by another tool would pass for the highest one.
+        QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Recibo FROM Movimiento WHERE Recibo >= '' LIMIT 1"));
+        if (bad.next())
+            throw RuntimeError(ErrTypeMismatch,
+                               QStringLiteral("El movimiento %1 tiene un número de recibo que no es un número: \"%2\".")
+                                   .arg(bad.value(0).toString(), bad.value(1).toString()));
         QSqlQuery q = Exec(QStringLiteral("SELECT max(Recibo) as ReciboNumero from Movimiento "));
         if (!q.next())
             return numericValueOrThrow(GetParametro(QStringLiteral("PROXIMORECIBO")));

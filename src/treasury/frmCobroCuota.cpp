@@ -198,7 +198,7 @@ void frmCobroCuota::cmdOk_Click()
             const auto numero = receiptNumber(
                 InputBox(QStringLiteral("Ingrese numero de recibo"), AppTitle(), QString::number(proximo)));
             if (!numero) {
-                MsgBox(QStringLiteral("El recibo debe ser numerico"), MsgIcon::Exclamation);
+                MsgBox(QStringLiteral("El recibo debe ser numerico, de 1 a 2147483647"), MsgIcon::Exclamation);
                 return;
             }
             pago.recibo = *numero;

@@ -120,7 +120,8 @@ void tst_Startup::connectionFailureRetryAndCancel()
     t.writeIniFor("coop.db"); // relative to the configuration file's folder
 
     // Cancel ends the program and leaves no empty database behind.
-    t.prompts->expectMessage(kNoConnection + "\r\rError #14: unable to open database file",
+    // The message names the path tried, whole.
+    t.prompts->expectMessage(kNoConnection + "\r\rError #14: unable to open database file\r\rArchivo: " + db,
                              MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Cancel);
     QVERIFY(!RunStartup());
     QVERIFY(!anyWindowLeft());
@@ -132,7 +133,7 @@ void tst_Startup::connectionFailureRetryAndCancel()
     f.write(QByteArray(4096, 'z'));
     f.close();
     SplashRecorder rec;
-    t.prompts->expectMessage(kNoConnection + "\r\rError #26: file is not a database",
+    t.prompts->expectMessage(kNoConnection + "\r\rError #26: file is not a database\r\rArchivo: " + db,
                              MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Retry);
     t.prompts->onNextPrompt([&] {
         QFile::remove(db);

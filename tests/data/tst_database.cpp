@@ -80,8 +80,16 @@ void tst_Database::opensOnlyARealTesorinDatabase()
     QCOMPARE(errors.size(), 5);
     QVERIFY(!ConexionIsOpen());
 
+    // A table without a column the screens use.
+    const QString lacking = t.createDb("sin-columna.db", [](const QSqlDatabase &db) {
+        Exec(db, "ALTER TABLE Movimiento DROP COLUMN ChequeNumero");
+    });
+    QVERIFY(!OpenConexion(lacking, &errors));
+    QCOMPARE(errors.first().description, QStringLiteral("no such column: Movimiento.ChequeNumero"));
+
     const QString good = t.createDb();
     QVERIFY(OpenConexion(good, &errors));
+    QVERIFY(!ConexionIsReadOnly());
     QVERIFY(errors.isEmpty());
     QVERIFY(ConexionIsOpen());
     QCOMPARE(ConnectionString(), good);
@@ -120,6 +128,8 @@ void tst_Database::readOnlyDatabaseReadsButRefusesWrites()
     QVERIFY(OpenConexion(path, &errors));
     if (geteuid() == 0) // the file system lets root write anyway: ask SQLite to refuse
         Exec("PRAGMA query_only = ON");
+    else
+        QVERIFY(ConexionIsReadOnly()); // said at start-up
     QCOMPARE(Exec("SELECT SUM(Importe) FROM Movimiento").next(), true);
     try {
         AddMovimiento(Conexion(), "I", "E", 50);

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <unistd.h>
 
 class tst_IniFile : public QObject
 {
@@ -12,7 +13,38 @@ private slots:
     void badFilesReadAsMissing();
     void checkEntryResults();
     void checkEntryKinds();
+    void unicodeFilesAndEveryLineEnd();
 };
+
+void tst_IniFile::unicodeFilesAndEveryLineEnd()
+{
+    TestEnv t;
+    const QString text = QStringLiteral("[DataSourceName]\r\nDataSource=C:\\Cooperadora\\tesorín.db\r\n"
+                                        "[Location]\r\nNombre=Escuela Nº 5\r\n");
+    QByteArray le("\xFF\xFE"), be("\xFE\xFF");
+    for (QChar c : text) {
+        le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    }
+    for (const QByteArray &file : {le, be, QString(text).replace("\r\n", "\r").toUtf8()}) {
+        t.writeIni(file);
+        QCOMPARE(ReadIniValue("Location", "Nombre").toString(), QStringLiteral("Escuela Nº 5"));
+        QCOMPARE(ReadIniValue("DataSourceName", "DataSource").toString(), QStringLiteral("C:\\Cooperadora\\tesorín.db"));
+    }
+
+    // A NUL would cut a path short: refused, with its own message.
+    t.writeIni(QByteArray("[DataSourceName]\nDataSource=/tmp/a\0b.db\n", 37));
+    QVariant value;
+    QCOMPARE(CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true).toString(),
+             "La entrada DataSource de la sección DataSourceName contiene un carácter nulo y no se puede usar.\r\r"
+                 + t.path("tesorin.INI"));
+
+    if (geteuid() == 0)
+        QSKIP("root reads files without permission");
+    QFile::setPermissions(t.path("tesorin.ini"), QFileDevice::Permissions());
+    QCOMPARE(CheckIniEntry("DataSourceName", "DataSource", value, QString(), IniText, true, true).toString(),
+             "No se puede leer el archivo de inicialización (revise sus permisos).\r\r" + t.path("tesorin.ini"));
+}
 
 void tst_IniFile::readsEntriesAsWritten()
 {

@@ -13,6 +13,7 @@ private slots:
     void receiptNumbers_data();
     void receiptNumbers();
     void readErrorsAreReportedAndGiveZero();
+    void textInNumberColumnsIsNamedNotCounted();
 };
 
 void tst_Parametros::settings()
@@ -99,6 +100,25 @@ void tst_Parametros::readErrorsAreReportedAndGiveZero()
     t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rError #1: no such table: Parametro",
                              MsgIcon::None, MsgButtons::OK);
     QCOMPARE(GetParametro("ADMIN"), QString());
+}
+
+// Written by another tool, past the checks of our own schema.
+void tst_Parametros::textInNumberColumnsIsNamedNotCounted()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) {
+        Exec(db, "PRAGMA ignore_check_constraints = ON");
+        AddMovimiento(db, "I", "E", 100, 7);
+        Exec(db, "INSERT INTO Movimiento (Tipo, MedioPago, Importe, Recibo) VALUES ('I', 'E', 'mil pesos', 'R-12')");
+    });
+    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #13: El movimiento 2 tiene un importe que no "
+                             "es un número: \"mil pesos\".",
+                             MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetSaldo("CAJA"), 0.0);
+    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #13: El movimiento 2 tiene un número de "
+                             "recibo que no es un número: \"R-12\".",
+                             MsgIcon::None, MsgButtons::OK);
+    QCOMPARE(GetProximoRecibo(), 0);
 }
 
 QTEST_MAIN(tst_Parametros)

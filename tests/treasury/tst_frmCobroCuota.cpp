@@ -177,7 +177,7 @@ void tst_frmCobroCuota::manualReceiptNumbers()
         chooseFee(w, "Bono");
         confirm("Bono", "Gómez, Raúl", "350.5");
         t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "1", bad)
-            .expectMessage("El recibo debe ser numerico", MsgIcon::Exclamation, MsgButtons::OK);
+            .expectMessage("El recibo debe ser numerico, de 1 a 2147483647", MsgIcon::Exclamation, MsgButtons::OK);
         click(w);
     }
     QVERIFY(ledger().isEmpty());
