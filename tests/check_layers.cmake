@@ -2,7 +2,7 @@
 # the report engine never include the shell (app/), and the core's sources
 # never include a header of the interface or of Qt Widgets.
 set(core_files
-  data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
+  data/Backup data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
   data/Parametros data/Prompts data/ValueRules data/WaitCursor
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/SocioSearch
   reports/Report reports/ReportDesign reports/ReportLayout reports/ReportText

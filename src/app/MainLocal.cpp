@@ -1,22 +1,26 @@
 #include "app/MainLocal.h"
-#include "data/IniFile.h"
 #include "app/MDIForm1.h"
 #include "app/frmSplash.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
+#include "data/IniFile.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/QtPrompts.h"
+#include <QSqlQuery>
 #include "data/ValueRules.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QScreen>
 #include <QPointer>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -60,10 +64,36 @@ const char *const kUsage =
     "  --crear-base RUTA --clave-admin CLAVE   crea una base de datos vacía en RUTA\n"
     "                                          (PROXIMORECIBO = 1, ADMIN = CLAVE)\n"
     "  --demo RUTA                             crea una base de datos de demostración en RUTA\n"
+    "  --copia RUTA_DESTINO                    copia la base de datos configurada en RUTA_DESTINO\n"
+    "                                          (también con el programa abierto)\n"
+    "  --verificar                             verifica la base de datos configurada\n"
+    "                                          (termina con 0 si está sana)\n"
+    "  --restaurar COPIA                       pone COPIA en lugar de la base de datos configurada,\n"
+    "                                          que queda aparte con la fecha en su nombre\n"
     "  --help                                  muestra esta ayuda\n"
-    "Ninguna opción modifica un archivo existente.\n";
+    "Solo --restaurar reemplaza la base de datos, y la conserva aparte.\n";
 
-int runCommandLine(const QStringList &args)
+// The database the configuration file names, whole; "" after saying why.
+QString configuredDatabase(QTextStream &err)
+{
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    if (env().appDir.isEmpty()) {
+        env().appDir = exe.absolutePath();
+        env().exeBaseName = exe.completeBaseName();
+    }
+    QVariant path;
+    const QVariant r = CheckIniEntry(QStringLiteral("DataSourceName"), QStringLiteral("DataSource"), path, QString(),
+                                     IniText, true, true);
+    if (r.typeId() == QMetaType::QString) {
+        err << r.toString().replace(QLatin1Char('\r'), QLatin1Char('\n')) << "\n";
+        return QString();
+    }
+    return QFileInfo(databasePath(path.toString())).absoluteFilePath();
+}
+
+} // namespace
+
+int RunCommandLine(const QStringList &args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -105,8 +135,80 @@ int runCommandLine(const QStringList &args)
         out << "Base de datos creada en " << path << ".\n";
         return 0;
     }
+    for (const char *option : {"--copia", "--verificar", "--restaurar"}) {
+        if (!args.contains(QLatin1String(option)))
+            continue;
+        const QString argument = valueOf(QLatin1String(option));
+        if (qstrcmp(option, "--verificar") != 0 && argument.isEmpty()) {
+            err << "Falta la ruta de " << option << ".\n" << kUsage;
+            return 2;
+        }
+        const QString database = configuredDatabase(err);
+        if (database.isEmpty())
+            return 1;
+        QString e;
+        if (qstrcmp(option, "--copia") == 0) {
+            e = CopyDatabase(database, argument);
+            if (e.isEmpty())
+                e = CheckDatabase(argument);
+            if (e.isEmpty())
+                out << "Copia hecha y verificada en " << argument << ".\n";
+        } else if (qstrcmp(option, "--verificar") == 0) {
+            e = CheckDatabase(database);
+            if (e.isEmpty())
+                out << "La base de datos " << database << " está sana.\n";
+            else
+                e = QStringLiteral("La base de datos ") + database + QStringLiteral(" está dañada: ") + e;
+        } else {
+            e = RestoreDatabase(database, argument, QDateTime::currentDateTime());
+            if (e.isEmpty())
+                out << "La copia " << argument << " está ahora en " << database << ".\n";
+        }
+        if (!e.isEmpty()) {
+            err << e << "\n";
+            return 1;
+        }
+        return 0;
+    }
     err << "Opción desconocida: " << args.join(QLatin1Char(' ')) << "\n" << kUsage;
     return 2;
+}
+
+namespace {
+
+// After the main window shows: the check of today's copy, the pruning of old
+// ones, and the check of the database itself, which takes seconds on a large
+// file; they run on a thread of their own and tell the main window.
+void checkInTheBackground(const QString &database, const QString &copy)
+{
+    MDIForm1 *main = MDIForm1::instance();
+    main->statusBar()->showMessage(QStringLiteral("Verificando la base de datos..."));
+    QThread *worker = QThread::create([database, copy, main = QPointer<MDIForm1>(main)] {
+        const QString copyProblem = FinishDailyCopy(database, copy);
+        const QString problem = CheckDatabase(database);
+        const QString good = problem.isEmpty() ? QString() : NewestGoodCopy(database);
+        QMetaObject::invokeMethod(qApp, [main, database, copyProblem, problem, good] {
+            if (main)
+                main->statusBar()->showMessage(problem.isEmpty() ? QStringLiteral("Base de datos verificada.")
+                                                                 : QStringLiteral("Base de datos dañada."));
+            if (!copyProblem.isEmpty())
+                MsgBox(copyProblem, MsgIcon::Exclamation);
+            if (problem.isEmpty())
+                return;
+            // Nothing more is written to a damaged file.
+            if (ConexionIsOpen())
+                QSqlQuery(Conexion()).exec(QStringLiteral("PRAGMA query_only = ON"));
+            MsgBox(QStringLiteral("La base de datos ") + database + QStringLiteral(" está dañada (") + problem
+                       + QStringLiteral("). No se guardará nada en ella.\r\r")
+                       + (good.isEmpty() ? QStringLiteral("No hay una copia de seguridad sana.")
+                                         : QStringLiteral("La copia sana más reciente es ") + good
+                                               + QStringLiteral("; puede restaurarla con tesorin --restaurar.")),
+                   MsgIcon::Critical);
+        });
+    });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QObject::connect(worker, &QThread::finished, main, [] { emit BackgroundChecks::instance().finished(); });
+    worker->start();
 }
 
 } // namespace
@@ -185,6 +287,11 @@ bool RunStartup()
         }
     }
 
+    // The day's first copy, before any movement is written (opening adds at most
+    // a missing index to an older file); failing it only warns.
+    const DailyCopy daily = MakeDailyCopy(database, env().clock->now());
+    if (!daily.warning.isEmpty())
+        MsgBox(daily.warning, MsgIcon::Exclamation);
     if (ConexionIsReadOnly())
         MsgBox(QStringLiteral("La base de datos no se puede modificar (el archivo es de solo lectura). "
                               "Puede consultarla, pero no registrar ni cambiar datos.")
@@ -216,7 +323,14 @@ bool RunStartup()
     main->resize(qMin(1000, screen.width() * 9 / 10), qMin(700, screen.height() * 9 / 10));
     CenterForm(main);
     main->show();
+    checkInTheBackground(database, daily.made);
     return true;
+}
+
+BackgroundChecks &BackgroundChecks::instance()
+{
+    static BackgroundChecks checks;
+    return checks;
 }
 
 void LoadSpanishTranslation()
@@ -235,7 +349,7 @@ int Main(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
     if (!args.isEmpty()) {
         QCoreApplication app(argc, argv);
-        return runCommandLine(args);
+        return RunCommandLine(args);
     }
 
     QApplication app(argc, argv);

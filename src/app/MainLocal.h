@@ -1,4 +1,6 @@
 #pragma once
+#include <QObject>
+#include <QStringList>
 // Start-up of the program.
 #include <QVariant>
 
@@ -19,3 +21,17 @@ void LoadSpanishTranslation();
 // Fills every part of the environment with the real thing (system clock, Qt
 // dialogs, primary screen, system locale, the running executable's folder and name).
 void InstallSystemEnvironment();
+
+// The command line without a display (--help, --demo, --crear-base, --copia,
+// --verificar, --restaurar); the exit status.
+int RunCommandLine(const QStringList &args);
+
+// Tells when the checks started after the main window showed are over.
+class BackgroundChecks : public QObject
+{
+    Q_OBJECT
+public:
+    static BackgroundChecks &instance();
+signals:
+    void finished();
+};

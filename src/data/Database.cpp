@@ -394,6 +394,9 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                                                                    + QLatin1Char('.') + c};
                 }
                 q.finish();
+                // A rollback journal synced in full: a movement reported stored
+                // survives a power cut, and the file stays one file that can be copied.
+                q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
                 if (errs.isEmpty())
                     upgradeSchema(db, errs);
             }

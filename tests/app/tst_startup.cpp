@@ -1,6 +1,7 @@
 #include "app/MDIForm1.h"
 #include "app/MainLocal.h"
 #include "app/frmSplash.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "support/TestEnv.h"
 
@@ -14,6 +15,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -50,6 +53,15 @@ private:
 
 const QString kNoConnection = QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.");
 
+// Starts as the program does and waits for the checks that follow the main window.
+bool startUp()
+{
+    QSignalSpy done(&BackgroundChecks::instance(), &BackgroundChecks::finished);
+    if (!RunStartup())
+        return false;
+    return done.count() > 0 || done.wait(20000);
+}
+
 bool anyWindowLeft()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -72,6 +84,8 @@ private slots:
     void slowStartDoesNotWait();
     void mainWindowMenuAndStatusBar();
     void closingTheMainWindowClosesEverything();
+    void aDailyCopyAndADamagedFile();
+    void commandLineCopyCheckAndRestore();
 };
 
 void tst_Startup::screenWidth()
@@ -139,7 +153,7 @@ void tst_Startup::connectionFailureRetryAndCancel()
         QFile::remove(db);
         t.createDb("coop.db", [](const QSqlDatabase &d) { AddMovimiento(d, "I", "E", 75); });
     });
-    QVERIFY(RunStartup());
+    QVERIFY(startUp());
     QVERIFY(rec.messages.contains("Cargando Parámetros de la Aplicación..."));
     QVERIFY(ConexionIsOpen());
     QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
@@ -150,7 +164,7 @@ void tst_Startup::stepsAndMinimumDisplayTime()
     TestEnv t;
     t.writeIniFor(t.createDb(), QStringLiteral("Cooperadora Escuela 12"));
     SplashRecorder rec;
-    QVERIFY(RunStartup());
+    QVERIFY(startUp());
     QCOMPARE(rec.progress, (QList<double>{10, 20, 30, 50, 70, 80, 69, 71.5, 74, 76.5, 90}));
     QCOMPARE(rec.messages, (QStringList{"Verificando Requerimientos Mínimos...",
                                         "Cargando Parámetros de Conexión...",
@@ -179,7 +193,7 @@ void tst_Startup::slowStartDoesNotWait()
     };
     env().clock = std::make_shared<Slow>(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0)));
     SplashRecorder rec;
-    QVERIFY(RunStartup());
+    QVERIFY(startUp());
     QCOMPARE(rec.progress, (QList<double>{10, 20, 30, 50, 70, 80, 90}));
 }
 
@@ -187,7 +201,7 @@ void tst_Startup::mainWindowMenuAndStatusBar()
 {
     TestEnv t;
     t.writeIniFor(t.createDb());
-    QVERIFY(RunStartup());
+    QVERIFY(startUp());
     MDIForm1 *main = MDIForm1::existing();
     QVERIFY(main && main->isVisible());
     QCOMPARE(main->windowTitle(), QStringLiteral("Tesorin - Gestion de cooperadoras escolares"));
@@ -231,7 +245,7 @@ void tst_Startup::closingTheMainWindowClosesEverything()
 {
     TestEnv t;
     t.writeIniFor(t.createDb());
-    QVERIFY(RunStartup());
+    QVERIFY(startUp());
     QPointer<MDIForm1> main = MDIForm1::existing();
     QPointer<QWidget> other = new QWidget;
     other->setObjectName("frmOtra");
@@ -256,6 +270,71 @@ void tst_Startup::closingTheMainWindowClosesEverything()
     QVERIFY(!other);
     QVERIFY(!child);
     QVERIFY(!ConexionIsOpen());
+}
+
+void tst_Startup::aDailyCopyAndADamagedFile()
+{
+    TestEnv t;
+    const QString db = t.createDb("coop.db", [](const QSqlDatabase &d) {
+        for (int i = 0; i < 2000; ++i)
+            AddMovimiento(d, "I", "E", i);
+    });
+    t.writeIniFor(db);
+    QVERIFY(startUp());
+    QCOMPARE(CopiesOf(db).size(), 1);
+    QCOMPARE(MDIForm1::existing()->statusBar()->currentMessage(), QStringLiteral("Base de datos verificada."));
+    MDIForm1::existing()->close();
+
+    // A page overwritten: said at start-up, naming the good copy; nothing more is written.
+    CloseConexion();
+    {
+        QFile f(db);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(4096 * 3);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    const QString problem = CheckDatabase(db);
+    QVERIFY(!problem.isEmpty());
+    t.prompts->expectMessage("La base de datos " + db + " está dañada (" + problem
+                                 + "). No se guardará nada en ella.\r\rLa copia sana más reciente es "
+                                 + CopiesOf(db).first() + "; puede restaurarla con tesorin --restaurar.",
+                             MsgIcon::Critical, MsgButtons::OK);
+    QVERIFY(startUp());
+    QCOMPARE(CopiesOf(db).size(), 1); // one a day
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, AddMovimiento(Conexion(), "I", "E", 1));
+}
+
+void tst_Startup::commandLineCopyCheckAndRestore()
+{
+    TestEnv t;
+    const QString db = t.createDb("coop.db", [](const QSqlDatabase &d) { AddMovimiento(d, "I", "E", 10); });
+    t.writeIniFor(db);
+    QCOMPARE(RunCommandLine({"--verificar"}), 0);
+    QCOMPARE(RunCommandLine({"--copia", t.path("copia.db")}), 0);
+    QCOMPARE(RunCommandLine({"--copia", t.path("copia.db")}), 1); // never over an existing file
+    QCOMPARE(RunCommandLine({"--copia"}), 2);
+
+    // Refused while the database is in use, then done, the current file kept aside.
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(db, &errors));
+    Exec("INSERT INTO Curso (Nombre) VALUES ('despues de la copia')");
+    Exec("BEGIN EXCLUSIVE");
+    QCOMPARE(RunCommandLine({"--restaurar", t.path("copia.db")}), 1);
+    Exec("ROLLBACK");
+    CloseConexion();
+    QCOMPARE(RunCommandLine({"--restaurar", t.path("no-existe.db")}), 1);
+    QCOMPARE(RunCommandLine({"--restaurar", t.path("copia.db")}), 0);
+    QVERIFY(OpenConexion(db, &errors));
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Curso").toInt(), 0);
+    CloseConexion();
+    QCOMPARE(QDir(t.path(".")).entryList({"coop.db.antes-*"}).size(), 1);
+
+    QFile f(db);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.seek(100);
+    f.write(QByteArray(4000, '\x5a'));
+    f.close();
+    QCOMPARE(RunCommandLine({"--verificar"}), 1);
 }
 
 QTEST_MAIN(tst_Startup)
