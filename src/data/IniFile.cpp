@@ -71,9 +71,14 @@ std::optional<QString> ReadIniEntry(const QString &filePath, const QString &sect
     QFile f(filePath);
     if (filePath.isEmpty() || !f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    bool inSection = false;
     // A configuration file is a few lines; what lies beyond 64 MB is not read.
-    for (QString line : iniLines(f.read(64 << 20))) {
+    return ReadIniEntryFromBytes(f.read(64 << 20), section, key);
+}
+
+std::optional<QString> ReadIniEntryFromBytes(const QByteArray &bytes, const QString &section, const QString &key)
+{
+    bool inSection = false;
+    for (QString line : iniLines(bytes)) {
         line = line.left(kMaxLine).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;

@@ -20,6 +20,9 @@ bool IniFileReadable(const QString &filePath);
 std::optional<QString> ReadIniEntry(const QString &filePath, const QString &section,
                                     const QString &key);
 
+// The same, from the file's bytes.
+std::optional<QString> ReadIniEntryFromBytes(const QByteArray &bytes, const QString &section, const QString &key);
+
 // The entry of the configuration file, or an invalid QVariant (Empty).
 QVariant ReadIniValue(const QString &section, const QString &key);
 

@@ -99,8 +99,10 @@ double ReadAmount(const QString &text)
 
 AmountReading ReadUserAmount(const QString &text, const QLocale &locale, double *value)
 {
+    // Only the blanks the stored reading skips may be dropped here: a text
+    // this rule takes must store as the very number it showed.
     QString t = text;
-    t.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    t.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n'));
     if (value)
         *value = 0;
     if (t.isEmpty())
@@ -122,6 +124,11 @@ AmountReading ReadUserAmount(const QString &text, const QLocale &locale, double 
             ++significant;
     if (significant > 12)
         return AmountReading::TooLarge;
+    QString decimals = m.captured(2).mid(1);
+    while (decimals.endsWith(QLatin1Char('0')))
+        decimals.chop(1);
+    if (decimals.size() > kMaxDecimals || significant + decimals.size() > 15)
+        return AmountReading::TooManyDecimals;
     const double v = QLocale::c().toDouble(t.startsWith(QLatin1Char('.')) ? QLatin1Char('0') + t : t);
     if (v >= kMaxAmount)
         return AmountReading::TooLarge;

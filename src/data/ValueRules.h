@@ -26,11 +26,15 @@ double ReadAmount(const QString &text);
 // anywhere are ignored), no sign, no exponent, no comma, below kMaxAmount.
 // Where the locale writes thousands with a point, a text such as "1.500" or
 // "12.345.678" is ambiguous (1.5 or 1500?) and refused; "0.500" is 0.5.
-enum class AmountReading { Ok, Empty, Unreadable, Ambiguous, TooLarge };
+// At most kMaxDecimals decimals (trailing zeros aside) and 15 digits in all:
+// what a double keeps exactly, and what the program writes back in plain
+// digits, so an amount shown and typed again is the same amount.
+enum class AmountReading { Ok, Empty, Unreadable, Ambiguous, TooLarge, TooManyDecimals };
 AmountReading ReadUserAmount(const QString &text, const QLocale &locale, double *value = nullptr);
 // An association's whole year is far below this; anything at or above it is
 // a typing slip (or a number read from a foreign file).
 constexpr double kMaxAmount = 1e12;
+constexpr int kMaxDecimals = 4;
 
 // Rounds to a 32-bit integer, halves to the even neighbour; nothing when the
 // value does not fit.

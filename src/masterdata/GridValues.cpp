@@ -211,6 +211,9 @@ QString NumberRefusal(AmountReading reading, const QString &typed, const QString
     case AmountReading::TooLarge:
         return quoted(typed) + QStringLiteral(" es demasiado grande: el campo ") + field
                + QStringLiteral(" admite números menores que 1000000000000.");
+    case AmountReading::TooManyDecimals:
+        return quoted(typed) + QStringLiteral(" tiene demasiados decimales: el campo ") + field
+               + QStringLiteral(" admite hasta %1 decimales y 15 cifras en total.").arg(kMaxDecimals);
     default:
         return quoted(typed) + QStringLiteral(" no es un número: el campo ") + field
                + QStringLiteral(" sólo admite números, con punto decimal (por ejemplo 1500.50).");

@@ -1,6 +1,6 @@
-// Transfers survive a program killed at any moment: every transfer reported as
-// stored is in the file with its partner, no half transfer is ever left, and
-// the money in cash plus bank is what it was.
+// Fees and transfers survive a program killed at any moment: every one
+// reported as stored is in the file, no half transfer is ever left, and the
+// money in cash plus bank is what it was plus the fees.
 #include "data/Database.h"
 #include "data/Ledger.h"
 #include "support/TestEnv.h"
@@ -24,7 +24,7 @@ void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
         AddMovimiento(db, "I", "E", 1000);
         AddMovimiento(db, "I", "C", 2000);
     });
-    QSet<qint64> reported;
+    QSet<qint64> reported, fees;
     QRandomGenerator rng(7);
     for (int round = 0; round < 8; ++round) {
         QProcess writer;
@@ -35,17 +35,22 @@ void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
         writer.waitForFinished();
         // Only whole lines were reported after their commit.
         for (const QByteArray &line : writer.readAllStandardOutput().split('\n')) {
-            const QList<QByteArray> keys = line.split(' ');
-            if (keys.size() == 2)
-                reported << keys[0].toLongLong() << keys[1].toLongLong();
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() == 3 && words[0] == "T")
+                reported << words[1].toLongLong() << words[2].toLongLong();
+            else if (words.size() == 2 && words[0] == "F")
+                fees << words[1].toLongLong();
         }
     }
     QVERIFY2(reported.size() > 20, "the writer stored too few transfers to tell anything");
-    qInfo("%lld transfers reported as stored", qint64(reported.size() / 2));
+    qInfo("%lld transfers and %lld fees reported as stored", qint64(reported.size() / 2), qint64(fees.size()));
 
     QList<DbErrorEntry> errors;
     QVERIFY(OpenConexion(path, &errors));
     QCOMPARE(Scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    for (qint64 key : std::as_const(fees))
+        QVERIFY2(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento = ? AND IDCuota = 1", {key}).toInt() == 1,
+                 qPrintable(QString::number(key)));
     for (qint64 key : std::as_const(reported))
         QVERIFY2(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento = ?", {key}).toInt() == 1,
                  qPrintable(QString::number(key)));
@@ -57,9 +62,13 @@ void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
                     " OR b.Importe <> a.Importe OR b.Fecha <> a.Fecha OR b.Descripcion <> a.Descripcion)")
                  .toInt(),
              0);
-    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento > 2 AND IDContraAsiento IS NULL").toInt(), 0);
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento > 2 AND IDCuota IS NULL"
+                    " AND IDContraAsiento IS NULL").toInt(),
+             0);
+    const int feesStored = Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDCuota = 1").toInt();
+    QVERIFY(feesStored >= fees.size());
     const Balances b = Ledger::instance().balances();
-    QCOMPARE(b.caja + b.banco, 3000.0);
+    QCOMPARE(b.caja + b.banco, 3000.0 + 1500.0 * feesStored);
 }
 
 QTEST_GUILESS_MAIN(tst_LedgerCrash)

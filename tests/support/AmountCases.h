@@ -43,6 +43,11 @@ inline const std::vector<AmountCase> &AmountCases()
         {"huge exponent", "1e303", true, R::Unreadable, 0, false},
         {"largest", "999999999999.99", false, R::Ok, 999999999999.99, true},
         {"a trillion", "1000000000000", false, R::TooLarge, 0, true},
+        {"carriage return", "\r10", true, R::Unreadable, 0, false}, // stored reading would give 0
+        {"four decimals", "0.0001", false, R::Ok, 0.0001, true},
+        {"trailing zeros", "1500.5000000", false, R::Ok, 1500.5, true},
+        {"five decimals", "0.00001", false, R::TooManyDecimals, 0, true}, // would show as 1E-05
+        {"sixteen digits", "999999999999.9999", false, R::TooManyDecimals, 0, true},
         {"other digits", QString::fromUtf8("\u0663"), false, R::Unreadable, 0, false},
     };
     return cases;
