@@ -9,6 +9,7 @@ packages=(
   qt6-translations-l10n
   fonts-liberation2 fonts-comic-neue
   xvfb xauth
+  desktop-file-utils dpkg-dev
 )
 
 missing=()
