@@ -23,8 +23,17 @@ public:
         std::fprintf(stderr, "mensaje: %s\n", qPrintable(text));
         return MsgResult::No;
     }
-    QString input(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    // Answers queued by the benchmark, in order; then the proposed text.
+    QStringList inputAnswers;
+    QStringList fileAnswers;
+    std::optional<QString> input(const QString &, const QString &, const QString &proposed) override
+    {
+        return inputAnswers.isEmpty() ? proposed : inputAnswers.takeFirst();
+    }
+    QString saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
     bool choosePrinter(QPrinter &) override { return false; }
 };
 

@@ -42,8 +42,4 @@ bool UnloadAllForms(const QStringList &exceptions)
     return allClosed;
 }
 
-QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension,
-                           const QString &initialDirectory)
-{
-    return env().prompts->saveFileName(filter, defaultExtension, initialDirectory);
-}
+

@@ -20,6 +20,4 @@ void CenterForm(QWidget *window);
 // `exceptions`. False when a window refused to close (its user chose to keep
 // unsaved work); the others are closed all the same.
 bool UnloadAllForms(const QStringList &exceptions = {});
-// Asks for a file to save to; "" when cancelled. Asks before overwriting.
-QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
-                           const QString &initialDirectory = QString());
+

@@ -108,6 +108,11 @@ QVariant ReadIniValue(const QString &section, const QString &key)
     return v ? QVariant(*v) : QVariant();
 }
 
+QString OrganisationName()
+{
+    return ReadIniValue(QStringLiteral("Location"), QStringLiteral("Nombre")).toString();
+}
+
 namespace {
 
 // The value read, converted to the kind asked for; invalid when it is not of it.

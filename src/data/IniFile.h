@@ -26,6 +26,10 @@ std::optional<QString> ReadIniEntryFromBytes(const QByteArray &bytes, const QStr
 // The entry of the configuration file, or an invalid QVariant (Empty).
 QVariant ReadIniValue(const QString &section, const QString &key);
 
+// The organisation's name (Nombre of section Location) as receipts and
+// reports print it; "" when the file has none.
+QString OrganisationName();
+
 enum IniKind { IniText = 0, IniNumber = 1, IniYesNo = 2, IniDate = 3 };
 
 // 0 when the entry was found (and `value` set), 1 when it is missing (or not of

@@ -9,5 +9,16 @@ MsgResult MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, int defa
 
 QString InputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
+    return env().prompts->input(prompt, title, defaultText).value_or(QString());
+}
+
+QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension,
+                           const QString &initialDirectory)
+{
+    return env().prompts->saveFileName(filter, defaultExtension, initialDirectory);
+}
+
+std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText)
+{
     return env().prompts->input(prompt, title, defaultText);
 }

@@ -3,6 +3,8 @@
 // goes through this interface, so tests can script the answers.
 #include <QString>
 
+#include <optional>
+
 class QPrinter;
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
@@ -18,9 +20,9 @@ public:
     // among `buttons`.
     virtual MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                               int defaultButton, const QString &title) = 0;
-    // An input box; Cancel gives the empty text.
-    virtual QString input(const QString &prompt, const QString &title,
-                          const QString &defaultText) = 0;
+    // An input box: the text typed, or nothing when the user cancelled.
+    virtual std::optional<QString> input(const QString &prompt, const QString &title,
+                                         const QString &defaultText) = 0;
     // A save-file dialog; cancelling gives the empty text. `filter` uses the
     // "description|pattern|description|pattern" convention (a lone pattern is fine).
     virtual QString saveFileName(const QString &filter, const QString &defaultExtension,
@@ -33,4 +35,10 @@ public:
 MsgResult MsgBox(const QString &text, MsgIcon icon = MsgIcon::None,
                  MsgButtons buttons = MsgButtons::OK, int defaultButton = 0,
                  const QString &title = QString());
+// Cancel gives the empty text, as an empty answer does.
 QString InputBox(const QString &prompt, const QString &title, const QString &defaultText);
+// Asks for a file to save to; "" when cancelled. Asks before overwriting.
+QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
+                           const QString &initialDirectory = QString());
+// For the questions where cancelling must be told from an empty answer.
+std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText);

@@ -73,7 +73,7 @@ MsgResult QtPrompts::message(const QString &text, MsgIcon icon, MsgButtons butto
     return resultOf(r);
 }
 
-QString QtPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
+std::optional<QString> QtPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
 {
     QInputDialog dlg(QApplication::activeWindow());
     dlg.setWindowTitle(title);
@@ -81,7 +81,7 @@ QString QtPrompts::input(const QString &prompt, const QString &title, const QStr
     dlg.setTextValue(defaultText);
     dlg.setOkButtonText(QMessageBox::tr("OK"));
     if (dlg.exec() != QDialog::Accepted)
-        return QString();
+        return std::nullopt;
     return dlg.textValue();
 }
 

@@ -7,7 +7,7 @@ class QtPrompts : public Prompts
 public:
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                       int defaultButton, const QString &title) override;
-    QString input(const QString &prompt, const QString &title,
+    std::optional<QString> input(const QString &prompt, const QString &title,
                   const QString &defaultText) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;

@@ -18,6 +18,11 @@ const ReportDocument &Report::document() const
     return m_document ? *m_document : empty;
 }
 
+const ReportRows &Report::rows() const
+{
+    return m_rows;
+}
+
 QString Report::text() const
 {
     return ReportDocumentText(document());
@@ -26,9 +31,12 @@ QString Report::text() const
 ReportResult Report::run()
 {
     m_document.reset();
+    m_rows = ReportRows();
     try {
         if (onReportStart)
             onReportStart();
+    } catch (const ReportCancelled &) {
+        return ReportResult::cancelled();
     } catch (const RuntimeError &e) {
         return ReportResult::failed(e);
     } catch (const std::exception &e) {
@@ -45,6 +53,7 @@ ReportResult Report::run()
     if (!laid.ok())
         return laid;
     m_document = std::move(doc);
+    m_rows = std::move(rows);
     return ReportResult::done();
 }
 

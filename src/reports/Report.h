@@ -11,6 +11,12 @@
 #include <functional>
 #include <memory>
 
+// Thrown by a report start notification when the user called the report off
+// (a cancelled question): the run ends as cancelled, with nothing shown.
+struct ReportCancelled
+{
+};
+
 struct ReportDataSource
 {
     QString connectionString; // the database file; empty: that of the shared connection
@@ -44,6 +50,8 @@ public:
     // may outlive its report); null before a run.
     std::shared_ptr<const ReportDocument> sharedDocument() const { return m_document; }
     QString text() const;                   // the pages as plain text
+    // The rows of the last run, in report order (none before a run).
+    const ReportRows &rows() const;
 
     // Writes the pages of the last run (running first when there was none) to
     // the file as plain text.
@@ -52,6 +60,7 @@ public:
 private:
     QString m_name;
     std::shared_ptr<const ReportDocument> m_document;
+    ReportRows m_rows;
 };
 
 // Reads the rows of a data source on a connection of its own, opened for the

@@ -208,10 +208,12 @@ void Layouter::setFieldValues(ReportBand &band, int row, Range range)
             break;
         case FieldSummary::Sum: {
             const int col = columnOf(c.dataField);
-            double sum = 0;
+            // Counted in millionths, as the ledger counts its balances: a
+            // total over a hundred thousand amounts carries no drift.
+            qint64 millionths = 0;
             for (int k = range.first; k < range.last; ++k)
-                sum += NumberOrZero(valueAt(k, col));
-            c.value = sum;
+                millionths += std::llround(NumberOrZero(valueAt(k, col)) * 1000000.0);
+            c.value = double(millionths) / 1000000.0;
             break;
         }
         case FieldSummary::Count:

@@ -158,11 +158,6 @@ void TreasuryWindow::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-QString OrganisationName()
-{
-    return ReadIniValue(QStringLiteral("Location"), QStringLiteral("Nombre")).toString();
-}
-
 void PrintDocument(rptReciboCuota &document)
 {
     const ReportResult printed = PrintReport(document);

@@ -60,8 +60,6 @@ protected:
     QPushButton *Cancel;
 };
 
-// The organisation's name, as receipts and orders print it.
-QString OrganisationName();
 // Prints the document after the printer dialog; a declined dialog prints
 // nothing. Throws RuntimeError when printing fails.
 void PrintDocument(rptReciboCuota &document);

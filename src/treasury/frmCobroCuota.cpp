@@ -1,4 +1,5 @@
 #include "treasury/frmCobroCuota.h"
+#include "data/IniFile.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
 #include "data/Environment.h"

@@ -1,4 +1,5 @@
 #include "treasury/frmPagos.h"
+#include "data/IniFile.h"
 #include "data/DataCombo.h"
 #include "data/Environment.h"
 #include "data/Errors.h"

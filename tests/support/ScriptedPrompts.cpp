@@ -39,6 +39,14 @@ ScriptedPrompts &ScriptedPrompts::expectInput(const QString &prompt, const QStri
     return *this;
 }
 
+ScriptedPrompts &ScriptedPrompts::expectInputCancelled(const QString &prompt, const QString &title,
+                                                       const QString &defaultText)
+{
+    expectInput(prompt, title, defaultText, QString());
+    m_queue.back().accept = true;
+    return *this;
+}
+
 ScriptedPrompts &ScriptedPrompts::expectSaveFile(const QString &filter, const QString &answer)
 {
     Expected e{Kind::SaveFile, filter};
@@ -111,15 +119,17 @@ MsgResult ScriptedPrompts::message(const QString &text, MsgIcon icon, MsgButtons
     return e.answer;
 }
 
-QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
+std::optional<QString> ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
 {
     Expected e;
     if (!take(Kind::Input, prompt, e))
-        return QString();
+        return std::nullopt;
     if (e.title != title)
         fail(QStringLiteral("Título distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.title, title));
     if (e.defaultText != defaultText)
         fail(QStringLiteral("Texto propuesto distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.defaultText, defaultText));
+    if (e.accept)
+        return std::nullopt;
     return e.answerText;
 }
 

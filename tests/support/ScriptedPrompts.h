@@ -17,6 +17,8 @@ public:
                                    const QString &title = QString());
     ScriptedPrompts &expectInput(const QString &prompt, const QString &title,
                                  const QString &defaultText, const QString &answer);
+    // The user cancels the input box.
+    ScriptedPrompts &expectInputCancelled(const QString &prompt, const QString &title, const QString &defaultText);
     ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
     ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
 
@@ -30,7 +32,7 @@ public:
 
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                       int defaultButton, const QString &title) override;
-    QString input(const QString &prompt, const QString &title, const QString &defaultText) override;
+    std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
@@ -48,7 +50,7 @@ private:
         QString defaultText;
         MsgResult answer = MsgResult::OK;
         QString answerText;
-        bool accept = false;
+        bool accept = false; // printer dialog confirmed; input box cancelled
         std::function<void(QPrinter &)> setup;
     };
     bool take(Kind kind, const QString &what, Expected &out);
