@@ -5,7 +5,8 @@ set(core_files
   data/Backup data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
   data/Parametros data/Prompts data/ValueRules data/WaitCursor
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/SocioSearch
-  reports/Report reports/ReportDesign reports/ReportLayout reports/ReportText
+  reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
+  reports/rptBalance reports/rptLibroSocios
   treasury/rptReciboCuota)
 set(ui_headers data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
   masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
