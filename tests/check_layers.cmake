@@ -4,7 +4,7 @@
 set(core_files
   data/Backup data/Database data/DemoData data/Environment data/Errors data/IniFile data/Ledger
   data/Parametros data/Prompts data/ValueRules data/WaitCursor
-  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/SocioSearch
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptLibroSocios
   treasury/rptReciboCuota)

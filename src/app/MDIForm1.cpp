@@ -1,13 +1,21 @@
 #include "app/MDIForm1.h"
+#include "app/SystemTools.h"
+#include "app/frmAbout.h"
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
 #include "data/Ledger.h"
 #include "data/Parametros.h"
+#include "data/Prompts.h"
 #include "data/ValueRules.h"
 #include "masterdata/AdminGate.h"
 #include "masterdata/frmGrilla.h"
+#include "members/MemberStatement.h"
 #include "members/frmSocio.h"
+#include "reports/ReportExport.h"
+#include "reports/ReportOutput.h"
+#include "reports/rptBalance.h"
+#include "reports/rptLibroSocios.h"
 #include "treasury/frmCobroCuota.h"
 #include "treasury/frmMovimiento.h"
 #include "treasury/frmOtroIngreso.h"
@@ -224,11 +232,52 @@ void MDIForm1::mnuBcoCaja_Click()
 {
     frmMovimiento::open(QStringLiteral("BANCOACAJA"));
 }
-// Screens that arrive with later work: present in the menu, doing nothing yet.
-void MDIForm1::mnuBalance_Click() {}
-void MDIForm1::mnuLibroSocios_Click() {}
-void MDIForm1::mnuEstado_Click() {}
-void MDIForm1::mnulibroex_Click() {}
-void MDIForm1::mnuBalanceEx_Click() {}
-void MDIForm1::mnuHelp1_Click() {}
-void MDIForm1::mnuAbout_Click() {}
+void MDIForm1::showReport(Report &report, PreviewMode mode)
+{
+    // A report that cannot be laid out says why; a cancelled question shows nothing.
+    const ReportResult result = ShowReport(report, mode, this);
+    if (result.failed())
+        MsgBox(ErrorText(*result.error()), MsgIcon::Critical);
+}
+void MDIForm1::mnuBalance_Click()
+{
+    rptBalance report;
+    showReport(report, PreviewMode::Modeless);
+}
+void MDIForm1::mnuLibroSocios_Click()
+{
+    rptLibroSocios report;
+    showReport(report, PreviewMode::Modeless);
+}
+void MDIForm1::mnuEstado_Click()
+{
+    const qint64 idSocio = SelectSocio(this);
+    // Closing the picker without choosing a member is no request for a statement.
+    if (idSocio == 0)
+        return;
+    try {
+        std::unique_ptr<rptReciboCuota> statement = MemberStatement(idSocio);
+        showReport(*statement, PreviewMode::Modal);
+    } catch (const RuntimeError &e) {
+        MsgBox(ErrorText(e), MsgIcon::Critical);
+    }
+}
+void MDIForm1::mnulibroex_Click()
+{
+    rptLibroSocios report;
+    ExportReport(report);
+}
+void MDIForm1::mnuBalanceEx_Click()
+{
+    rptBalance report;
+    ExportReport(report);
+}
+void MDIForm1::mnuHelp1_Click()
+{
+    OpenUserManual();
+}
+void MDIForm1::mnuAbout_Click()
+{
+    auto *about = new frmAbout(this);
+    about->exec();
+}

@@ -7,6 +7,8 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class Report;
+enum class PreviewMode;
 
 class MDIForm1 : public QMainWindow
 {
@@ -37,6 +39,7 @@ private:
                      void (MDIForm1::*handler)() = nullptr);
     void addSeparator(QMenu *menu, const char *name);
     void showShared(QWidget *window);
+    void showReport(Report &report, PreviewMode mode);
 
     // Menu handlers.
     void mnuSocio_Click();

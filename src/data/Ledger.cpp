@@ -247,11 +247,14 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
     return keys;
 }
 
-QList<PaymentLine> Ledger::paymentHistory(qint64 idSocio) const
+QList<PaymentLine> Ledger::paymentHistory(qint64 idSocio, HistoryOrder order) const
 {
     QList<PaymentLine> lines;
-    QSqlQuery q = Exec(QStringLiteral("SELECT Descripcion, Fecha, Importe FROM Movimiento WHERE IDSocio = ?"
-                                      " ORDER BY Fecha, IDMovimiento"),
+    QSqlQuery q = Exec(order == HistoryOrder::OldestFirst
+                           ? QStringLiteral("SELECT Descripcion, Fecha, Importe FROM Movimiento WHERE IDSocio = ?"
+                                            " ORDER BY Fecha, IDMovimiento")
+                           : QStringLiteral("SELECT Descripcion, Fecha, Importe FROM Movimiento WHERE IDSocio = ?"
+                                            " ORDER BY Fecha DESC, IDMovimiento DESC"),
                        {idSocio});
     while (q.next())
         lines.append({TextOrEmpty(q.value(0)), DbDate(q.value(1)), NumberOrZero(q.value(2))});

@@ -79,7 +79,11 @@ public:
                                        const std::optional<QString> &chequeOfExpense = std::nullopt);
 
     // The member's movements in the order they were made.
-    QList<PaymentLine> paymentHistory(qint64 idSocio) const; // throws RuntimeError
+    // The member's movements by date, oldest first (the receipt's history) or
+    // newest first (the statement); movements of the same moment follow the
+    // order they were recorded in, the same way round.
+    enum class HistoryOrder { OldestFirst, NewestFirst };
+    QList<PaymentLine> paymentHistory(qint64 idSocio, HistoryOrder order = HistoryOrder::OldestFirst) const; // throws RuntimeError
 
     // Income less expenses of one medium, summed exactly (to the millionth).
     double balance(Medium medio) const; // throws RuntimeError

@@ -3,7 +3,9 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QSaveFile>
 
 void PaintReportPage(QPainter &painter, const ReportPage &page)
 {
@@ -85,6 +87,45 @@ ReportResult PrintReportDocument(QPrinter &printer, const ReportDocument &docume
         }
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
+        return failure();
+    return ReportResult::done();
+}
+
+ReportResult WriteReportPdf(const ReportDocument &document, const QString &fileName, const QString &documentTitle)
+{
+    auto failure = [&] {
+        return ReportResult::failed(
+            RuntimeError(ErrReportPrinter, QStringLiteral("No se pudo guardar el PDF en \"%1\".").arg(fileName)));
+    };
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure();
+    {
+        QPdfWriter pdf(&file);
+        pdf.setTitle(documentTitle);
+        pdf.setCreator(QStringLiteral("Tesorin"));
+        pdf.setResolution(1200);
+        const PageSetup &ps = document.page;
+        pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(ps.width / 1440.0, ps.height / 1440.0), QPageSize::Inch),
+                                      QPageLayout::Portrait, QMarginsF()));
+        QPainter painter;
+        if (!painter.begin(&pdf))
+            return failure();
+        const double scale = pdf.resolution() / 1440.0;
+        for (size_t i = 0; i < document.pages.size(); ++i) {
+            if (i > 0 && !pdf.newPage()) {
+                painter.end();
+                return failure();
+            }
+            painter.save();
+            painter.scale(scale, scale);
+            PaintReportPage(painter, document.pages[i]);
+            painter.restore();
+        }
+        if (!painter.end())
+            return failure();
+    }
+    if (!file.commit())
         return failure();
     return ReportResult::done();
 }

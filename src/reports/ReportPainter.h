@@ -16,3 +16,7 @@ void SetUpReportPrinter(QPrinter &printer, const QString &documentTitle);
 // Prints the pages (those of the printer's page range, when the user chose one)
 // in the number of copies asked for. Fails when the printer cannot be used.
 ReportResult PrintReportDocument(QPrinter &printer, const ReportDocument &document);
+
+// Writes every page to a PDF file (A4, the same drawing as the print). The
+// file is replaced only when it is whole.
+ReportResult WriteReportPdf(const ReportDocument &document, const QString &fileName, const QString &documentTitle);

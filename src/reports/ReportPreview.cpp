@@ -85,6 +85,8 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, con
 
     auto *bar = new QHBoxLayout;
     m_print = toolButton(this, "cmdImprimir", QStringLiteral("&Imprimir..."), QStringLiteral("Imprimir el informe"));
+    m_pdf = toolButton(this, "cmdGuardarPdf", QStringLiteral("Guardar &PDF..."),
+                       QStringLiteral("Guardar el informe como archivo PDF"));
     m_first = toolButton(this, "cmdPrimera", QStringLiteral("|<"), QStringLiteral("Primera página (Ctrl+Inicio)"));
     m_previous = toolButton(this, "cmdAnterior", QStringLiteral("<"), QStringLiteral("Página anterior (Re Pág)"));
     m_pageBox = new QSpinBox(this);
@@ -107,6 +109,7 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, con
     auto *close = toolButton(this, "cmdCerrar", QStringLiteral("&Cerrar"), QStringLiteral("Cerrar la vista previa (Esc)"));
 
     bar->addWidget(m_print);
+    bar->addWidget(m_pdf);
     bar->addSpacing(12);
     bar->addWidget(m_first);
     bar->addWidget(m_previous);
@@ -134,6 +137,7 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, con
     layout->addWidget(m_scroll, 1);
 
     connect(m_print, &QToolButton::clicked, this, &ReportPreview::printDocument);
+    connect(m_pdf, &QToolButton::clicked, this, &ReportPreview::savePdf);
     connect(m_first, &QToolButton::clicked, this, [this] { showPage(1); });
     connect(m_previous, &QToolButton::clicked, this, [this] { showPage(m_page - 1); });
     connect(m_next, &QToolButton::clicked, this, [this] { showPage(m_page + 1); });
@@ -225,6 +229,7 @@ void ReportPreview::updateControls()
     m_next->setEnabled(m_page < n);
     m_last->setEnabled(m_page < n);
     m_print->setEnabled(n > 0);
+    m_pdf->setEnabled(n > 0);
 }
 
 void ReportPreview::printDocument()
@@ -234,6 +239,16 @@ void ReportPreview::printDocument()
     if (!env().prompts->choosePrinter(printer))
         return;
     const ReportResult r = PrintReportDocument(printer, *m_document);
+    if (r.failed())
+        MsgBox(ErrorText(*r.error()), MsgIcon::Critical);
+}
+
+void ReportPreview::savePdf()
+{
+    const QString fileName = ShowSaveFileDialog(QStringLiteral("PDF|*.pdf"), QStringLiteral("pdf"));
+    if (fileName.isEmpty())
+        return;
+    const ReportResult r = WriteReportPdf(*m_document, fileName, m_documentTitle);
     if (r.failed())
         MsgBox(ErrorText(*r.error()), MsgIcon::Critical);
 }

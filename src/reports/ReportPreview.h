@@ -52,6 +52,8 @@ public:
 
     // The print button: the printer dialog, then every page.
     void printDocument();
+    // The PDF button: asks for the file and writes every page to it.
+    void savePdf();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -68,6 +70,7 @@ private:
     Fit m_fit = Fit::None;
 
     QToolButton *m_print;
+    QToolButton *m_pdf;
     QToolButton *m_first;
     QToolButton *m_previous;
     QSpinBox *m_pageBox;

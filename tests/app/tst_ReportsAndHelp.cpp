@@ -1,0 +1,274 @@
+// The Reports and Help menus of the main window: the statement through the
+// picker, the previews and their PDF, the about box, the system-information
+// tool and the manual, with the operating system replaced.
+#include "app/MDIForm1.h"
+#include "app/SystemTools.h"
+#include "app/frmAbout.h"
+#include "data/Database.h"
+#include "data/ValueRules.h"
+#include "members/frmSocio.h"
+#include "reports/ReportPreview.h"
+#include "reports/ReportText.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QtTest>
+
+namespace {
+
+// Runs `steps` on the next modal window of type W once it is up (polling, so
+// it also finds a window opened after another one closed); fails after 5 s.
+template <typename W>
+void whenModal(std::function<void(W &)> steps)
+{
+    auto *timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, started, steps] {
+        if (auto *w = qobject_cast<W *>(QApplication::activeModalWidget()); w && w->isVisible()) {
+            timer->deleteLater();
+            timer->stop();
+            steps(*w);
+            if (w->isVisible())
+                w->close();
+        } else if (started->elapsed() > 5000) {
+            timer->deleteLater();
+            timer->stop();
+            QTest::qFail("la ventana no se abrió", __FILE__, __LINE__);
+        }
+    });
+    timer->start(10);
+}
+
+void ledger(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    QVERIFY(q.exec("INSERT INTO Curso (IDCurso, Nombre) VALUES (1, '1° A')"));
+    QVERIFY(q.exec("INSERT INTO Socio (IDSocio, Nombre, Alumno, IDCurso) VALUES (1, 'Gómez, Ana', 'Luis', 1),"
+                   " (2, 'Britos, Berta', 'Sol', 1)"));
+    QVERIFY(q.exec("INSERT INTO Movimiento (Fecha, Tipo, MedioPago, Importe, Descripcion, IDSocio, IDCuota) VALUES"
+                   " ('2026-03-01 00:00:00', 'I', 'E', 1500, 'Cuota 2026', 2, 1),"
+                   " ('2026-04-01 00:00:00', 'I', 'E', 300, 'Bono', 2, 1)"));
+}
+
+// Records what the fake operating system was asked.
+struct FakeSystem
+{
+    QMap<QString, QString> registry; // "key|value" -> text
+    QStringList files;
+    QMap<QString, QString> onPath;
+    bool startWorks = true;
+    QStringList started;
+    QStringList opened;
+    QStringList registryReads;
+
+    void install()
+    {
+        SystemTools &t = systemTools();
+        t.readRegistry = [this](KeyRoot, const QString &key, const QString &value) -> std::optional<QString> {
+            registryReads << key + "|" + value;
+            const auto it = registry.constFind(key + "|" + value);
+            return it == registry.cend() ? std::nullopt : std::optional<QString>(*it);
+        };
+        t.fileExists = [this](const QString &p) { return files.contains(p); };
+        t.findExecutable = [this](const QString &n) { return onPath.value(n); };
+        t.startProgram = [this](const QString &p) {
+            started << p;
+            return startWorks;
+        };
+        t.openDocument = [this](const QString &p) {
+            opened << p;
+            return true;
+        };
+    }
+};
+
+const QString kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO|PATH";
+const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location|MSINFO";
+
+} // namespace
+
+class tst_ReportsAndHelp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void statementThroughThePicker();
+    void memberBookPreviewSavesAPdf();
+    void exportCancelledFromTheMenu();
+    void aboutBoxTextsAndKeys();
+    void systemInformationTool();
+    void manualOpensOnlyWhenPresent();
+};
+
+void tst_ReportsAndHelp::statementThroughThePicker()
+{
+    TestEnv t;
+    t.writeIniFor("unused.db", "Cooperadora Escuela 12");
+    t.openNewDb(ledger);
+    MDIForm1 *main = MDIForm1::instance();
+
+    // Closing the picker without choosing shows nothing.
+    whenModal<QDialog>([](QDialog &picker) { picker.close(); });
+    main->menuItem("mnuEstado")->trigger();
+    QCOMPARE(t.prompts->seen(), QStringList());
+
+    QString history;
+    QWidget *owner = nullptr;
+    whenModal<QDialog>([&](QDialog &picker) {
+        auto *grid = picker.findChild<QTableView *>("tdbgrdComodidadUtilizada");
+        QVERIFY(grid);
+        grid->selectRow(0); // Britos, Berta: the list is in name order
+        picker.findChild<QPushButton *>("cmdSelect")->click();
+        whenModal<ReportPreview>([&](ReportPreview &preview) {
+            owner = preview.parentWidget();
+            history = ReportDocumentText(preview.document());
+        });
+    });
+    main->menuItem("mnuEstado")->trigger();
+    QCOMPARE(owner, static_cast<QWidget *>(main));
+    QVERIFY2(history.contains("Historial de pagos:\nBono - 1/4/2026 - 300\nCuota 2026 - 1/3/2026 - 1500\n"),
+             qPrintable(history));
+}
+
+void tst_ReportsAndHelp::memberBookPreviewSavesAPdf()
+{
+    TestEnv t;
+    t.openNewDb(ledger);
+    MDIForm1 *main = MDIForm1::instance();
+    main->menuItem("mnuLibroSocios")->trigger();
+    // The preview is modeless: the menu handler has returned with it open.
+    auto *preview = main->findChild<ReportPreview *>();
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QVERIFY(!preview->isModal());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("Tesorin -Libro de socios"));
+
+    const QString pdf = t.path("libro.pdf");
+    t.prompts->expectSaveFile("PDF|*.pdf", pdf);
+    preview->findChild<QAbstractButton *>("cmdGuardarPdf")->click();
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().startsWith("%PDF"));
+
+    // A cancelled dialog writes nothing; a folder that cannot be written says so.
+    t.prompts->expectSaveFile("PDF|*.pdf", "");
+    preview->findChild<QAbstractButton *>("cmdGuardarPdf")->click();
+    const QString nowhere = t.path("no-existe/libro.pdf");
+    t.prompts->expectSaveFile("PDF|*.pdf", nowhere)
+        .expectMessage(QStringLiteral("Error #482: No se pudo guardar el PDF en \"%1\".").arg(nowhere),
+                       MsgIcon::Critical, MsgButtons::OK);
+    preview->findChild<QAbstractButton *>("cmdGuardarPdf")->click();
+    QCOMPARE(t.prompts->pending(), 0);
+    preview->close();
+}
+
+void tst_ReportsAndHelp::exportCancelledFromTheMenu()
+{
+    TestEnv t;
+    t.openNewDb(ledger);
+    MDIForm1 *main = MDIForm1::instance();
+    // No question of the balance is asked when no file was chosen.
+    t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", "");
+    main->menuItem("mnuBalanceEx")->trigger();
+    t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", "");
+    main->menuItem("mnulibroex")->trigger();
+    QCOMPARE(t.prompts->pending(), 0);
+}
+
+void tst_ReportsAndHelp::aboutBoxTextsAndKeys()
+{
+    TestEnv t;
+    QCOMPARE(VersionText(2, 1, 15), QStringLiteral("Version 2.1.15"));
+    QCOMPARE(VersionText(1, 0, 0), QStringLiteral("Version 1.0.0"));
+
+    MDIForm1 *main = MDIForm1::instance();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        bool shown = false;
+        whenModal<frmAbout>([&](frmAbout &about) {
+            shown = true;
+            QCOMPARE(about.parentWidget(), static_cast<QWidget *>(main));
+            QCOMPARE(about.windowTitle(), "About " + AppTitle());
+            QCOMPARE(about.lblTitle->text(), AppTitle());
+            QCOMPARE(about.lblVersion->text(), VersionText(TESORIN_VERSION_MAJOR, TESORIN_VERSION_MINOR,
+                                                           TESORIN_VERSION_PATCH));
+            QVERIFY(about.lblDescription->text().endsWith("administracion de una cooperadora escolar. "));
+            QVERIFY(!about.Image1->pixmap().isNull());
+            QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("&System Info..."));
+            QTest::keyClick(&about, key);
+            QVERIFY(!about.isVisible());
+        });
+        main->menuItem("mnuAbout")->trigger();
+        QVERIFY(shown);
+    }
+}
+
+void tst_ReportsAndHelp::systemInformationTool()
+{
+    TestEnv t;
+    const SystemTools saved = systemTools();
+    FakeSystem sys;
+    sys.install();
+    const QString unavailable = "System Information Is Unavailable At This Time";
+
+    // The program the first key names is started without reading the second.
+    sys.registry = {{kMsinfo, "C:\\Archivos\\msinfo32.exe"}, {kLocation, "C:\\Otro"}};
+    StartSysInfo();
+    QCOMPARE(sys.started, QStringList{"C:\\Archivos\\msinfo32.exe"});
+    QCOMPARE(sys.registryReads, QStringList{kMsinfo});
+
+    // Only the second key, and no MSINFO32.EXE in its folder.
+    sys = FakeSystem{};
+    sys.install();
+    sys.registry = {{kLocation, "C:\\Herramientas"}};
+    t.prompts->expectMessage(unavailable, MsgIcon::None, MsgButtons::OK);
+    StartSysInfo();
+    QVERIFY(sys.started.isEmpty());
+    sys.files << "C:\\Herramientas\\MSINFO32.EXE";
+    StartSysInfo();
+    QCOMPARE(sys.started, QStringList{"C:\\Herramientas\\MSINFO32.EXE"});
+
+    // No registry: the first tool found on the PATH; none, or one that fails to start, says so.
+    sys = FakeSystem{};
+    sys.install();
+    sys.onPath = {{"kinfocenter", "/usr/bin/kinfocenter"}, {"gnome-system-monitor", "/usr/bin/gnome-system-monitor"}};
+    StartSysInfo();
+    QCOMPARE(sys.started, QStringList{"/usr/bin/kinfocenter"});
+    sys.startWorks = false;
+    t.prompts->expectMessage(unavailable, MsgIcon::None, MsgButtons::OK);
+    StartSysInfo();
+    sys.onPath.clear();
+    t.prompts->expectMessage(unavailable, MsgIcon::None, MsgButtons::OK);
+    StartSysInfo();
+
+    QString value = "sin tocar";
+    QVERIFY(!GetKeyValue(KeyRoot::LocalMachine, "SOFTWARE\\Nada", "X", value));
+    QCOMPARE(value, QString());
+    QCOMPARE(t.prompts->pending(), 0);
+    systemTools() = saved;
+}
+
+void tst_ReportsAndHelp::manualOpensOnlyWhenPresent()
+{
+    TestEnv t;
+    const SystemTools saved = systemTools();
+    FakeSystem sys;
+    sys.install();
+    MDIForm1 *main = MDIForm1::instance();
+    main->menuItem("mnuHelp1")->trigger(); // missing: nothing opens, nothing is said
+    QVERIFY(sys.opened.isEmpty());
+    const QString manual = QDir(env().appDir).filePath("manual de usuario.pdf");
+    sys.files << manual;
+    main->menuItem("mnuHelp1")->trigger();
+    QCOMPARE(sys.opened, QStringList{manual});
+    systemTools() = saved;
+}
+
+QTEST_MAIN(tst_ReportsAndHelp)
+#include "tst_ReportsAndHelp.moc"
