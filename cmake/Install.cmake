@@ -9,6 +9,9 @@ set(TESORIN_APP_DIR /opt/tesorin CACHE PATH "Folder of the installed executable 
 
 install(TARGETS tesorin RUNTIME DESTINATION ${TESORIN_APP_DIR})
 install(FILES resources/logo.jpg DESTINATION ${TESORIN_APP_DIR})
+if(TARGET manual)
+  install(FILES "${TESORIN_MANUAL}" DESTINATION ${TESORIN_APP_DIR})
+endif()
 install(PROGRAMS resources/tesorin-launcher.sh DESTINATION bin RENAME tesorin)
 install(FILES resources/tesorin.desktop DESTINATION share/applications)
 install(FILES resources/tesorin.svg DESTINATION share/icons/hicolor/scalable/apps)

@@ -19,7 +19,7 @@ dpkg -x "$deb" "$root"
 for f in opt/tesorin/tesorin usr/bin/tesorin; do
   [ -x "$root/$f" ] || fail "falta el ejecutable /$f"
 done
-for f in opt/tesorin/logo.jpg usr/share/applications/tesorin.desktop usr/share/icons/hicolor/scalable/apps/tesorin.svg; do
+for f in opt/tesorin/logo.jpg "opt/tesorin/manual de usuario.pdf" usr/share/applications/tesorin.desktop usr/share/icons/hicolor/scalable/apps/tesorin.svg; do
   [ -s "$root/$f" ] || fail "falta /$f"
 done
 grep -q '^exec /opt/tesorin/tesorin "\$@"$' "$root/usr/bin/tesorin" || fail "el lanzador no abre /opt/tesorin/tesorin"

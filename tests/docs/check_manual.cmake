@@ -1,0 +1,18 @@
+# The manual the build wrote beside the executable: a PDF of several pages
+# holding the pictures of the windows.
+set(pdf "${BUILD}/manual de usuario.pdf")
+if(NOT EXISTS "${pdf}")
+  message(FATAL_ERROR "Falta ${pdf}")
+endif()
+file(READ "${pdf}" head LIMIT 8)
+if(NOT head MATCHES "^%PDF-")
+  message(FATAL_ERROR "${pdf} no es un PDF")
+endif()
+file(STRINGS "${pdf}" pages REGEX "/Type /Page$|/Type /Page[^s]")
+file(STRINGS "${pdf}" images REGEX "/Subtype /Image")
+list(LENGTH pages npages)
+list(LENGTH images nimages)
+if(npages LESS 4 OR nimages LESS 4)
+  message(FATAL_ERROR "El manual tiene ${npages} páginas y ${nimages} imágenes")
+endif()
+message(STATUS "manual: ${npages} páginas, ${nimages} imágenes")
