@@ -10,6 +10,7 @@ packages=(
   fonts-liberation2 fonts-comic-neue
   xvfb xauth
   desktop-file-utils dpkg-dev
+  sqlite3
 )
 
 missing=()

@@ -20,6 +20,8 @@ QList<std::pair<QString, QStringList>> RequiredColumns();
 // place where that text is written or read.
 QString DbDateText(const QDateTime &value);
 QDateTime DbDate(const QVariant &stored); // invalid when the text is no date
+// The day of a stored date, without the clock time or the time zone.
+QDate DbDay(const QVariant &stored);
 
 // Opens an existing database file as the connection `connectionName`, without
 // creating anything: a missing file, a folder, a file that is not SQLite, or one

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <QFileInfo>
 #include <QImageReader>
 
 int ReportControl::boxTop() const
@@ -117,6 +118,23 @@ QFont ReportFont(const QString &family, double points, bool bold, bool italic)
 
 QImage LoadReportPicture(const QString &path, const QSize &box)
 {
+    // Asked for on every page: a missing file costs one look, and a file
+    // unchanged since the last page (same size and time) is not decoded again.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QImage();
+    struct Last
+    {
+        QString path;
+        QSize box;
+        qint64 size = -1;
+        QDateTime modified;
+        QImage image;
+    };
+    thread_local Last last;
+    const QDateTime modified = info.lastModified();
+    if (last.path == path && last.box == box && last.size == info.size() && last.modified == modified)
+        return last.image;
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize stored = reader.size(); // invalid when missing or unreadable
@@ -126,7 +144,8 @@ QImage LoadReportPicture(const QString &path, const QSize &box)
         if (stored.width() > most.width() || stored.height() > most.height())
             reader.setScaledSize(stored.scaled(most, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
-    return reader.read(); // null when missing or unreadable
+    last = Last{path, box, info.size(), modified, reader.read()}; // null when unreadable
+    return last.image;
 }
 
 ReportBand &ReportDesign::addBand(BandKind kind, const QString &name, int height)

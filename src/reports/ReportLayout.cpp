@@ -14,16 +14,47 @@ namespace {
 
 struct FontEntry
 {
-    explicit FontEntry(const QFont &f) : font(f), metrics(f), lineHeight(int(std::ceil(metrics.lineSpacing()))) {}
+    explicit FontEntry(const QFont &f)
+        : font(f), metrics(f), lineHeight(int(std::ceil(metrics.lineSpacing()))), widest(metrics.maxWidth())
+    {
+    }
     QFont font;
     QFontMetricsF metrics;
     int lineHeight;
+    qreal widest; // the widest character of the font
+
+    // True when the text is surely no wider than `width`: the sum of the
+    // advances of its characters, with room for kerning, fits. Only for the
+    // Latin letters (one advance each); anything else, or a text near the
+    // limit, is left to the exact measure.
+    bool surelyFits(const QString &text, int width)
+    {
+        if (text.size() * widest <= width)
+            return true;
+        qreal sum = 0;
+        for (QChar ch : text) {
+            const char16_t u = ch.unicode();
+            if (u >= kLatin)
+                return false;
+            qreal &a = advance[u];
+            if (a < 0)
+                a = metrics.horizontalAdvance(ch);
+            sum += a;
+        }
+        return sum * 1.02 + 1 <= width;
+    }
+
+private:
+    static constexpr char16_t kLatin = 0x250;
+    std::vector<qreal> advance = std::vector<qreal>(kLatin, -1.0);
 };
 
 // Breaks one paragraph (no line ends inside) into lines of at most `width`.
-void wrapParagraph(const QString &para, const QFontMetricsF &fm, int width, QStringList &out)
+void wrapParagraph(const QString &para, FontEntry &fe, int width, QStringList &out)
 {
-    if (para.isEmpty() || fm.horizontalAdvance(para) <= width) {
+    const QFontMetricsF &fm = fe.metrics;
+    // Short texts, the most of a listing, fit without being shaped.
+    if (para.isEmpty() || fe.surelyFits(para, width) || fm.horizontalAdvance(para) <= width) {
         out << para;
         return;
     }
@@ -58,16 +89,20 @@ void wrapParagraph(const QString &para, const QFontMetricsF &fm, int width, QStr
     out << current;
 }
 
-QStringList wrap(const QString &text, const QFontMetricsF &fm, int width)
+QStringList wrap(const QString &text, FontEntry &fe, int width)
 {
     QStringList out;
     if (text.isEmpty())
         return out;
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        wrapParagraph(text, fe, width, out);
+        return out;
+    }
     int start = 0;
     const int n = int(text.size());
     for (int i = 0; i <= n; ++i) {
         if (i == n || text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n')) {
-            wrapParagraph(text.mid(start, i - start), fm, width, out);
+            wrapParagraph(text.mid(start, i - start), fe, width, out);
             if (i < n && text[i] == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
                 ++i;
             start = i + 1;
@@ -123,6 +158,7 @@ private:
     void endPage();
     void place(BandImage img, int row);
     void put(const BandImage &img, int y, int below = -1);
+    void put(BandImage &&img, int y);
     std::optional<BandImage> build(ReportBand &band, int row, Range range);
     void setFieldValues(ReportBand &band, int row, Range range);
     BandImage render(const ReportBand &band);
@@ -143,6 +179,16 @@ private:
     std::vector<Range> m_groups;   // the current group of each level
     QHash<QString, int> m_columns; // lower-case field name -> column
     std::unordered_map<QString, std::unique_ptr<FontEntry>> m_fonts;
+    struct CachedFont
+    {
+        FontEntry *entry = nullptr;
+        QString name;
+        double size = 0;
+        bool bold = false;
+        bool italic = false;
+    };
+    std::unordered_map<const ReportControl *, CachedFont> m_controlFonts;
+    std::vector<const ReportControl *> m_sorted; // render's working list, kept to spare its allocation
 };
 
 int Layouter::columnOf(const QString &field)
@@ -179,12 +225,19 @@ std::optional<RuntimeError> Layouter::checkFields()
 
 FontEntry &Layouter::fontOf(const ReportControl &c)
 {
+    // Asked for every field of every row: remembered per control, and looked
+    // up by name only when the control's font changed.
+    CachedFont &cached = m_controlFonts[&c];
+    if (cached.entry && cached.size == c.fontSize && cached.bold == c.bold && cached.italic == c.italic
+        && cached.name == c.fontName)
+        return *cached.entry;
     QString key = c.fontName;
     key += QLatin1Char('|') + QString::number(c.fontSize) + QLatin1Char(c.bold ? 'b' : '-')
            + QLatin1Char(c.italic ? 'i' : '-');
     auto it = m_fonts.find(key);
     if (it == m_fonts.end())
         it = m_fonts.emplace(key, std::make_unique<FontEntry>(ReportFont(c.fontName, c.fontSize, c.bold, c.italic))).first;
+    cached = CachedFont{it->second.get(), c.fontName, c.fontSize, c.bold, c.italic};
     return *it->second;
 }
 
@@ -246,8 +299,8 @@ Layouter::BandImage Layouter::render(const ReportBand &band)
 {
     BandImage img;
     img.height = band.height;
-    std::vector<const ReportControl *> controls;
-    controls.reserve(band.controls().size());
+    std::vector<const ReportControl *> &controls = m_sorted;
+    controls.clear();
     for (const auto &c : band.controls())
         if (c->visible)
             controls.push_back(c.get());
@@ -279,7 +332,19 @@ Layouter::BandImage Layouter::render(const ReportBand &band)
                 img.items.push_back(p);
                 break;
             }
-            const QStringList lines = wrap(c->caption, fe.metrics, c->width);
+            // The usual field: one line that fits, placed without breaking it.
+            if (!c->caption.isEmpty() && fe.surelyFits(c->caption, c->width)
+                && !c->caption.contains(QLatin1Char('\n')) && !c->caption.contains(QLatin1Char('\r'))) {
+                p.rect = QRect(x0 + c->left, c->top + shift, c->width, L);
+                p.text = c->caption;
+                img.items.push_back(std::move(p));
+                if (c->canGrow && L > c->height) {
+                    grown.emplace_back(c->top + c->height, L - c->height);
+                    bottom = c->top + shift + L;
+                }
+                break;
+            }
+            const QStringList lines = wrap(c->caption, fe, c->width);
             const int fit = c->canGrow ? int(lines.size()) : qMax(1, c->height / L);
             const int shown = qMin(int(lines.size()), fit);
             for (int k = 0; k < shown; ++k) {
@@ -343,6 +408,19 @@ void Layouter::put(const BandImage &img, int y, int below)
         else
             q.rect.translate(0, y);
         items.push_back(std::move(q));
+    }
+}
+
+// The same for a whole band that is no longer needed: its items are moved.
+void Layouter::put(BandImage &&img, int y)
+{
+    std::vector<ReportPrimitive> &items = m_pages.back().items;
+    for (ReportPrimitive &p : img.items) {
+        if (p.kind == PrimitiveKind::Line)
+            p.line.translate(0, y);
+        else
+            p.rect.translate(0, y);
+        items.push_back(std::move(p));
     }
 }
 
@@ -414,8 +492,9 @@ void Layouter::place(BandImage img, int row)
         endPage();
         startPage(row);
     }
-    put(img, m_y);
-    m_y += img.height;
+    const int height = img.height;
+    put(std::move(img), m_y);
+    m_y += height;
     m_bodyOnPage = true;
     m_lastRow = row;
 }

@@ -68,8 +68,10 @@ rptBalance::rptBalance()
     caption = QStringLiteral("Tesorin - balance");
     documentTitle = caption;
     lblFecha.format = [](const QVariant &v) {
-        const QDateTime d = DbDate(v);
-        return d.isValid() ? d.date().toString(QStringLiteral("M/d/yyyy")) : QString();
+        const QDate d = DbDay(v);
+        return d.isValid() ? QString::number(d.month()) + QLatin1Char('/') + QString::number(d.day())
+                                 + QLatin1Char('/') + QString::number(d.year())
+                           : QString();
     };
     onReportStart = [this] { ReportStart(); };
     grIngresoEgreso.onFormat = [this](ReportBand &) { grIngresoEgreso_Format(); };
