@@ -188,9 +188,12 @@ void checkInTheBackground(const QString &database, const QString &copy)
         const QString problem = CheckDatabase(database);
         const QString good = problem.isEmpty() ? QString() : NewestGoodCopy(database);
         QMetaObject::invokeMethod(qApp, [main, database, copyProblem, problem, good] {
-            if (main)
-                main->statusBar()->showMessage(problem.isEmpty() ? QStringLiteral("Base de datos verificada.")
-                                                                 : QStringLiteral("Base de datos dañada."));
+            // A sound file is said for a few seconds, then the balances show
+            // again; a damaged one stays said.
+            if (main && problem.isEmpty())
+                main->statusBar()->showMessage(QStringLiteral("Base de datos verificada."), 8000);
+            else if (main)
+                main->statusBar()->showMessage(QStringLiteral("Base de datos dañada."));
             if (!copyProblem.isEmpty())
                 MsgBox(copyProblem, MsgIcon::Exclamation);
             if (problem.isEmpty())
