@@ -37,15 +37,22 @@ public:
     bool choosePrinter(QPrinter &) override { return false; }
 };
 
-inline long residentKiB()
+// A figure of /proc/self/status in KiB ("VmRSS:" now, "VmHWM:" the peak).
+inline long processStatusKiB(const char *key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray k(key);
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(k))
+            return line.mid(k.size()).trimmed().split(' ').first().toLong();
     return 0;
+}
+
+inline long residentKiB()
+{
+    return processStatusKiB("VmRSS:");
 }
 
 // Milliseconds `work` takes.

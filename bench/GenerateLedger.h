@@ -135,3 +135,15 @@ inline QString PrepareBenchDatabase(QTemporaryDir &dir, int members, int movemen
         std::fprintf(stderr, "No se pudo dejar una copia en %s\n", keep);
     return path;
 }
+
+// The same, opened as the program's shared connection.
+inline QString OpenBenchDatabase(QTemporaryDir &dir, int members, int movements, const char *keep)
+{
+    const QString path = PrepareBenchDatabase(dir, members, movements, keep);
+    QList<DbErrorEntry> errors;
+    if (!path.isEmpty() && !OpenConexion(path, &errors)) {
+        std::fprintf(stderr, "No se pudo abrir la base\n");
+        return QString();
+    }
+    return path;
+}

@@ -102,14 +102,9 @@ int main(int argc, char **argv)
     const int movements = argc > 2 ? std::max(1, atoi(argv[2])) : 1000000;
 
     QTemporaryDir dir;
-    const QString path = PrepareBenchDatabase(dir, members, movements, argc > 3 ? argv[3] : nullptr);
+    const QString path = OpenBenchDatabase(dir, members, movements, argc > 3 ? argv[3] : nullptr);
     if (path.isEmpty())
         return 1;
-    QList<DbErrorEntry> errors;
-    if (!OpenConexion(path, &errors)) {
-        std::fprintf(stderr, "No se pudo abrir la base\n");
-        return 1;
-    }
     Raw raw;
     check(sqlite3_open_v2(path.toUtf8().constData(), &raw.h, SQLITE_OPEN_READWRITE, nullptr), raw.h, "abrir");
     // The program's own connection, read straight through SQLite: for the

@@ -22,17 +22,6 @@
 
 namespace {
 
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 // The statement with its bound values written in, for the sqlite3 program.
 QString withValues(QString sql, const QVariantList &binds)
 {
@@ -138,14 +127,9 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir dir;
-    const QString path = PrepareBenchDatabase(dir, members, movements, argc > 3 ? argv[3] : nullptr);
+    const QString path = OpenBenchDatabase(dir, members, movements, argc > 3 ? argv[3] : nullptr);
     if (path.isEmpty())
         return 1;
-    QList<DbErrorEntry> errors;
-    if (!OpenConexion(path, &errors)) {
-        std::fprintf(stderr, "No se pudo abrir la base\n");
-        return 1;
-    }
     Exec(QStringLiteral("ANALYZE"));
     const long before = residentKiB();
 
@@ -183,6 +167,6 @@ int main(int argc, char **argv)
     std::printf("Total de ingresos impreso %s, suma exacta %s (%s), SUM de SQLite %.10f\n", qPrintable(printed),
                 qPrintable(exactText), printed == exactText ? "iguales" : "DISTINTOS", q.value(1).toDouble());
     std::printf("Memoria: %ld MiB antes de los informes, pico del proceso %ld MiB\n", before / 1024,
-                peakKiB() / 1024);
+                processStatusKiB("VmHWM:") / 1024);
     return printed == exactText ? 0 : 1;
 }

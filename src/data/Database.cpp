@@ -369,29 +369,29 @@ bool readFixedDate(QStringView t, bool withTime, QDate *day, QTime *time)
 }
 } // namespace
 
-QDateTime DbDate(const QVariant &stored)
+namespace {
+// A stored date with its time (midnight when it was stored without one).
+bool readStoredDate(const QVariant &stored, QDate *day, QTime *time)
 {
     if (stored.isNull())
-        return QDateTime();
+        return false;
     const QString t = stored.toString().trimmed();
+    return readFixedDate(t, true, day, time) || readFixedDate(t, false, day, time);
+}
+} // namespace
+
+QDateTime DbDate(const QVariant &stored)
+{
     QDate day;
     QTime time;
-    // A date stored without its time is taken at midnight.
-    if (readFixedDate(t, true, &day, &time) || readFixedDate(t, false, &day, &time))
-        return QDateTime(day, time);
-    return QDateTime();
+    return readStoredDate(stored, &day, &time) ? QDateTime(day, time) : QDateTime();
 }
 
 QDate DbDay(const QVariant &stored)
 {
-    if (stored.isNull())
-        return QDate();
-    const QString t = stored.toString().trimmed();
     QDate day;
     QTime time;
-    if (readFixedDate(t, true, &day, &time) || readFixedDate(t, false, &day, &time))
-        return day;
-    return QDate();
+    return readStoredDate(stored, &day, &time) ? day : QDate();
 }
 
 bool OpenConnection(const QString &connectionName, const QString &path,
