@@ -7,7 +7,7 @@ set(core_files
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptLibroSocios
-  treasury/rptReciboCuota)
+  reports/rptReciboCuota)
 set(ui_headers data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
   masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
   reports/ReportPreview.h treasury/frm app/)

@@ -1,7 +1,7 @@
 #pragma once
 // A member's account statement: the receipt document with an empty body and
 // every movement of the member, newest first, where the history goes.
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <memory>
 

@@ -6,7 +6,7 @@
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
 #include "reports/ReportOutput.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <QDateTimeEdit>
 #include <QGridLayout>

@@ -9,7 +9,7 @@
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
 #include "members/frmSocio.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <QApplication>
 #include <QCheckBox>

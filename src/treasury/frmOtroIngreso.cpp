@@ -7,7 +7,7 @@
 #include "data/Ledger.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <QDateTimeEdit>
 #include <QGridLayout>

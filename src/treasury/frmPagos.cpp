@@ -8,7 +8,7 @@
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <QDateTimeEdit>
 #include <QGridLayout>

@@ -6,7 +6,7 @@
 #include "support/AmountCases.h"
 #include "support/TestEnv.h"
 #include "treasury/frmCobroCuota.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 
 #include <QAction>
 #include <QApplication>

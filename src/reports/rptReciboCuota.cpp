@@ -1,4 +1,4 @@
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 #include "data/Environment.h"
 #include "data/ValueRules.h"
 

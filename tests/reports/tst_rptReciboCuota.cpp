@@ -3,7 +3,7 @@
 #include "app/MDIForm1.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
-#include "treasury/rptReciboCuota.h"
+#include "reports/rptReciboCuota.h"
 #include "support/TestEnv.h"
 
 #include <QFileInfo>
