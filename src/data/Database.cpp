@@ -216,18 +216,6 @@ void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
         errs << errorsOf(q.lastError());
 }
 
-QVariant bindable(const QVariant &v)
-{
-    switch (v.metaType().id()) {
-    case QMetaType::QDateTime:
-        return DbDateText(v.toDateTime());
-    case QMetaType::QDate:
-        return DbDateText(QDateTime(v.toDate(), QTime(0, 0)));
-    default:
-        return v;
-    }
-}
-
 const char *const kSchema[] = {
     "CREATE TABLE Curso ("
     " IDCurso INTEGER PRIMARY KEY,"
@@ -330,6 +318,18 @@ bool ConexionIsReadOnly()
 {
     sqlite3 *h = SqliteHandle(Conexion());
     return h && sqlite3_db_readonly(h, "main") == 1;
+}
+
+QVariant BindableValue(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::QDateTime:
+        return DbDateText(v.toDateTime());
+    case QMetaType::QDate:
+        return DbDateText(QDateTime(v.toDate(), QTime(0, 0)));
+    default:
+        return v;
+    }
 }
 
 QString DbDateText(const QDateTime &value)
@@ -511,7 +511,7 @@ QSqlQuery Exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
     if (!q.prepare(sql))
         throw RuntimeError::fromSql(q.lastError());
     for (const QVariant &b : binds)
-        q.addBindValue(bindable(b));
+        q.addBindValue(BindableValue(b));
     if (!q.exec())
         throw RuntimeError::fromSql(q.lastError());
     return q;

@@ -52,6 +52,10 @@ quint64 ConexionSerial();
 // The "connection string" other components open their own connection from: the path.
 QString ConnectionString();
 
+// A value as it is bound: dates (and days, at midnight) as their stored text,
+// everything else as it is.
+QVariant BindableValue(const QVariant &value);
+
 // Runs a statement with bound values (dates are bound through DbDateText).
 // Throws RuntimeError with the database's error on failure.
 QSqlQuery Exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});

@@ -27,14 +27,16 @@ PageFurniture AddPageFurniture(Report &report, int headerHeight, int logoLeft, c
         footer.addLabel(QStringLiteral("lblDate"), 5760, 90, 3510, 270, QString(), kArial, 8.25),
     };
     ReportControl *logo = &f.Image1;
-    header.onFormat = [logo](ReportBand &) {
-        // Read again on every page; a missing or unreadable file leaves the picture empty.
-        logo->picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")),
-                                          QSize(logo->width, logo->height));
-    };
+    header.onFormat = [logo](ReportBand &) { LoadAppLogo(*logo); };
     ReportControl *date = &f.lblDate;
     footer.onFormat = [date](ReportBand &) { date->caption = PrintedOn(env().clock->now(), env().locale); };
     return f;
+}
+
+void LoadAppLogo(ReportControl &picture)
+{
+    picture.picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")),
+                                        QSize(picture.width, picture.height));
 }
 
 QString PrintedOn(const QDateTime &now, const QLocale &locale)

@@ -23,5 +23,10 @@ struct PageFurniture
 // the footer writes the day of the program's clock in the long date form.
 PageFurniture AddPageFurniture(Report &report, int headerHeight, int logoLeft, const QString &title);
 
+// Reads "logo.jpg" beside the executable into the picture, at the picture's
+// size; a missing or unreadable file leaves it empty. Every document reads it
+// at each page header, so a new logo shows at once.
+void LoadAppLogo(ReportControl &picture);
+
 // "Impresa: " and the day in the locale's long form.
 QString PrintedOn(const QDateTime &now, const QLocale &locale);

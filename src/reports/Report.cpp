@@ -108,10 +108,7 @@ void readRows(sqlite3 *db, const ReportDataSource &source, ReportRows &out)
             break;
         default: {
             // Dates as stored text, everything else as its text.
-            const QVariant text = v.metaType().id() == QMetaType::QDateTime ? QVariant(DbDateText(v.toDateTime()))
-                                  : v.metaType().id() == QMetaType::QDate
-                                      ? QVariant(DbDateText(QDateTime(v.toDate(), QTime(0, 0))))
-                                      : v;
+            const QVariant text = BindableValue(v);
             rc = text.isNull() ? sqlite3_bind_null(st, i + 1)
                                : sqlite3_bind_text(st, i + 1, text.toString().toUtf8().constData(), -1,
                                                    SQLITE_TRANSIENT);

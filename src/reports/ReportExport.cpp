@@ -5,7 +5,8 @@
 #include "data/ValueRules.h"
 #include "data/WaitCursor.h"
 
-#include <QSaveFile>
+#include "reports/ReportText.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -88,15 +89,7 @@ QString ReportCsv(const Report &report)
 
 ReportResult WriteReportCsv(const Report &report, const QString &fileName)
 {
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write("\xEF\xBB\xBF");
-        file.write(ReportCsv(report).toUtf8());
-        if (file.commit())
-            return ReportResult::done();
-    }
-    return ReportResult::failed(RuntimeError(
-        ErrReportFile, QStringLiteral("No se pudo escribir el archivo \"%1\": %2").arg(fileName, file.errorString())));
+    return WriteReportFile(fileName, QByteArray("\xEF\xBB\xBF") + ReportCsv(report).toUtf8());
 }
 
 void ExportReport(Report &report)

@@ -67,9 +67,14 @@ QString ReportDocumentText(const ReportDocument &document)
 
 ReportResult WriteReportText(const ReportDocument &document, const QString &fileName)
 {
+    return WriteReportFile(fileName, ReportDocumentText(document).toUtf8());
+}
+
+ReportResult WriteReportFile(const QString &fileName, const QByteArray &bytes)
+{
     QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        file.write(ReportDocumentText(document).toUtf8());
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
         if (file.commit())
             return ReportResult::done();
     }

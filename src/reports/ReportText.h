@@ -15,3 +15,7 @@ QString ReportDocumentText(const ReportDocument &document);
 // Writes that text to `fileName` in UTF-8, replacing the file only once the
 // whole text is written.
 ReportResult WriteReportText(const ReportDocument &document, const QString &fileName);
+
+// Writes the bytes to `fileName`, replacing the file only once all are
+// written; the failure names the file and the reason.
+ReportResult WriteReportFile(const QString &fileName, const QByteArray &bytes);

@@ -1,4 +1,5 @@
 #include "reports/rptReciboCuota.h"
+#include "reports/PageFurniture.h"
 #include "data/Environment.h"
 #include "data/ValueRules.h"
 
@@ -42,9 +43,7 @@ rptReciboCuota::rptReciboCuota()
 
 void rptReciboCuota::PageHeader_Format()
 {
-    // Read again on every page; a missing or unreadable file leaves the picture empty.
-    Image1.picture = LoadReportPicture(QDir(env().appDir).filePath(QStringLiteral("logo.jpg")),
-                                       QSize(Image1.width, Image1.height));
+    LoadAppLogo(Image1);
 }
 
 QString PaymentHistoryText(const QList<PaymentLine> &lines, const QLocale &locale)
