@@ -198,9 +198,6 @@ void tst_ReportsAndHelp::aboutBoxTextsAndKeys()
             QCOMPARE(about.lblTitle->text(), AppTitle());
             QCOMPARE(about.lblVersion->text(), VersionText(TESORIN_VERSION_MAJOR, TESORIN_VERSION_MINOR,
                                                            TESORIN_VERSION_PATCH));
-            QVERIFY(about.lblDescription->text().endsWith("administracion de una cooperadora escolar. "));
-            QVERIFY(!about.Image1->pixmap().isNull());
-            QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("&System Info..."));
             QTest::keyClick(&about, key);
             QVERIFY(!about.isVisible());
         });
