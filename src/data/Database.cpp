@@ -403,7 +403,7 @@ bool OpenConnection(const QString &connectionName, const QString &path,
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         const QFileInfo info(path);
         if (path.trimmed().isEmpty() || info.isDir()) {
-            errs << DbErrorEntry{SQLITE_CANTOPEN, QStringLiteral("unable to open database file")};
+            errs << RuntimeError::fromSqlite(SQLITE_CANTOPEN, QStringLiteral("unable to open database file")).dbErrors();
         } else {
             // "mode=rw" opens an existing file only: nothing is ever created here.
             QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());

@@ -21,6 +21,8 @@ class RuntimeError : public std::exception
 public:
     RuntimeError(qint64 number, QString description, QList<DbErrorEntry> dbErrors = {});
     static RuntimeError fromSql(const QSqlError &error);
+    // An error of SQLite's own API: its result code and message.
+    static RuntimeError fromSqlite(qint64 code, const QString &driverText);
 
     qint64 number() const { return m_number; }
     const QString &description() const { return m_description; }
@@ -36,6 +38,21 @@ private:
 
 // Common run-time error numbers.
 enum : int { ErrOverflow = 6, ErrTypeMismatch = 13, ErrInvalidUse = 5 };
+
+// What a database result code means to the user, in one Spanish sentence that
+// says what happened and what to do; "" for codes that have none. Extended
+// codes are read by their primary code (a busy recovery is "busy").
+QString DbCodeAdvice(qint64 code);
+// The description a database error is shown with: the advice, then the
+// driver's own words in brackets for whoever gives support.
+QString DbErrorDescription(qint64 code, const QString &driverText);
+// SQLite's primary result codes the program tells apart.
+enum : int {
+    DbBusy = 5, DbLocked = 6, DbReadOnly = 8, DbIoErr = 10, DbCorrupt = 11, DbFull = 13,
+    DbCantOpen = 14, DbConstraint = 19, DbNotADb = 26
+};
+// True for "busy"/"locked": another program holds the file; wait or retry.
+bool IsDbBusy(qint64 code);
 
 // "Error #" + number + ": " + description.
 QString ErrorText(const RuntimeError &error);

@@ -135,7 +135,7 @@ void tst_Startup::connectionFailureRetryAndCancel()
 
     // Cancel ends the program and leaves no empty database behind.
     // The message names the path tried, whole.
-    t.prompts->expectMessage(kNoConnection + "\r\rError #14: unable to open database file\r\rArchivo: " + db,
+    t.prompts->expectMessage(kNoConnection + "\r\rError #14: " + DbErrorDescription(14, "unable to open database file") + "\r\rArchivo: " + db,
                              MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Cancel);
     QVERIFY(!RunStartup());
     QVERIFY(!anyWindowLeft());
@@ -147,7 +147,7 @@ void tst_Startup::connectionFailureRetryAndCancel()
     f.write(QByteArray(4096, 'z'));
     f.close();
     SplashRecorder rec;
-    t.prompts->expectMessage(kNoConnection + "\r\rError #26: file is not a database\r\rArchivo: " + db,
+    t.prompts->expectMessage(kNoConnection + "\r\rError #26: " + DbErrorDescription(26, "file is not a database") + "\r\rArchivo: " + db,
                              MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Retry);
     t.prompts->onNextPrompt([&] {
         QFile::remove(db);

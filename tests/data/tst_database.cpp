@@ -59,7 +59,7 @@ void tst_Database::opensOnlyARealTesorinDatabase()
     text.close();
     QVERIFY(!OpenConexion(text.fileName(), &errors));
     QCOMPARE(errors.first().nativeNumber, 26);
-    QCOMPARE(errors.first().description, QStringLiteral("file is not a database"));
+    QCOMPARE(errors.first().description, DbErrorDescription(26, "file is not a database"));
 
     QFile empty(t.path("vacio.db"));
     QVERIFY(empty.open(QIODevice::WriteOnly));
@@ -108,7 +108,7 @@ void tst_Database::lockedDatabaseFailsAfterWaiting()
     QList<DbErrorEntry> errors;
     QVERIFY(!OpenConexion(path, &errors));
     QCOMPARE(errors.first().nativeNumber, 5);
-    QCOMPARE(errors.first().description, QStringLiteral("database is locked"));
+    QCOMPARE(errors.first().description, DbErrorDescription(5, "database is locked"));
 
     Exec(locker, "ROLLBACK");
     locker.close();
