@@ -135,7 +135,7 @@ void tst_Database::readOnlyDatabaseReadsButRefusesWrites()
         AddMovimiento(Conexion(), "I", "E", 50);
         QFAIL("a write to a read-only database must fail");
     } catch (const RuntimeError &e) {
-        QVERIFY2(ErrorText(e).startsWith("Error #8: attempt to write a readonly database"), qPrintable(ErrorText(e)));
+        QVERIFY2(ErrorText(e).startsWith("Error #8: La base de datos no se puede modificar"), qPrintable(ErrorText(e)));
     }
     QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 1);
 }

@@ -16,7 +16,6 @@ private slots:
     void generalNumber_data();
     void generalNumber();
     void dates();
-    void titles();
 };
 
 void tst_ValueRules::amountReading()
@@ -127,12 +126,6 @@ void tst_ValueRules::dates()
     QCOMPARE(GeneralDate(midnight, QLocale(QLocale::English, QLocale::UnitedStates)),
              QStringLiteral("3/7/2026"));
     QCOMPARE(LongDate(QDate(2026, 12, 6), es), QStringLiteral("domingo, 6 de diciembre de 2026"));
-}
-
-void tst_ValueRules::titles()
-{
-    QCOMPARE(AppTitle(), QStringLiteral("Tesorin - Gestion de cooperadoras escol"));
-    QCOMPARE(AppTitle().size(), 39);
 }
 
 QTEST_GUILESS_MAIN(tst_ValueRules)
