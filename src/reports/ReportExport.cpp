@@ -7,16 +7,26 @@
 
 #include "reports/ReportText.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <memory>
 
 namespace {
+
+// True for a text a spreadsheet would run as a formula: one that begins with
+// "=", "+", "-", "@", a tab or a carriage return and is not just a number.
+bool readsAsFormula(const QString &s)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
+    return !s.isEmpty() && QStringView(u"=+-@\t\r").contains(s.front()) && !number.match(s).hasMatch();
+}
 
 QString csvCell(const QVariant &v)
 {
     QString s;
     if (v.isNull())
         return s;
+    bool quote = false;
     switch (v.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
@@ -25,10 +35,19 @@ QString csvCell(const QVariant &v)
     case QMetaType::QDateTime:
         s = DbDateText(v.toDateTime());
         break;
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        s = v.toString();
+        // A quote in front keeps such a text a text, inside a quoted cell.
+        if (readsAsFormula(s)) {
+            s.prepend(QLatin1Char('\''));
+            quote = true;
+        }
+        break;
     default:
         s = v.toString();
     }
-    if (s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
+    if (quote || s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
         || s.contains(QLatin1Char('\r')))
         s = QLatin1Char('"') + s.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
     return s;

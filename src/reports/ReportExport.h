@@ -16,6 +16,7 @@ void ExportReport(Report &report);
 // first), then the fields of its detail in their left-to-right order, with a
 // heading line of field names. Comma-separated, quoted where needed, dates as
 // stored (year first) and numbers with a point, in UTF-8 with its mark so
-// spreadsheets read the accents.
+// spreadsheets read the accents. A text a spreadsheet would take for a
+// formula gets a single quote in front, so it opens as the text it is.
 QString ReportCsv(const Report &report);
 ReportResult WriteReportCsv(const Report &report, const QString &fileName);

@@ -114,6 +114,23 @@ QStringList wrap(const QString &text, FontEntry &fe, int width)
     return out;
 }
 
+bool hasLineEnd(const QString &text)
+{
+    for (QChar ch : text)
+        if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r'))
+            return true;
+    return false;
+}
+
+// The text with each line end (CR LF, CR or LF) turned into one blank.
+QString onOneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
 bool sameKey(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
@@ -332,11 +349,18 @@ Layouter::BandImage Layouter::render(const ReportBand &band)
                 img.items.push_back(p);
                 break;
             }
-            // The usual field: one line that fits, placed without breaking it.
-            if (!c->caption.isEmpty() && fe.surelyFits(c->caption, c->width)
-                && !c->caption.contains(QLatin1Char('\n')) && !c->caption.contains(QLatin1Char('\r'))) {
+            // The lines a control that cannot grow holds; 0 for one that can.
+            const int fit = c->canGrow ? 0 : qMax(1, c->height / L);
+            QString text = c->caption;
+            bool breaks = hasLineEnd(text);
+            if (fit == 1 && breaks) { // a name typed over two lines still reads on one
+                text = onOneLine(text);
+                breaks = false;
+            }
+            // The usual field: one line that fits, placed without measuring it exactly.
+            if (!breaks && !text.isEmpty() && fe.surelyFits(text, c->width)) {
                 p.rect = QRect(x0 + c->left, c->top + shift, c->width, L);
-                p.text = c->caption;
+                p.text = std::move(text);
                 img.items.push_back(std::move(p));
                 if (c->canGrow && L > c->height) {
                     grown.emplace_back(c->top + c->height, L - c->height);
@@ -344,9 +368,19 @@ Layouter::BandImage Layouter::render(const ReportBand &band)
                 }
                 break;
             }
-            const QStringList lines = wrap(c->caption, fe, c->width);
-            const int fit = c->canGrow ? int(lines.size()) : qMax(1, c->height / L);
-            const int shown = qMin(int(lines.size()), fit);
+            // A text longer than its control ends in "…" where it is cut.
+            QStringList lines;
+            if (fit == 1) {
+                if (!text.isEmpty())
+                    lines << fe.metrics.elidedText(text, Qt::ElideRight, c->width);
+            } else {
+                lines = wrap(text, fe, c->width);
+                if (fit > 0 && lines.size() > fit) {
+                    lines.resize(fit);
+                    lines.last() = fe.metrics.elidedText(lines.last() + QChar(0x2026), Qt::ElideRight, c->width);
+                }
+            }
+            const int shown = int(lines.size());
             for (int k = 0; k < shown; ++k) {
                 if (lines[k].isEmpty())
                     continue;

@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
+#include "reports/ReportText.h"
+
+#include <QBuffer>
 
 void PaintReportPage(QPainter &painter, const ReportPage &page)
 {
@@ -97,11 +99,12 @@ ReportResult WriteReportPdf(const ReportDocument &document, const QString &fileN
         return ReportResult::failed(
             RuntimeError(ErrReportPrinter, QStringLiteral("No se pudo guardar el PDF en \"%1\".").arg(fileName)));
     };
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure();
+    // Drawn in memory first, then written as the text exports are: whole or not at all.
+    QByteArray bytes;
     {
-        QPdfWriter pdf(&file);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter pdf(&buffer);
         pdf.setTitle(documentTitle);
         pdf.setCreator(QStringLiteral("Tesorin"));
         pdf.setResolution(1200);
@@ -125,7 +128,5 @@ ReportResult WriteReportPdf(const ReportDocument &document, const QString &fileN
         if (!painter.end())
             return failure();
     }
-    if (!file.commit())
-        return failure();
-    return ReportResult::done();
+    return WriteReportFile(fileName, bytes);
 }

@@ -2,8 +2,40 @@
 
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
+
+// Asks the system to put what was written on the disk itself: some disks
+// report that they are full only then. 0, or the system's error number.
+int syncToDisk(int fd)
+{
+#ifdef Q_OS_WIN
+    return ::_commit(fd) == 0 ? 0 : errno;
+#else
+    return ::fsync(fd) == 0 ? 0 : errno;
+#endif
+}
+
+// What the user reads when a file could not be written: the file, what to
+// do, and the system's own words.
+ReportResult fileFailure(const QString &fileName, const QString &systemText)
+{
+    bool full = systemText == qt_error_string(ENOSPC);
+#ifdef EDQUOT
+    full = full || systemText == qt_error_string(EDQUOT);
+#endif
+    const QString advice = full ? QStringLiteral("el disco está lleno. Libere espacio y vuelva a intentar.")
+                                : QStringLiteral("compruebe que la carpeta exista y que se pueda escribir en"
+                                                 " ella, o elija otra.");
+    return ReportResult::failed(RuntimeError(
+        ErrReportFile, QStringLiteral("No se pudo escribir el archivo \"%1\": %2 (%3)").arg(fileName, advice, systemText)));
+}
 
 void appendPage(const ReportDocument &document, const ReportPage &page, QString &out)
 {
@@ -72,12 +104,25 @@ ReportResult WriteReportText(const ReportDocument &document, const QString &file
 
 ReportResult WriteReportFile(const QString &fileName, const QByteArray &bytes)
 {
+    // The bytes go to a new file beside the target, which takes the target's
+    // place only once every byte is on the disk; on any failure QSaveFile's
+    // destructor removes it and the previous file stays as it was. Its commit
+    // misses a failed last flush, so nothing is left buffered for it: each
+    // write reaches the system and is checked here, and so is the sync.
     QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        if (file.commit())
-            return ReportResult::done();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fileFailure(fileName, file.errorString());
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) // a short write is retried, so a full disk shows as an error
+            return fileFailure(fileName, file.errorString());
+        done += n;
     }
-    return ReportResult::failed(RuntimeError(
-        ErrReportFile, QStringLiteral("No se pudo escribir el archivo \"%1\": %2").arg(fileName, file.errorString())));
+    if (!file.flush())
+        return fileFailure(fileName, file.errorString());
+    if (const int error = syncToDisk(file.handle()))
+        return fileFailure(fileName, qt_error_string(error));
+    if (!file.commit())
+        return fileFailure(fileName, file.errorString());
+    return ReportResult::done();
 }

@@ -16,6 +16,8 @@ QString ReportDocumentText(const ReportDocument &document);
 // whole text is written.
 ReportResult WriteReportText(const ReportDocument &document, const QString &fileName);
 
-// Writes the bytes to `fileName`, replacing the file only once all are
-// written; the failure names the file and the reason.
+// Writes the bytes to `fileName`, replacing the file only once all of them are
+// on the disk. On failure the previous file stays as it was, no other file is
+// left behind, and the error names the file, what to do (a full disk says so)
+// and the system's words.
 ReportResult WriteReportFile(const QString &fileName, const QByteArray &bytes);

