@@ -72,9 +72,7 @@ namespace {
 
 RuntimeError sqliteError(sqlite3 *db)
 {
-    const int code = sqlite3_errcode(db);
-    const QString text = QString::fromUtf8(sqlite3_errmsg(db));
-    return RuntimeError(code, text, {DbErrorEntry{code, text}});
+    return RuntimeError::fromSqlite(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 // The rows of the statement, read straight through SQLite: a report reads a
