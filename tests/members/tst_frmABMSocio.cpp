@@ -177,7 +177,7 @@ private slots:
         Exec(QStringLiteral("CREATE TRIGGER NoAlta BEFORE INSERT ON Socio "
                             "BEGIN SELECT RAISE(ABORT, 'alta rechazada'); END"));
         expect(kSave);
-        expectError(QStringLiteral("Error #1811: alta rechazada"));
+        expectError("Error #1811: " + DbErrorDescription(1811, "alta rechazada"));
         whenShown([](frmABMSocio &w) {
             box(&w, "txtSocioNombre")->setText(QStringLiteral("Rechazado"));
             click(&w, "cmdOk");
