@@ -45,12 +45,6 @@ void failureExit(const QString &text)
     ResetMousePointer();
 }
 
-QDateTime toWholeSecond(const QDateTime &d)
-{
-    // The moment as "yyyy/mm/dd hh:nn:ss" read back as a date.
-    return QDateTime(d.date(), QTime(d.time().hour(), d.time().minute(), d.time().second()));
-}
-
 // A relative path in the configuration file is taken from the file's folder.
 QString databasePath(const QString &configured)
 {
@@ -252,7 +246,7 @@ bool RunStartup()
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
 
-    const QDateTime start = toWholeSecond(env().clock->now());
+    const qint64 start = env().clock->elapsedMs(); // a wall-clock jump must not stretch the wait
     QCoreApplication::processEvents();
 
     step(splash, QStringLiteral("Verificando Requerimientos Mínimos..."), 10);
@@ -307,7 +301,7 @@ bool RunStartup()
     RefreshSaldos();
 
     for (;;) {
-        const qint64 s = start.secsTo(toWholeSecond(env().clock->now()));
+        const qint64 s = (env().clock->elapsedMs() - start) / 1000;
         if (s >= 4)
             break;
         if (splash)

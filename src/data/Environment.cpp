@@ -1,6 +1,17 @@
 #include "data/Environment.h"
 
+#include <QElapsedTimer>
 #include <QThread>
+
+qint64 Clock::elapsedMs() const
+{
+    static const QElapsedTimer started = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return started.elapsed();
+}
 
 QDateTime SystemClock::now() const
 {

@@ -14,7 +14,13 @@ class Clock
 {
 public:
     virtual ~Clock() = default;
+    // The wall clock: what dates are stored and printed with. It may jump
+    // (daylight-saving changes, a time server correcting it).
     virtual QDateTime now() const = 0;
+    // Milliseconds on a clock that only moves forward, from an arbitrary
+    // start: what every wait is measured with, so a jump of the wall clock
+    // neither lengthens nor shortens one.
+    virtual qint64 elapsedMs() const;
     // Called by busy waits between two looks at the clock.
     virtual void idle() = 0;
 };

@@ -16,6 +16,16 @@ QString AppTitle()
     return AppDescription().left(39);
 }
 
+QString DisplayText(const QString &stored)
+{
+    if (stored.size() <= kDisplayChars)
+        return stored;
+    qsizetype n = kDisplayChars;
+    if (stored.at(n - 1).isHighSurrogate())
+        --n; // never half a character
+    return stored.left(n) + QChar(0x2026);
+}
+
 namespace {
 bool isSkipped(QChar c)
 {

@@ -11,6 +11,12 @@ QString AppDescription();
 // The caption of every message and input box: the description cut after "escol".
 QString AppTitle();
 
+// A stored text as a window shows it: one longer than kDisplayChars (written
+// by another tool, say) is cut there and ends with "…", so no list or box
+// lays out a million characters. Only the showing is cut, never what is stored.
+constexpr int kDisplayChars = 300;
+QString DisplayText(const QString &stored);
+
 // Reads the leading number of a text: blanks, tabs and line feeds are skipped
 // wherever they are, an optional sign, digits, a point as decimal mark and an
 // exponent are accepted; reading stops at the first other character. Nothing

@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/FormHelpers.h"
 #include "data/Prompts.h"
+#include "data/ValueRules.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -26,13 +27,30 @@ QString stored(const QLineEdit *box)
     return t.isNull() ? QStringLiteral("") : t;
 }
 
-// Fills a box from the database. The input limit holds for typing only: a
-// longer stored value is shown (and stored back) whole.
-void fill(QLineEdit *box, const QString &value)
+// Fills a box from the database and returns what it shows. The input limit
+// holds for typing only: a longer stored value is shown whole, unless it is
+// too long to show at all; then it is shown cut, and stays as stored unless
+// the user edits the box.
+QString fill(QLineEdit *box, const QString &value)
 {
-    if (value.size() > box->maxLength())
-        box->setMaxLength(int(value.size()));
-    box->setText(value);
+    const QString shown = DisplayText(value);
+    if (shown.size() > box->maxLength())
+        box->setMaxLength(int(shown.size()));
+    box->setText(shown);
+    if (shown != value)
+        box->setToolTip(QStringLiteral("Se muestran %1 de sus %2 caracteres; lo guardado no cambia si no "
+                                       "edita este dato.")
+                            .arg(shown.size() - 1)
+                            .arg(value.size()));
+    return shown;
+}
+
+// The same value for what the row holds (null is only the same as null).
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a.toString() == b.toString();
 }
 
 } // namespace
@@ -42,9 +60,9 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmABMSocio"));
     setWindowTitle(QStringLiteral("Alta de socio"));
 
-    // One labelled box of a frame, with its input limit.
+    // One labelled box of a frame, with its input limit and its column of Socio.
     auto row = [&](QGroupBox *frame, QGridLayout *grid, QLabel *&label, const char *labelName,
-                   const QString &caption, QLineEdit *&box, const char *boxName, int limit) {
+                   const QString &caption, QLineEdit *&box, const char *boxName, int limit, const char *column) {
         label = Named(new QLabel(caption, frame), labelName);
         box = Named(new QLineEdit(frame), boxName);
         box->setMaxLength(limit);
@@ -52,21 +70,22 @@ frmABMSocio::frmABMSocio(QWidget *parent) : QDialog(parent)
         const int r = grid->rowCount();
         grid->addWidget(label, r, 0);
         grid->addWidget(box, r, 1);
+        m_fields.append({QString::fromLatin1(column), caption.chopped(1), box, QVariant(), QString()});
     };
 
     Frame1 = Named(new QGroupBox(QStringLiteral("Datos del Socio"), this), "Frame1");
     auto *socio = new QGridLayout(Frame1);
     row(Frame1, socio, lblApellido, "lblApellido", QStringLiteral("Socio:"), txtSocioNombre,
-        "txtSocioNombre", 150);
-    row(Frame1, socio, Label4, "Label4", QStringLiteral("E-mail:"), txtEmail, "txtEmail", 50);
-    row(Frame1, socio, Label2, "Label2", QStringLiteral("Telefono:"), txtTelefono, "txtTelefono", 50);
+        "txtSocioNombre", 150, "Nombre");
+    row(Frame1, socio, Label4, "Label4", QStringLiteral("E-mail:"), txtEmail, "txtEmail", 50, "Email");
+    row(Frame1, socio, Label2, "Label2", QStringLiteral("Telefono:"), txtTelefono, "txtTelefono", 50, "Telefono");
     row(Frame1, socio, Label3, "Label3", QStringLiteral("Direccion:"), txtDireccion,
-        "txtDireccion", 100);
-    row(Frame1, socio, Label5, "Label5", QStringLiteral("DNI (socio):"), txtDNI, "txtDNI", 15);
+        "txtDireccion", 100, "Direccion");
+    row(Frame1, socio, Label5, "Label5", QStringLiteral("DNI (socio):"), txtDNI, "txtDNI", 15, "DNI");
 
     Frame2 = Named(new QGroupBox(QStringLiteral("Datos del Alumno"), this), "Frame2");
     auto *alumno = new QGridLayout(Frame2);
-    row(Frame2, alumno, Label1, "Label1", QStringLiteral("Alumno:"), txtAlumno, "txtAlumno", 150);
+    row(Frame2, alumno, Label1, "Label1", QStringLiteral("Alumno:"), txtAlumno, "txtAlumno", 150, "Alumno");
     lblComprobante = Named(new QLabel(QStringLiteral("Curso:"), Frame2), "lblComprobante");
     datcboCurso = Named(new DataCombo(Frame2), "datcboCurso");
     lblComprobante->setBuddy(datcboCurso);
@@ -124,42 +143,122 @@ void frmABMSocio::load()
     QSqlQuery q = Exec(QStringLiteral("SELECT * from Socio WHERE IDSocio=?"), {m_IDSocio});
     if (!q.next())
         return; // a member that no longer exists: "Aceptar" will say so
-    fill(txtSocioNombre, TextOrEmpty(q.value(QStringLiteral("Nombre"))));
-    fill(txtEmail, TextOrEmpty(q.value(QStringLiteral("Email"))));
-    fill(txtTelefono, TextOrEmpty(q.value(QStringLiteral("Telefono"))));
-    fill(txtDireccion, TextOrEmpty(q.value(QStringLiteral("Direccion"))));
-    fill(txtDNI, TextOrEmpty(q.value(QStringLiteral("DNI"))));
-    fill(txtAlumno, TextOrEmpty(q.value(QStringLiteral("Alumno"))));
+    for (Field &f : m_fields) {
+        f.stored = q.value(f.column);
+        f.shown = fill(f.box, TextOrEmpty(f.stored));
+    }
     m_storedCurso = q.value(QStringLiteral("IDCurso"));
     datcboCurso->setBoundText(TextOrEmpty(m_storedCurso));
 }
 
-void frmABMSocio::store()
+QVariant frmABMSocio::chosenCurso() const
 {
     // "No Alumno" (an empty bound value): no course. No selection at all (the
     // member's course is no longer listed): the stored course stays.
     const QSqlRecord *curso = datcboCurso->currentRow();
-    QVariant idCurso = curso ? QVariant(QMetaType::fromType<qint64>()) : m_storedCurso;
-    if (curso && !datcboCurso->boundText().isEmpty())
-        idCurso = curso->value(QStringLiteral("IDCurso"));
-    QVariantList values = {stored(txtSocioNombre), stored(txtEmail),    stored(txtTelefono),
-                           stored(txtDireccion),   stored(txtDNI),      stored(txtAlumno),
-                           idCurso};
+    if (!curso)
+        return m_storedCurso;
+    if (datcboCurso->boundText().isEmpty())
+        return QVariant(QMetaType::fromType<qint64>());
+    return curso->value(QStringLiteral("IDCurso"));
+}
+
+QString frmABMSocio::shownCurso(const QVariant &idCurso) const
+{
+    if (idCurso.isNull())
+        return QStringLiteral("No Alumno");
+    QSqlQuery q = Exec(QStringLiteral("SELECT Nombre FROM Curso WHERE IDCurso=?"), {idCurso});
+    return q.next() ? DisplayText(TextOrEmpty(q.value(0))) : idCurso.toString();
+}
+
+void frmABMSocio::store()
+{
     if (m_IDSocio == 0) {
-        Exec(QStringLiteral("INSERT INTO Socio (Nombre, Email, Telefono, Direccion, DNI, Alumno, "
-                            "IDCurso) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+        QStringList columns;
+        QVariantList values;
+        for (const Field &f : m_fields) {
+            columns << f.column;
+            values << stored(f.box);
+        }
+        columns << QStringLiteral("IDCurso");
+        values << chosenCurso();
+        Exec(QStringLiteral("INSERT INTO Socio (%1) VALUES (?%2)")
+                 .arg(columns.join(QStringLiteral(", ")), QStringLiteral(", ?").repeated(columns.size() - 1)),
              values);
         return;
     }
-    values << m_IDSocio;
-    const QSqlQuery q = Exec(QStringLiteral("UPDATE Socio SET Nombre=?, Email=?, Telefono=?, "
-                                            "Direccion=?, DNI=?, Alumno=?, IDCurso=? "
-                                            "WHERE IDSocio=?"),
-                             values);
-    if (q.numRowsAffected() < 1)
-        throw RuntimeError(3021, QStringLiteral("El socio %1 ya no existe; la operación solicitada "
-                                                "requiere un registro actual.")
-                                     .arg(m_IDSocio));
+
+    // Only what the user changed is written. Another program may change the
+    // member while this window is open (a new phone number); writing back
+    // every value the window loaded would silently undo that. A field that
+    // both changed is the one case that needs the user: it is asked about,
+    // with nothing locked while the question is open, and the row is read
+    // again under the write lock before anything is written.
+    struct Change
+    {
+        QString column, label;
+        QVariant mine, base; // base: the value the user's change was made over
+    };
+    QList<Change> changes;
+    for (const Field &f : m_fields)
+        if (f.box->text() != f.shown)
+            changes.append({f.column, f.label, stored(f.box), f.stored});
+    if (const QVariant curso = chosenCurso(); !sameValue(curso, m_storedCurso))
+        changes.append({QStringLiteral("IDCurso"), QStringLiteral("Curso"), curso, m_storedCurso});
+
+    for (;;) {
+        QList<std::pair<qsizetype, QVariant>> conflicts; // change, value the other program wrote
+        QStringList shown;
+        {
+            Transaction write(Conexion(), Transaction::Mode::Immediate);
+            QSqlQuery row = Exec(QStringLiteral("SELECT * FROM Socio WHERE IDSocio=?"), {m_IDSocio});
+            if (!row.next())
+                throw RuntimeError(3021, QStringLiteral("El socio %1 ya no existe; la operación solicitada "
+                                                        "requiere un registro actual.")
+                                             .arg(m_IDSocio));
+            for (qsizetype i = 0; i < changes.size(); ++i) {
+                const Change &c = changes.at(i);
+                const QVariant now = row.value(c.column);
+                if (sameValue(now, c.base) || sameValue(now, c.mine))
+                    continue;
+                conflicts.append({i, now});
+                const QString text = c.column == QLatin1String("IDCurso") ? shownCurso(now)
+                                                                           : DisplayText(TextOrEmpty(now));
+                shown << c.label + QStringLiteral(": ") + (text.isEmpty() ? QStringLiteral("(vacío)") : text);
+            }
+            if (conflicts.isEmpty()) {
+                if (!changes.isEmpty()) {
+                    QStringList sets;
+                    QVariantList values;
+                    for (const Change &c : changes) {
+                        sets << c.column + QStringLiteral("=?");
+                        values << c.mine;
+                    }
+                    values << m_IDSocio;
+                    Exec(QStringLiteral("UPDATE Socio SET ") + sets.join(QStringLiteral(", "))
+                             + QStringLiteral(" WHERE IDSocio=?"),
+                         values);
+                }
+                write.commit();
+                return;
+            }
+        }
+        const bool mine =
+            MsgBox(QStringLiteral("Mientras usted editaba el socio %1, otro programa cambió:\r").arg(m_IDSocio)
+                       + shown.join(QLatin1Char('\r'))
+                       + QStringLiteral("\r\r¿Guardar lo que usted escribió en su lugar? (No: queda lo del otro "
+                                        "programa.)"),
+                   MsgIcon::Question, MsgButtons::YesNo, 1)
+            == MsgResult::Yes;
+        // Yes: the user's value goes over the one just seen (asked again if
+        // that changes once more); No: the other program's value stays.
+        for (auto it = conflicts.crbegin(); it != conflicts.crend(); ++it) {
+            if (mine)
+                changes[it->first].base = it->second;
+            else
+                changes.removeAt(it->first);
+        }
+    }
 }
 
 bool frmABMSocio::Edit(qint64 IDSocio, QWidget *owner)

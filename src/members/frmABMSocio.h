@@ -2,6 +2,8 @@
 // The member edit window: a modal dialog that creates a member or changes one,
 // driven entirely by Edit.
 #include <QDialog>
+#include <QList>
+#include <QVariant>
 
 class DataCombo;
 class QGroupBox;
@@ -32,6 +34,20 @@ private:
     void cmdOk_Click();
     void Cancel_Click();
 
+    QVariant chosenCurso() const;
+    QString shownCurso(const QVariant &idCurso) const; // throws RuntimeError
+
+    // A text field of Socio and its box: the value as loaded, and the text
+    // the box was given (the loaded value, cut when it was too long to show).
+    struct Field
+    {
+        QString column;
+        QString label;
+        QLineEdit *box;
+        QVariant stored;
+        QString shown;
+    };
+    QList<Field> m_fields;
     qint64 m_IDSocio = 0;
     QVariant m_storedCurso{QMetaType::fromType<qint64>()}; // the course as stored (null: none)
     QString m_tag; // "OK" or "CANCEL" once a question was answered Yes

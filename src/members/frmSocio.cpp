@@ -91,9 +91,7 @@ private:
     {
         if (rc == SQLITE_OK)
             return;
-        const qint64 code = sqlite3_extended_errcode(m_db);
-        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
-        throw RuntimeError(code, text, {DbErrorEntry{code, text}});
+        throw RuntimeError::fromSqlite(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
     struct Finalize
@@ -326,7 +324,12 @@ void frmSocio::FillSocioGrid()
                 SocioTable::Row r;
                 r.idSocio = q.integer(0);
                 for (int c = 0; c < 3; ++c) {
-                    const QByteArrayView t = q.text(c + 1);
+                    QByteArrayView t = q.text(c + 1);
+                    QByteArray shown;
+                    if (t.size() > kDisplayChars) { // only then can it hold more characters
+                        shown = DisplayText(QString::fromUtf8(t)).toUtf8();
+                        t = shown;
+                    }
                     r.offset[c] = quint32(table.text.size());
                     r.length[c] = quint32(t.size());
                     table.text.append(t.data(), size_t(t.size()));
@@ -335,7 +338,7 @@ void frmSocio::FillSocioGrid()
                     auto it = cursos.find(q.integer(4));
                     if (it == cursos.end()) {
                         it = cursos.insert(q.integer(4), int(table.cursos.size()));
-                        table.cursos << QString::fromUtf8(q.text(5));
+                        table.cursos << DisplayText(QString::fromUtf8(q.text(5)));
                     }
                     r.curso = *it;
                 }
@@ -384,19 +387,62 @@ void frmSocio::cmdEdit_Click()
     FillSocioGrid();
 }
 
+namespace {
+qint64 paymentCount(qint64 idSocio)
+{
+    QSqlQuery q = Exec(QStringLiteral("SELECT COUNT(*) FROM Movimiento WHERE IDSocio=?"), {idSocio});
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// The member's payments stay where they are; the question says what deleting
+// the member does to them.
+QString deleteQuestion(qint64 idSocio, qint64 payments)
+{
+    QString text;
+    if (payments > 0)
+        text = QStringLiteral("El socio %1 tiene %2 (seguirán en la caja y en el balance, pero no en el libro "
+                              "de socios).\r\r")
+                   .arg(idSocio)
+                   .arg(payments == 1 ? QStringLiteral("1 pago registrado, que quedará sin socio")
+                                      : QStringLiteral("%1 pagos registrados, que quedarán sin socio").arg(payments));
+    return text + QStringLiteral("Esta seguro de eliminar el socio ") + QString::number(idSocio) + QLatin1Char('?');
+}
+} // namespace
+
 void frmSocio::cmdDelete_Click()
 {
     const auto id = currentIDSocio();
     if (!id)
         return;
-    const MsgResult answer = MsgBox(QStringLiteral("Esta seguro de eliminar el socio ") + QString::number(*id)
-                                        + QLatin1Char('?'),
-                                    MsgIcon::Question, MsgButtons::YesNo, 1,
-                                    QStringLiteral("ELIMINACION DE REGISTRO"));
-    if (answer != MsgResult::Yes)
-        return;
     try {
-        Exec(QStringLiteral("DELETE FROM Socio WHERE IDSocio=?"), {*id});
+        // Another program may pay for the member, or delete it, while the
+        // question is open: the deletion counts again under the write lock,
+        // and asks again when the count it would go by is not the one shown.
+        qint64 shown = paymentCount(*id);
+        for (;;) {
+            if (MsgBox(deleteQuestion(*id, shown), MsgIcon::Question, MsgButtons::YesNo, 1,
+                       QStringLiteral("ELIMINACION DE REGISTRO"))
+                != MsgResult::Yes)
+                return;
+            bool gone;
+            {
+                Transaction write(Conexion(), Transaction::Mode::Immediate);
+                gone = !Exec(QStringLiteral("SELECT 1 FROM Socio WHERE IDSocio=?"), {*id}).next();
+                const qint64 payments = gone ? shown : paymentCount(*id);
+                if (payments != shown) {
+                    shown = payments;
+                    continue; // rolled back: nothing is locked while asking again
+                }
+                if (!gone) {
+                    Exec(QStringLiteral("DELETE FROM Socio WHERE IDSocio=?"), {*id});
+                    write.commit();
+                }
+            }
+            if (gone)
+                MsgBox(QStringLiteral("El socio %1 ya no existe: otro programa lo eliminó.").arg(*id),
+                       MsgIcon::Exclamation);
+            break;
+        }
     } catch (const RuntimeError &e) {
         MsgBox(ErrorText(e), MsgIcon::Critical);
         return;

@@ -47,7 +47,6 @@ void tst_MemberStatement::newestFirstWithEmptyBody()
     std::unique_ptr<rptReciboCuota> doc = MemberStatement(7);
     QCOMPARE(doc->lblCooperadora.caption, QStringLiteral("Cooperadora Escuela 12"));
     QCOMPARE(doc->lblRecibimos.caption, QString());
-    QCOMPARE(doc->lblHistorialPagos.fontSize, 12.0);
     QCOMPARE(doc->lblHistorialPagos.caption, QStringLiteral("Historial de pagos: \r\n"
                                                             "Bono - 1/5/2026 10:00:00 - 350,5\r\n"
                                                             "Cuota 2026 - 1/5/2026 10:00:00 - 1500\r\n"

@@ -1,6 +1,7 @@
 // The member edit window, driven through Edit.
 #include "data/DataCombo.h"
 #include "data/Database.h"
+#include "data/ValueRules.h"
 #include "members/frmABMSocio.h"
 #include "support/Modal.h"
 #include "support/TestEnv.h"
@@ -99,12 +100,14 @@ private slots:
     void editLoadsAndStoresNoAlumnoAsNullWithoutCutting()
     {
         const QString longName = QString(200, QLatin1Char('x')); // longer than the box takes
-        Exec(QStringLiteral("UPDATE Socio SET Direccion=? WHERE IDSocio=5"), {longName});
+        const QString huge = QString(10000, QLatin1Char('y')); // written by another tool: shown cut
+        Exec(QStringLiteral("UPDATE Socio SET Direccion=?, Alumno=? WHERE IDSocio=5"), {longName, huge});
         expect(kSave);
         whenShown([&](frmABMSocio &w) {
             QCOMPARE(w.windowTitle(), QStringLiteral("Edicion de socio 5"));
             QCOMPARE(box(&w, "txtSocioNombre")->text(), QStringLiteral("Peña, Inés"));
             QCOMPARE(box(&w, "txtDireccion")->text(), longName);
+            QCOMPARE(box(&w, "txtAlumno")->text(), DisplayText(huge));
             QCOMPARE(combo(&w)->currentText(), QStringLiteral("Segundo"));
             box(&w, "txtEmail")->setText(QString());
             combo(&w)->setCurrentIndex(0); // "No Alumno"
@@ -114,6 +117,7 @@ private slots:
         const QSqlRecord r = socio(5);
         QCOMPARE(r.value("Email").toString(), QString());
         QCOMPARE(r.value("Direccion").toString(), longName); // stored whole, not cut
+        QCOMPARE(r.value("Alumno").toString(), huge);         // untouched: not written back cut
         QCOMPARE(r.value("DNI").toString(), QStringLiteral("20111222"));
         QVERIFY(r.value("IDCurso").isNull());
         QCOMPARE(count(), 2);
@@ -127,6 +131,48 @@ private slots:
         });
         frmABMSocio::Edit(5);
         QCOMPARE(socio(5).value("IDCurso").toLongLong(), 99);
+    }
+
+    void onlyWhatTheUserChangedIsWrittenOverAnotherWriter()
+    {
+        QList<DbErrorEntry> errors;
+        QVERIFY(OpenConnection("otro", ConnectionString(), &errors));
+        const QSqlDatabase other = QSqlDatabase::database("otro");
+        auto conflict = [](const QString &fields) {
+            return "Mientras usted editaba el socio 5, otro programa cambió:\r" + fields
+                   + "\r\r¿Guardar lo que usted escribió en su lugar? (No: queda lo del otro programa.)";
+        };
+        // Another program changes the phone and the address while the window is open;
+        // the user changes the e-mail and the address. No keeps the other's address.
+        expect(kSave);
+        whenShown([&](frmABMSocio &w) {
+            Exec(other, "UPDATE Socio SET Telefono='5555', Direccion='Otra 1' WHERE IDSocio=5");
+            box(&w, "txtEmail")->setText("nuevo@correo.ar");
+            box(&w, "txtDireccion")->setText("Mitre 14");
+            click(&w, "cmdOk");
+        });
+        expect(conflict("Direccion: Otra 1"), MsgResult::No);
+        frmABMSocio::Edit(5);
+        QSqlRecord r = socio(5);
+        QCOMPARE(r.value("Telefono").toString(), QStringLiteral("5555"));
+        QCOMPARE(r.value("Email").toString(), QStringLiteral("nuevo@correo.ar"));
+        QCOMPARE(r.value("Direccion").toString(), QStringLiteral("Otra 1"));
+
+        // Yes writes the user's values, the course among them.
+        expect(kSave);
+        whenShown([&](frmABMSocio &w) {
+            Exec(other, "UPDATE Socio SET Direccion='', IDCurso=1, DNI='1' WHERE IDSocio=5");
+            box(&w, "txtDireccion")->setText("Mitre 16");
+            combo(&w)->setCurrentIndex(0); // "No Alumno"
+            click(&w, "cmdOk");
+        });
+        expect(conflict("Direccion: (vacío)\rCurso: Primero"));
+        frmABMSocio::Edit(5);
+        r = socio(5);
+        QCOMPARE(r.value("Direccion").toString(), QStringLiteral("Mitre 16"));
+        QVERIFY(r.value("IDCurso").isNull());
+        QCOMPARE(r.value("DNI").toString(), QStringLiteral("1"));
+        CloseConnection("otro");
     }
 
     void answersAndWaysOfClosing()
@@ -177,7 +223,7 @@ private slots:
         Exec(QStringLiteral("CREATE TRIGGER NoAlta BEFORE INSERT ON Socio "
                             "BEGIN SELECT RAISE(ABORT, 'alta rechazada'); END"));
         expect(kSave);
-        expectError(QStringLiteral("Error #1811: alta rechazada"));
+        expectError("Error #1811: " + DbErrorDescription(1811, "alta rechazada"));
         whenShown([](frmABMSocio &w) {
             box(&w, "txtSocioNombre")->setText(QStringLiteral("Rechazado"));
             click(&w, "cmdOk");

@@ -2,6 +2,7 @@
 #include "app/MDIForm1.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
+#include "data/ValueRules.h"
 #include "members/frmABMSocio.h"
 #include "members/frmSocio.h"
 #include "support/Modal.h"
@@ -142,8 +143,8 @@ private slots:
         QTest::keyClick(child<QLineEdit>(list, "txtSocioNombre"), Qt::Key_Return);
         QCOMPARE(ids(list), QList<int>{10});
         Exec(QStringLiteral("ALTER TABLE Curso RENAME TO CursoViejo"));
-        env->prompts->expectMessage(QStringLiteral("Ha ocurrido un error al llenar la lista de Socios.\r\r"
-                                                   "Error #1: no such table: Curso"),
+        env->prompts->expectMessage("Ha ocurrido un error al llenar la lista de Socios.\r\rError #1: "
+                                        + DbErrorDescription(1, "no such table: Curso"),
                                     MsgIcon::Critical, MsgButtons::OK);
         search(list, "", "gomez");
         QCOMPARE(ids(list), QList<int>{10});
@@ -218,13 +219,65 @@ private slots:
         };
         askDelete(MsgResult::No);
         QCOMPARE(ids(list), shown);
-        askDelete(MsgResult::Yes, QStringLiteral("Error #1811: el socio tiene movimientos"));
+        askDelete(MsgResult::Yes, "Error #1811: " + DbErrorDescription(1811, "el socio tiene movimientos"));
         QCOMPARE(ids(list), shown);
         Exec(QStringLiteral("DROP TRIGGER NoBorrar"));
         askDelete(MsgResult::Yes);
         QCOMPARE(ids(list).size(), 12); // 5 gone, the one added meanwhile listed
         QVERIFY(!ids(list).contains(5));
         QVERIFY(!Exec(QStringLiteral("SELECT 1 FROM Socio WHERE IDSocio=5")).next());
+    }
+
+    void deletingAMemberWithPaymentsSaysHowManyAsTheDeletionFindsThem()
+    {
+        // Another program writes while the question is open.
+        QList<DbErrorEntry> errors;
+        QVERIFY(OpenConnection("otro", ConnectionString(), &errors));
+        const QSqlDatabase other = QSqlDatabase::database("otro");
+        for (int i = 0; i < 3; ++i)
+            AddMovimiento(Conexion(), "I", "E", 100, {}, 5);
+        AddMovimiento(Conexion(), "I", "E", 100, {}, 4);
+        frmSocio *list = openList();
+        auto ask = [&](int id, const QString &payments, MsgResult answer = MsgResult::Yes) {
+            env->prompts->expectMessage(QStringLiteral("El socio %1 tiene %2 (seguirán en la caja y en el balance, pero "
+                                                       "no en el libro de socios).\r\r").arg(id).arg(payments)
+                                            + kDelete.arg(id),
+                                        MsgIcon::Question, MsgButtons::YesNo, answer, 1, kDeleteTitle);
+        };
+        // A payment added meanwhile: asked again with the new count.
+        selectMember(list, 5);
+        ask(5, "3 pagos registrados, que quedarán sin socio");
+        env->prompts->onNextPrompt([&] { AddMovimiento(other, "I", "E", 100, {}, 5); });
+        ask(5, "4 pagos registrados, que quedarán sin socio", MsgResult::No);
+        child(list, "cmdDelete")->click();
+        QVERIFY(ids(list).contains(5));
+        ask(5, "4 pagos registrados, que quedarán sin socio");
+        child(list, "cmdDelete")->click();
+        QVERIFY(!ids(list).contains(5));
+        QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDSocio=5").toInt(), 4); // the payments stay
+
+        // Deleted by the other program meanwhile: said so, and gone from the list.
+        selectMember(list, 4);
+        ask(4, "1 pago registrado, que quedará sin socio");
+        env->prompts->onNextPrompt([&] {
+            Exec(other, "DELETE FROM Socio WHERE IDSocio=4");
+            env->prompts->onNextPrompt([&] { Exec(other, "UPDATE Socio SET Telefono='' WHERE IDSocio=3"); });
+        }); // nothing is locked while it is said
+        env->prompts->expectMessage("El socio 4 ya no existe: otro programa lo eliminó.", MsgIcon::Exclamation,
+                                    MsgButtons::OK);
+        child(list, "cmdDelete")->click();
+        QVERIFY(!ids(list).contains(4));
+        CloseConnection("otro");
+    }
+
+    void aHugeStoredTextIsCutForShowing()
+    {
+        // Written by another tool; never half a character.
+        const QString start(kDisplayChars - 1, QLatin1Char('a'));
+        Exec("UPDATE Socio SET Nombre=? WHERE IDSocio=10", {start + QString::fromUtf8("😀") + QString(1000000, 'b')});
+        frmSocio *list = openList();
+        search(list, "10", "");
+        QCOMPARE(list->rows().cell(0, 1), start + QChar(0x2026));
     }
 
     void emptyListButtonsDoNothingAndFeeGetsTheCurrentMember()

@@ -10,18 +10,26 @@
 #include <functional>
 #include <memory>
 
+// idle() and advance() move both the wall clock and the monotonic one; set()
+// moves the wall clock alone, as a daylight-saving change or a time server does.
 class FakeClock : public Clock
 {
 public:
     explicit FakeClock(QDateTime t) : m_now(std::move(t)) {}
     QDateTime now() const override { return m_now; }
-    void idle() override { m_now = m_now.addMSecs(m_idleStepMs); }
+    qint64 elapsedMs() const override { return m_elapsed; }
+    void idle() override { advance(m_idleStepMs); }
     void set(const QDateTime &t) { m_now = t; }
-    void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    void advance(qint64 ms)
+    {
+        m_now = m_now.addMSecs(ms);
+        m_elapsed += ms;
+    }
     void setIdleStep(qint64 ms) { m_idleStepMs = ms; }
 
 private:
     QDateTime m_now;
+    qint64 m_elapsed = 0;
     qint64 m_idleStepMs = 1000;
 };
 
