@@ -192,6 +192,7 @@ bool frmCobroCuota::inputAccepted()
 
 void frmCobroCuota::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     if (!inputAccepted())
         return;
     const QString cuotaTexto = datcboCurso->currentText();
@@ -227,7 +228,7 @@ void frmCobroCuota::cmdOk_Click()
                 return;
             pago.recibo = *numero;
         }
-        pago.fecha = calFechaOperacion->dateTime();
+        pago.fecha = fecha;
         pago.idSocio = m_socio;
         pago.idCuota = idCuota;
         const QVariant cuenta = cuota.value(QStringLiteral("IDCuenta"));

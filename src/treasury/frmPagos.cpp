@@ -111,6 +111,7 @@ void frmPagos::printOrder(const QString &importeTexto, const QString &detalle, b
 
 void frmPagos::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     const QString importeTexto = txtImporte->text();
     const double importe = ReadAmount(importeTexto);
     if (!paymentAccepted(importe))
@@ -120,7 +121,7 @@ void frmPagos::cmdOk_Click()
         return;
     try {
         Movement pago;
-        pago.fecha = calFechaOperacion->dateTime();
+        pago.fecha = fecha;
         pago.idCuenta = datcboCuenta->boundText().toLongLong();
         pago.importe = importe;
         pago.medio = optCheque->isChecked() ? Medium::Bank : Medium::Cash;

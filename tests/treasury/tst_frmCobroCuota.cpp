@@ -56,6 +56,7 @@ private slots:
     void collectsAFeeFromTheMenu();
     void refusesASecondPaymentOfTheSameFee();
     void manualReceiptNumbers();
+    void aFeeIsDatedWhenCollected();
     void refusesIncompleteOrUnreadableInput();
     void amountsAndMemberLookup();
     void printsTheReceiptWithTheWholeHistory();
@@ -219,6 +220,19 @@ void tst_frmCobroCuota::manualReceiptNumbers()
                               MsgIcon::Exclamation, MsgButtons::OK);
     click(w);
     QCOMPARE(ledger().size(), 3);
+}
+
+void tst_frmCobroCuota::aFeeIsDatedWhenCollected()
+{
+    frmCobroCuota *w = open();
+    load(w, "1");
+    chooseFee(w, "Bono");
+    // The window was opened last year; the fee belongs to the new one.
+    t->clock->set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 4)));
+    confirm("Bono", "Gómez, Raúl", "350.5");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    QCOMPARE(ledger(), QStringList{"1|2|10|I|E|Bono|350.5||2027-01-01 00:00:04"});
 }
 
 void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()

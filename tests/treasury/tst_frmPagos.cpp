@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -164,13 +163,6 @@ private slots:
         accept();
         QCOMPARE(LedgerRows().size(), 1001);
         QCOMPARE(child<QLineEdit>("txtImporte")->text(), QStringLiteral("10"));
-    }
-
-    void escapeCloses()
-    {
-        QPointer<frmPagos> open = w;
-        QTest::keyClick(w, Qt::Key_Escape);
-        QTRY_VERIFY(!open);
     }
 
     void aReadingErrorIsNoLackOfMoney()
