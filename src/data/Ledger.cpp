@@ -193,10 +193,10 @@ Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
     return FeeOutcome::Recorded;
 }
 
-qint64 Ledger::recordOne(const Movement &movement, Direction tipo)
+qint64 Ledger::recordIncome(const Movement &movement)
 {
     Movement m = movement;
-    m.tipo = tipo;
+    m.tipo = Direction::Income;
     const Kept kept = keepSums();
     const qint64 key = insert(m);
     addToSums(kept, {m}, 1);
@@ -204,14 +204,25 @@ qint64 Ledger::recordOne(const Movement &movement, Direction tipo)
     return key;
 }
 
-qint64 Ledger::recordIncome(const Movement &movement)
+Ledger::PaymentOutcome Ledger::recordPayment(const Movement &movement, qint64 *id)
 {
-    return recordOne(movement, Direction::Income);
-}
-
-qint64 Ledger::recordPayment(const Movement &movement)
-{
-    return recordOne(movement, Direction::Expense);
+    Movement m = movement;
+    m.tipo = Direction::Expense;
+    {
+        // Immediate: the write lock is taken before the balance is read, so no
+        // other program can spend the same money between the check and the insert.
+        Transaction t(Conexion(), Transaction::Mode::Immediate);
+        if (!covers(balance(m.medio), m.importe))
+            return PaymentOutcome::NotEnoughMoney;
+        const Kept kept = keepSums();
+        const qint64 key = insert(m);
+        t.commit();
+        addToSums(kept, {m}, 1);
+        if (id)
+            *id = key;
+    }
+    emit changed();
+    return PaymentOutcome::Recorded;
 }
 
 std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, double importe,
@@ -266,6 +277,20 @@ double Ledger::balance(Medium medio) const
     const Sums &s = sums();
     const qint64 n = s.millionths[mediumIndex(medio)][0] - s.millionths[mediumIndex(medio)][1];
     return double(n) / 1e6;
+}
+
+bool Ledger::covers(double balance, double amount)
+{
+    return std::llround(balance * 100.0) >= std::llround(amount * 100.0);
+}
+
+std::optional<qint64> Ledger::movementWithReceipt(qint64 recibo) const
+{
+    QSqlQuery q = Exec(QStringLiteral("SELECT IDMovimiento FROM Movimiento WHERE Recibo = ? ORDER BY IDMovimiento LIMIT 1"),
+                       {recibo});
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
 }
 
 Balances Ledger::balances() const

@@ -65,9 +65,15 @@ public:
     // `movement` must carry idSocio and idCuota. `id` receives the new key.
     FeeOutcome recordFee(const Movement &movement, qint64 *id = nullptr); // throws RuntimeError
 
-    // Records one income (other income) or one expense (payment).
-    qint64 recordIncome(const Movement &movement);  // throws RuntimeError
-    qint64 recordPayment(const Movement &movement); // throws RuntimeError
+    // Records one income (other income).
+    qint64 recordIncome(const Movement &movement); // throws RuntimeError
+
+    enum class PaymentOutcome { Recorded, NotEnoughMoney };
+    // Records one expense (a payment), unless its medium holds less than the
+    // amount: the balance is read and the row inserted in one write
+    // transaction, so two programs paying at once never both spend the same
+    // money. `id` receives the new key.
+    PaymentOutcome recordPayment(const Movement &movement, qint64 *id = nullptr); // throws RuntimeError
 
     // Moves money between the media: an expense from `from`, then an income
     // into the other naming the expense in IDContraAsiento, then the expense
@@ -87,6 +93,12 @@ public:
 
     // Income less expenses of one medium, summed exactly (to the millionth).
     double balance(Medium medio) const; // throws RuntimeError
+    // Whether a balance pays an amount. They are compared in whole cents, so
+    // binary leftovers of a sum never refuse a payment equal to the balance.
+    static bool covers(double balance, double amount);
+
+    // The movement that carries a receipt number, if any (the oldest of several).
+    std::optional<qint64> movementWithReceipt(qint64 recibo) const; // throws RuntimeError
     Balances balances() const;          // throws RuntimeError
 
     // For writers outside the ledger (the table editor): the movements changed.
@@ -104,7 +116,6 @@ private:
         bool valid = false;
     };
     qint64 insert(const Movement &movement);
-    qint64 recordOne(const Movement &movement, Direction tipo);
     const Sums &sums() const;
     // Before a write: whether the kept sums are those of the file as it is.
     Kept keepSums() const;

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr qint64 kLastReceipt = 2147483647;
+
 QString readErrorText(const RuntimeError &e)
 {
     return QStringLiteral("Se produjo un Error al leer los Datos.") + QStringLiteral("\r\r")
@@ -40,13 +42,13 @@ QString GetParametro(const QString &name)
     }
 }
 
-double GetSaldo(const QString &medio)
+std::optional<double> GetSaldo(const QString &medio)
 {
     try {
         return Ledger::instance().balance(medio == QLatin1String("CAJA") ? Medium::Cash : Medium::Bank);
     } catch (const RuntimeError &e) {
         MsgBox(readErrorText(e));
-        return 0;
+        return std::nullopt;
     }
 }
 
@@ -60,7 +62,7 @@ std::optional<Balances> ReadBalances()
     }
 }
 
-qint32 GetProximoRecibo()
+std::optional<qint32> GetProximoRecibo()
 {
     try {
         // A receipt number written as text by another tool would pass for the highest one.
@@ -73,16 +75,24 @@ qint32 GetProximoRecibo()
         if (!q.next())
             return numericValueOrThrow(GetParametro(QStringLiteral("PROXIMORECIBO")));
         const QVariant numero = q.value(QStringLiteral("ReciboNumero"));
-        const qint32 v = numericValueOrThrow(QLatin1Char('0') + TextOrEmpty(numero));
-        if (v != 0) {
-            if (numero.toLongLong() >= 2147483647LL)
-                throw RuntimeError(ErrOverflow, QStringLiteral("Desbordamiento"));
-            return static_cast<qint32>(numero.toLongLong() + 1);
+        if (!numero.isNull() && numero.toLongLong() >= kLastReceipt) {
+            // No number follows; the user must know which movement used the last one up.
+            const qint64 holder = Ledger::instance().movementWithReceipt(numero.toLongLong()).value_or(0);
+            ResetMousePointer();
+            MsgBox(QStringLiteral("No quedan números de recibo: el movimiento %1 tiene el recibo %2 y el último posible es %3.")
+                       .arg(holder)
+                       .arg(numero.toLongLong())
+                       .arg(kLastReceipt),
+                   MsgIcon::Exclamation);
+            return std::nullopt;
         }
+        const qint32 v = numericValueOrThrow(QLatin1Char('0') + TextOrEmpty(numero));
+        if (v != 0)
+            return static_cast<qint32>(numero.toLongLong() + 1);
         return numericValueOrThrow(GetParametro(QStringLiteral("ProximoRecibo")));
     } catch (const RuntimeError &e) {
         ResetMousePointer();
         MsgBox(readErrorText(e));
-        return 0;
+        return std::nullopt;
     }
 }

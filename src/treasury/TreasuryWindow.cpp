@@ -62,8 +62,26 @@ QDateTimeEdit *TreasuryWindow::datePicker(const char *name)
     auto *picker = Named(new QDateTimeEdit(this), name);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(ShortDateFormat(env().locale) + QStringLiteral(" HH:mm"));
-    picker->setDateTime(env().clock->now());
+    m_followed = env().clock->now();
+    picker->setDateTime(m_followed);
+    // Any change that shows something else than the clock's moment is the
+    // user's choice; the settings of operationMoment() show that moment.
+    connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, picker](const QDateTime &value) {
+        const QString format = picker->displayFormat();
+        if (value.toString(format) != m_followed.toString(format))
+            m_dateChosen = true;
+    });
+    m_datePicker = picker;
     return picker;
+}
+
+QDateTime TreasuryWindow::operationMoment()
+{
+    if (m_dateChosen)
+        return m_datePicker->dateTime();
+    m_followed = env().clock->now();
+    m_datePicker->setDateTime(m_followed);
+    return m_followed;
 }
 
 QPlainTextEdit *TreasuryWindow::detailBox(int maxLength)

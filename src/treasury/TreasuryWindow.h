@@ -4,6 +4,7 @@
 // error message, the amount check, the confirmation question, printing the
 // receipt document, and the organisation's name it carries. Each window adds
 // its own controls, rules and texts.
+#include <QDateTime>
 #include <QWidget>
 #include <initializer_list>
 
@@ -30,8 +31,14 @@ protected:
                 int span = 1);
     // "txtImporte": at most 50 characters; `bold` in 12-point bold type.
     QLineEdit *amountBox(bool bold);
-    // A date and time picker set to now.
+    // The window's date and time picker, set to now. Until the user changes
+    // it, it follows the clock: see operationMoment().
     QDateTimeEdit *datePicker(const char *name);
+    // The moment the movement is dated: the one the user chose in the picker,
+    // or else now, which the picker then shows. Called when "Aceptar" is
+    // clicked, so a window left open overnight never dates a movement to the
+    // day it was opened.
+    QDateTime operationMoment();
     // "txtDetalle" of several lines, holding at most `maxLength` characters.
     QPlainTextEdit *detailBox(int maxLength);
     // The focus order, first to last.
@@ -58,6 +65,11 @@ protected:
 
     QPushButton *cmdOk;
     QPushButton *Cancel;
+
+private:
+    QDateTimeEdit *m_datePicker = nullptr;
+    bool m_dateChosen = false;
+    QDateTime m_followed; // what the picker was last set to while following the clock
 };
 
 // Prints the document after the printer dialog; a declined dialog prints

@@ -39,6 +39,25 @@ std::optional<qint32> receiptNumber(const QString &answer)
     return static_cast<qint32>(v);
 }
 
+// A receipt number another movement carries is stored only when the user says
+// so: two paper receipts with one number are usually a slip of the pen.
+bool receiptMayRepeat(qint32 numero)
+{
+    const std::optional<qint64> other = Ledger::instance().movementWithReceipt(numero);
+    if (!other)
+        return true;
+    QSqlQuery q = Exec(QStringLiteral("SELECT Descripcion, Fecha FROM Movimiento WHERE IDMovimiento = ?"), {*other});
+    const bool found = q.next();
+    const QString descripcion = found ? TextOrEmpty(q.value(0)) : QString();
+    const QString dia = found ? DbDate(q.value(1)).toString(ShortDateFormat(env().locale)) : QString();
+    return MsgBox(QStringLiteral("El recibo %1 ya figura en el movimiento %2 (%3, %4). Desea guardarlo de todos modos?")
+                      .arg(numero)
+                      .arg(*other)
+                      .arg(descripcion, dia),
+                  MsgIcon::Question, MsgButtons::YesNo, 1)
+           == MsgResult::Yes;
+}
+
 } // namespace
 
 frmCobroCuota::frmCobroCuota(QWidget *parent)
@@ -173,6 +192,7 @@ bool frmCobroCuota::inputAccepted()
 
 void frmCobroCuota::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     if (!inputAccepted())
         return;
     const QString cuotaTexto = datcboCurso->currentText();
@@ -195,16 +215,20 @@ void frmCobroCuota::cmdOk_Click()
 
         Movement pago;
         if (chkRecibo->isChecked()) {
-            const qint32 proximo = GetProximoRecibo();
+            const std::optional<qint32> proximo = GetProximoRecibo();
+            if (!proximo)
+                return; // already said why
             const auto numero = receiptNumber(
-                InputBox(QStringLiteral("Ingrese numero de recibo"), AppTitle(), QString::number(proximo)));
+                InputBox(QStringLiteral("Ingrese numero de recibo"), AppTitle(), QString::number(*proximo)));
             if (!numero) {
                 MsgBox(QStringLiteral("El recibo debe ser numerico, de 1 a 2147483647"), MsgIcon::Exclamation);
                 return;
             }
+            if (!receiptMayRepeat(*numero))
+                return;
             pago.recibo = *numero;
         }
-        pago.fecha = calFechaOperacion->dateTime();
+        pago.fecha = fecha;
         pago.idSocio = m_socio;
         pago.idCuota = idCuota;
         const QVariant cuenta = cuota.value(QStringLiteral("IDCuenta"));

@@ -60,6 +60,7 @@ frmMovimiento::frmMovimiento() : TreasuryWindow("frmMovimiento", QStringLiteral(
 
 void frmMovimiento::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     if (!amountAccepted(txtImporte))
         return;
     const bool deposito = Sentido == kDeposito;
@@ -69,7 +70,7 @@ void frmMovimiento::cmdOk_Click()
         return;
     try {
         // Withdrawals mark their expense row, as the bank's own statement does.
-        Ledger::instance().transfer(deposito ? Medium::Cash : Medium::Bank, calFecha->dateTime(),
+        Ledger::instance().transfer(deposito ? Medium::Cash : Medium::Bank, fecha,
                                     ReadAmount(txtImporte->text()), txtDetalle->toPlainText(),
                                     deposito ? std::nullopt : std::optional<QString>(QStringLiteral("ACAJA")));
     } catch (const RuntimeError &e) {

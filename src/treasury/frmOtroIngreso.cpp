@@ -51,6 +51,7 @@ frmOtroIngreso::frmOtroIngreso() : TreasuryWindow("frmOtroIngreso", QStringLiter
 
 void frmOtroIngreso::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     // Refused before the question: without an account the movement could not be charged anywhere.
     if (!accountChosen(datcboCuenta) || !amountAccepted(txtImporte))
         return;
@@ -60,7 +61,7 @@ void frmOtroIngreso::cmdOk_Click()
         return;
     try {
         Movement ingreso;
-        ingreso.fecha = calFechaOperacion->dateTime();
+        ingreso.fecha = fecha;
         ingreso.idCuenta = datcboCuenta->boundText().toLongLong();
         ingreso.importe = ReadAmount(importeTexto);
         ingreso.medio = Medium::Cash;

@@ -20,16 +20,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
 QPointer<frmPagos> g_shared;
 
-// Balances and payments are compared in whole cents: binary leftovers of a
-// sum never refuse a payment equal to the balance.
-qint64 cents(double amount)
+void notEnoughMoney(bool cheque)
 {
-    return std::llround(amount * 100.0);
+    MsgBox(cheque ? QStringLiteral("No tiene saldo suficiente en Banco para el pago a realizar!")
+                  : QStringLiteral("No tiene saldo suficiente en CAJA para el pago a realizar!"),
+           MsgIcon::Exclamation);
 }
 } // namespace
 
@@ -69,7 +68,11 @@ frmPagos::frmPagos() : TreasuryWindow("frmPagos", QStringLiteral("Ingreso de pag
                  calFechaOperacion});
     resize(480, 340);
 
-    connect(optEfectivo, &QRadioButton::clicked, txtCheque, &QLineEdit::clear);
+    // However "Efectivo" is chosen (click, keyboard, a screen reader's action), the cheque number goes.
+    connect(optEfectivo, &QRadioButton::toggled, txtCheque, [this](bool checked) {
+        if (checked)
+            txtCheque->clear();
+    });
     connect(cmdOk, &QPushButton::clicked, this, &frmPagos::cmdOk_Click);
 
     CenterForm(this);
@@ -81,12 +84,14 @@ bool frmPagos::paymentAccepted(double importe)
 {
     if (!accountChosen(datcboCuenta) || !amountAccepted(txtImporte))
         return false;
+    // Asked before the question, so nobody confirms a payment for nothing; the
+    // ledger checks again when it writes.
     const bool cheque = optCheque->isChecked();
-    const double saldo = GetSaldo(cheque ? QStringLiteral("BANCO") : QStringLiteral("CAJA"));
-    if (cents(saldo) < cents(importe)) {
-        MsgBox(cheque ? QStringLiteral("No tiene saldo suficiente en Banco para el pago a realizar!")
-                      : QStringLiteral("No tiene saldo suficiente en CAJA para el pago a realizar!"),
-               MsgIcon::Exclamation);
+    const std::optional<double> saldo = GetSaldo(cheque ? QStringLiteral("BANCO") : QStringLiteral("CAJA"));
+    if (!saldo)
+        return false; // the reading's error is already shown
+    if (!Ledger::covers(*saldo, importe)) {
+        notEnoughMoney(cheque);
         return false;
     }
     return true;
@@ -106,6 +111,7 @@ void frmPagos::printOrder(const QString &importeTexto, const QString &detalle, b
 
 void frmPagos::cmdOk_Click()
 {
+    const QDateTime fecha = operationMoment();
     const QString importeTexto = txtImporte->text();
     const double importe = ReadAmount(importeTexto);
     if (!paymentAccepted(importe))
@@ -115,13 +121,16 @@ void frmPagos::cmdOk_Click()
         return;
     try {
         Movement pago;
-        pago.fecha = calFechaOperacion->dateTime();
+        pago.fecha = fecha;
         pago.idCuenta = datcboCuenta->boundText().toLongLong();
         pago.importe = importe;
         pago.medio = optCheque->isChecked() ? Medium::Bank : Medium::Cash;
         pago.chequeNumero = txtCheque->text();
         pago.descripcion = txtDetalle->toPlainText();
-        Ledger::instance().recordPayment(pago);
+        if (Ledger::instance().recordPayment(pago) == Ledger::PaymentOutcome::NotEnoughMoney) {
+            notEnoughMoney(pago.medio == Medium::Bank);
+            return;
+        }
         // The balances follow the ledger: they are right even if printing fails.
         if (MsgBox(QStringLiteral("Desea imprimir una orden de pago?"), MsgIcon::Question, MsgButtons::YesNo, 0)
             == MsgResult::Yes)

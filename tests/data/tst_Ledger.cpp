@@ -28,6 +28,7 @@ private slots:
     void aTransferIsTwoLinkedRowsOrNothing();
     void balancesAreExact();
     void balancesFollowEveryWriter();
+    void keptBalancesRoundEachAmount();
     void changedFollowsCommitsOnly();
 };
 
@@ -59,18 +60,29 @@ void tst_Ledger::aFeeIsCollectedOncePerMember()
 void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
 {
     TestEnv t;
-    t.openNewDb();
+    t.openNewDb([](const QSqlDatabase &db) {
+        for (int i = 0; i < 2505; ++i) // a bank balance of 250.5 that doubles hold only nearly
+            AddMovimiento(db, "I", "C", 0.1);
+    });
     Movement m;
     m.fecha = t.clock->now();
     m.idCuenta = 20;
-    m.importe = 250.5;
+    m.importe = 250.51;
     m.medio = Medium::Bank;
     m.descripcion = QStringLiteral("Luz 'de' marzo");
     m.chequeNumero = QStringLiteral("000123");
-    const qint64 pago = Ledger::instance().recordPayment(m);
+    // A payment needs the money of its own medium, to the cent.
+    Ledger &l = Ledger::instance();
+    QCOMPARE(l.recordPayment(m), Ledger::PaymentOutcome::NotEnoughMoney);
+    m.importe = 250.5;
+    m.medio = Medium::Cash;
+    QCOMPARE(l.recordPayment(m), Ledger::PaymentOutcome::NotEnoughMoney);
+    m.medio = Medium::Bank;
+    qint64 pago = 0;
+    QCOMPARE(l.recordPayment(m, &pago), Ledger::PaymentOutcome::Recorded);
     m.chequeNumero.reset();
     m.medio = Medium::Cash;
-    const qint64 ingreso = Ledger::instance().recordIncome(m);
+    const qint64 ingreso = l.recordIncome(m);
     auto row = [](qint64 id) {
         return Scalar("SELECT Tipo || MedioPago || '|' || IFNULL(ChequeNumero, 'null') || '|' || Descripcion"
                       " || '|' || IFNULL(IDSocio, 'null') FROM Movimiento WHERE IDMovimiento=?",
@@ -79,6 +91,7 @@ void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
     };
     QCOMPARE(row(pago), QStringLiteral("EC|000123|Luz 'de' marzo|null"));
     QCOMPARE(row(ingreso), QStringLiteral("IE|null|Luz 'de' marzo|null"));
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 2507);
 }
 
 void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
@@ -138,14 +151,14 @@ void tst_Ledger::balancesFollowEveryWriter()
     const QString path = t.openNewDb();
     Ledger &l = Ledger::instance();
     QCOMPARE(l.balance(Medium::Cash), 0.0);
-    l.recordFee(fee(1, 7, 0.1));
-    QCOMPARE(l.balance(Medium::Cash), 0.1);
-    Movement out = fee(1, 8, 0.3);
+    l.recordFee(fee(1, 7, 0.3));
+    QCOMPARE(l.balance(Medium::Cash), 0.3);
+    Movement out = fee(1, 8, 0.1);
     out.idSocio.reset();
     l.recordPayment(out);
-    QCOMPARE(l.balance(Medium::Cash), -0.2);
+    QCOMPARE(l.balance(Medium::Cash), 0.2);
     l.transfer(Medium::Bank, t.clock->now(), 0.2, QString());
-    QCOMPARE(l.balances().caja, 0.0);
+    QCOMPARE(l.balances().caja, 0.4);
     QCOMPARE(l.balances().banco, -0.2);
 
     // A write outside the ledger, on the same connection or on another one.
@@ -168,6 +181,31 @@ void tst_Ledger::balancesFollowEveryWriter()
     QCOMPARE(l.balances().banco, 0.0);
 }
 
+// Between two readings the ledger adds what it writes to the sums it keeps;
+// each amount must count as the fresh sum counts it, rounded to the millionth.
+void tst_Ledger::keptBalancesRoundEachAmount()
+{
+    TestEnv t;
+    const QString path = t.openNewDb();
+    Ledger &l = Ledger::instance();
+    QCOMPARE(l.balance(Medium::Cash), 0.0); // from here on the sums are kept
+    Movement m = fee(1, 1);
+    m.idSocio.reset();
+    const double amounts[] = {2.01, 1.005, 0.285, 4.35, 1.115, 0.07, 1234.56, 8.2, 0.0000005};
+    for (double v : amounts) {
+        m.importe = v;
+        l.recordIncome(m);
+    }
+    m.importe = 0.29;
+    l.recordPayment(m);
+    const double kept = l.balance(Medium::Cash);
+    CloseConexion(); // a new connection: the sums are added up afresh
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    QCOMPARE(kept, l.balance(Medium::Cash));
+    QCOMPARE(kept, 1251.305001);
+}
+
 void tst_Ledger::changedFollowsCommitsOnly()
 {
     TestEnv t;
@@ -182,7 +220,7 @@ void tst_Ledger::changedFollowsCommitsOnly()
     QCOMPARE(changed.count(), 2);
     Exec("CREATE TRIGGER no_rows BEFORE INSERT ON Movimiento BEGIN SELECT RAISE(ABORT, 'no'); END");
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordFee(fee(3, 7)));
-    QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordPayment(fee(3, 7)));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordPayment(fee(3, 7, 10)));
     QCOMPARE(changed.count(), 2);
 }
 

@@ -1,6 +1,7 @@
-// Fees and transfers survive a program killed at any moment: every one
-// reported as stored is in the file, no half transfer is ever left, and the
-// money in cash plus bank is what it was plus the fees.
+// Other programs on the same file. Fees and transfers survive a program killed
+// at any moment: every one reported as stored is in the file, no half transfer
+// is ever left, and the money in cash plus bank is what it was plus the fees.
+// Two programs paying at once never spend the same money.
 #include "data/Database.h"
 #include "data/Ledger.h"
 #include "support/TestEnv.h"
@@ -15,6 +16,7 @@ class tst_LedgerCrash : public QObject
     Q_OBJECT
 private slots:
     void killedWritersLeaveWholeTransfers();
+    void twoProgramsNeverSpendTheSameMoney();
 };
 
 void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
@@ -69,6 +71,51 @@ void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
     QVERIFY(feesStored >= fees.size());
     const Balances b = Ledger::instance().balances();
     QCOMPARE(b.caja + b.banco, 3000.0 + 1500.0 * feesStored);
+}
+
+void tst_LedgerCrash::twoProgramsNeverSpendTheSameMoney()
+{
+    TestEnv t;
+    const QString path = t.createDb("pagos.db", [](const QSqlDatabase &db) {
+        AddMovimiento(db, "I", "E", 1000);
+        AddMovimiento(db, "I", "C", 5000); // the bank's money pays no cash
+    });
+    // Two programs try 30 payments of 25 each at once: 40 fit in the cash box.
+    QProcess a, b;
+    for (QProcess *p : {&a, &b}) {
+        p->start(QStringLiteral(LEDGER_WRITER), {path, "pay", "25", "30"});
+        QVERIFY(p->waitForStarted());
+    }
+    for (QProcess *p : {&a, &b}) {
+        p->write("go\n");
+        QVERIFY(p->waitForBytesWritten()); // both at once, not one after the other
+    }
+    QSet<qint64> paid;
+    int refused = 0;
+    for (QProcess *p : {&a, &b}) {
+        QVERIFY(p->waitForFinished(60000));
+        QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+            if (line.startsWith("P "))
+                paid << line.mid(2).toLongLong();
+            else if (line == "R")
+                ++refused;
+        }
+    }
+    QCOMPARE(paid.size(), 40);
+    QCOMPARE(refused, 20);
+
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(path, &errors));
+    QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE Tipo = 'E'").toInt(), 40);
+    for (qint64 key : std::as_const(paid))
+        QCOMPARE(Scalar("SELECT Importe FROM Movimiento WHERE IDMovimiento = ? AND Tipo = 'E'", {key}).toDouble(), 25.0);
+    // Never below zero, at any row.
+    QCOMPARE(Scalar("SELECT MIN(s) FROM (SELECT SUM(IIF(Tipo = 'I', Importe, -Importe)) OVER (ORDER BY IDMovimiento) s"
+                    " FROM Movimiento WHERE MedioPago = 'E')")
+                 .toDouble(),
+             0.0);
+    QCOMPARE(Ledger::instance().balances().banco, 5000.0);
 }
 
 QTEST_GUILESS_MAIN(tst_LedgerCrash)

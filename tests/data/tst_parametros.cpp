@@ -12,7 +12,8 @@ private slots:
     void balances();
     void receiptNumbers_data();
     void receiptNumbers();
-    void readErrorsAreReportedAndGiveZero();
+    void receiptNumbersRunOut();
+    void readErrorsAreReportedNotNumbers();
     void textInNumberColumnsIsNamedNotCounted();
 };
 
@@ -28,25 +29,31 @@ void tst_Parametros::settings()
     QCOMPARE(GetParametro("x' OR '1'='1"), QString());
 }
 
+// The balance, or NaN when it could not be read.
+static double saldo(const char *medio)
+{
+    return GetSaldo(medio).value_or(qQNaN());
+}
+
 void tst_Parametros::balances()
 {
     TestEnv t;
     t.openNewDb();
-    QCOMPARE(GetSaldo("CAJA"), 0.0);
-    QCOMPARE(GetSaldo("BANCO"), 0.0);
+    QCOMPARE(saldo("CAJA"), 0.0);
+    QCOMPARE(saldo("BANCO"), 0.0);
 
     AddMovimiento(Conexion(), "I", "E", 100);
     AddMovimiento(Conexion(), "E", "E", 250);
-    QCOMPARE(GetSaldo("CAJA"), -150.0);
-    QCOMPARE(GetSaldo("BANCO"), 0.0);
+    QCOMPARE(saldo("CAJA"), -150.0);
+    QCOMPARE(saldo("BANCO"), 0.0);
 
     // A transfer of 300 from the cash box to the bank.
     AddMovimiento(Conexion(), "E", "E", 300);
     AddMovimiento(Conexion(), "I", "C", 300);
-    QCOMPARE(GetSaldo("CAJA"), -450.0);
-    QCOMPARE(GetSaldo("BANCO"), 300.0);
+    QCOMPARE(saldo("CAJA"), -450.0);
+    QCOMPARE(saldo("BANCO"), 300.0);
     // Any text but "CAJA" exactly is the bank.
-    QCOMPARE(GetSaldo("caja"), 300.0);
+    QCOMPARE(saldo("caja"), 300.0);
 }
 
 void tst_Parametros::receiptNumbers_data()
@@ -79,24 +86,41 @@ void tst_Parametros::receiptNumbers()
             AddMovimiento(db, "I", "E", 10, r);
         AddMovimiento(db, "E", "E", 10); // a movement without receipt
     });
-    QCOMPARE(GetProximoRecibo(), expected);
+    QCOMPARE(GetProximoRecibo().value_or(-1), expected);
 }
 
-void tst_Parametros::readErrorsAreReportedAndGiveZero()
+void tst_Parametros::receiptNumbersRunOut()
 {
     TestEnv t;
-    t.openNewDb([](const QSqlDatabase &db) { AddMovimiento(db, "I", "E", 10, 2147483647); });
-    t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #6: Desbordamiento",
-                             MsgIcon::None, MsgButtons::OK);
-    QCOMPARE(GetProximoRecibo(), 0);
+    t.openNewDb([](const QSqlDatabase &db) {
+        AddMovimiento(db, "I", "E", 10, 5);
+        AddMovimiento(db, "I", "E", 10, 2147483647);
+        AddMovimiento(db, "I", "E", 10, 2147483647);
+    });
+    // Said plainly, naming the first movement that took the last number.
+    t.prompts->expectMessage("No quedan números de recibo: el movimiento 2 tiene el recibo 2147483647 y el último "
+                             "posible es 2147483647.",
+                             MsgIcon::Exclamation, MsgButtons::OK);
+    QVERIFY(!GetProximoRecibo());
+    // Beyond it (written by another tool) is no number to go on from either.
+    Exec("UPDATE Movimiento SET Recibo = 9000000000 WHERE IDMovimiento = 3");
+    t.prompts->expectMessage("No quedan números de recibo: el movimiento 3 tiene el recibo 9000000000 y el último "
+                             "posible es 2147483647.",
+                             MsgIcon::Exclamation, MsgButtons::OK);
+    QVERIFY(!GetProximoRecibo());
+}
 
+void tst_Parametros::readErrorsAreReportedNotNumbers()
+{
+    TestEnv t;
+    t.openNewDb();
     Exec("DROP TABLE Movimiento");
     Exec("DROP TABLE Parametro");
     const QString noMov = "Se produjo un Error al leer los Datos.\r\rError #1: no such table: Movimiento";
     t.prompts->expectMessage(noMov, MsgIcon::None, MsgButtons::OK);
-    QCOMPARE(GetSaldo("CAJA"), 0.0);
+    QVERIFY(!GetSaldo("CAJA"));
     t.prompts->expectMessage(noMov, MsgIcon::None, MsgButtons::OK);
-    QCOMPARE(GetProximoRecibo(), 0);
+    QVERIFY(!GetProximoRecibo());
     t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rError #1: no such table: Parametro",
                              MsgIcon::None, MsgButtons::OK);
     QCOMPARE(GetParametro("ADMIN"), QString());
@@ -114,11 +138,11 @@ void tst_Parametros::textInNumberColumnsIsNamedNotCounted()
     t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #13: El movimiento 2 tiene un importe que no "
                              "es un número: \"mil pesos\".",
                              MsgIcon::None, MsgButtons::OK);
-    QCOMPARE(GetSaldo("CAJA"), 0.0);
+    QVERIFY(!GetSaldo("CAJA"));
     t.prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #13: El movimiento 2 tiene un número de "
                              "recibo que no es un número: \"R-12\".",
                              MsgIcon::None, MsgButtons::OK);
-    QCOMPARE(GetProximoRecibo(), 0);
+    QVERIFY(!GetProximoRecibo());
 }
 
 QTEST_MAIN(tst_Parametros)

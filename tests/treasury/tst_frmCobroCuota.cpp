@@ -56,6 +56,7 @@ private slots:
     void collectsAFeeFromTheMenu();
     void refusesASecondPaymentOfTheSameFee();
     void manualReceiptNumbers();
+    void aFeeIsDatedWhenCollected();
     void refusesIncompleteOrUnreadableInput();
     void amountsAndMemberLookup();
     void printsTheReceiptWithTheWholeHistory();
@@ -189,13 +190,49 @@ void tst_frmCobroCuota::manualReceiptNumbers()
     click(w);
     QVERIFY(ledger().last().startsWith("1|2|10|I|E|Bono|350.5|1|"));
 
-    // The next proposal follows the highest stored receipt.
+    // A number another movement carries is stored only after a Yes.
+    const QString repeated = "El recibo 1 ya figura en el movimiento 1 (Bono, 6/12/2026). Desea guardarlo de todos modos?";
+    load(w, "2");
+    for (MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+        chooseFee(w, "Bono");
+        confirm("Bono", "D'Angelo, Lucía", "350.5");
+        t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "2", "1")
+            .expectMessage(repeated, MsgIcon::Question, MsgButtons::YesNo, answer, 1);
+        if (answer == MsgResult::Yes)
+            t->prompts->expectMessage("Datos guardados con recibo 1", MsgIcon::Information, MsgButtons::OK);
+        click(w);
+        QCOMPARE(ledger().size(), answer == MsgResult::Yes ? 2 : 1);
+    }
+    QVERIFY(ledger().last().startsWith("2|2|10|I|E|Bono|350.5|1|"));
+
+    // The next proposal follows the highest stored receipt, up to the last number there is.
     chooseFee(w, "Cuota anual");
-    confirm("Cuota anual", "Gómez, Raúl", "1500");
+    confirm("Cuota anual", "D'Angelo, Lucía", "1500");
     t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), "2", " 2147483647 ")
         .expectMessage("Datos guardados con recibo 2147483647", MsgIcon::Information, MsgButtons::OK);
     click(w);
     QVERIFY(ledger().last().contains("|1500.0|2147483647|"));
+    load(w, "1");
+    chooseFee(w, "Cuota anual");
+    confirm("Cuota anual", "Gómez, Raúl", "1500");
+    t->prompts->expectMessage("No quedan números de recibo: el movimiento 3 tiene el recibo 2147483647 y el último "
+                              "posible es 2147483647.",
+                              MsgIcon::Exclamation, MsgButtons::OK);
+    click(w);
+    QCOMPARE(ledger().size(), 3);
+}
+
+void tst_frmCobroCuota::aFeeIsDatedWhenCollected()
+{
+    frmCobroCuota *w = open();
+    load(w, "1");
+    chooseFee(w, "Bono");
+    // The window was opened last year; the fee belongs to the new one.
+    t->clock->set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 4)));
+    confirm("Bono", "Gómez, Raúl", "350.5");
+    t->prompts->expectMessage("Desea imprimir el recibo?", MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    click(w);
+    QCOMPARE(ledger(), QStringList{"1|2|10|I|E|Bono|350.5||2027-01-01 00:00:04"});
 }
 
 void tst_frmCobroCuota::refusesIncompleteOrUnreadableInput()

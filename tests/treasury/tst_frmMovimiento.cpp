@@ -96,7 +96,8 @@ private slots:
              " BEGIN SELECT RAISE(ABORT, 'disco lleno'); END");
         type("Depósito", "100");
         expectConfirmation(true, "100");
-        t->prompts->expectMessage("Error #1811: disco lleno", MsgIcon::Critical, MsgButtons::OK);
+        t->prompts->expectMessage(ErrorText(RuntimeError::fromSqlite(1811, "disco lleno")), MsgIcon::Critical,
+                                  MsgButtons::OK);
         accept();
         QVERIFY(frmMovimiento::existing()->isVisible());
         QCOMPARE(LedgerRows().size(), 1);

@@ -1,17 +1,19 @@
 // The payments window: the refusals before the question, the balance guards in
-// whole cents, the movement written, the payment order and what stays after.
+// whole cents (before the question and again when writing), the movement
+// written, the payment order and what stays after.
 #include "app/MDIForm1.h"
 #include "data/DataCombo.h"
+#include "data/Ledger.h"
 #include "data/ValueRules.h"
 #include "support/TreasuryTest.h"
 #include "treasury/frmPagos.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -21,6 +23,7 @@ class tst_frmPagos : public QObject
     Q_OBJECT
     std::unique_ptr<TestEnv> t;
     frmPagos *w = nullptr;
+    QString dbPath;
 
     template <class T = QWidget>
     T *child(const char *name) { return w->findChild<T *>(QString::fromLatin1(name)); }
@@ -45,7 +48,7 @@ private slots:
     void init()
     {
         t = std::make_unique<TestEnv>();
-        t->openNewDb([](const QSqlDatabase &db) {
+        dbPath = t->openNewDb([](const QSqlDatabase &db) {
             AddAccounts(db);
             for (int i = 0; i < 1000; ++i) // a bank balance of 100 built from 0.1 steps
                 AddMovimiento(db, "I", "C", 0.1);
@@ -155,17 +158,67 @@ private slots:
         Exec("PRAGMA query_only = ON");
         fill("Servicios", "10", true);
         expectConfirmation("Servicios", "10");
-        t->prompts->expectMessage("Error #8: attempt to write a readonly database", MsgIcon::Critical, MsgButtons::OK);
+        t->prompts->expectMessage(ErrorText(RuntimeError::fromSqlite(DbReadOnly, "attempt to write a readonly database")),
+                                  MsgIcon::Critical, MsgButtons::OK);
         accept();
         QCOMPARE(LedgerRows().size(), 1001);
         QCOMPARE(child<QLineEdit>("txtImporte")->text(), QStringLiteral("10"));
     }
 
-    void escapeCloses()
+    void aReadingErrorIsNoLackOfMoney()
     {
-        QPointer<frmPagos> open = w;
-        QTest::keyClick(w, Qt::Key_Escape);
-        QTRY_VERIFY(!open);
+        Exec("PRAGMA ignore_check_constraints = ON");
+        Exec("INSERT INTO Movimiento (Tipo, MedioPago, Importe) VALUES ('I', 'E', 'mil')");
+        fill("Servicios", "10", false);
+        t->prompts->expectMessage("Se produjo un Error al leer los Datos.\r\rEste no es un error de ADO.\rError #13: "
+                                  "El movimiento 1002 tiene un importe que no es un número: \"mil\".",
+                                  MsgIcon::None, MsgButtons::OK);
+        accept(); // and nothing is asked after it
+        QCOMPARE(LedgerRows().size(), 1002);
+    }
+
+    void anotherProgramPaysWhileTheQuestionIsOpen()
+    {
+        fill("Servicios", "20", false, {}, "Tiza");
+        expectConfirmation("Servicios", "20");
+        t->prompts->onNextPrompt([this] {
+            QList<DbErrorEntry> errors;
+            QVERIFY(OpenConnection("otra", dbPath, &errors));
+            AddMovimiento(QSqlDatabase::database("otra", false), "E", "E", 40);
+            CloseConnection("otra");
+        });
+        t->prompts->expectMessage("No tiene saldo suficiente en CAJA para el pago a realizar!", MsgIcon::Exclamation,
+                                  MsgButtons::OK);
+        accept();
+        QCOMPARE(LedgerRows().size(), 1002); // the other program's payment only
+        QCOMPARE(Ledger::instance().balance(Medium::Cash), 10.0);
+        QCOMPARE(child<QLineEdit>("txtImporte")->text(), QStringLiteral("20")); // kept for another try
+    }
+
+    void efectivoEmptiesTheChequeHoweverChosen()
+    {
+        auto *numero = child<QLineEdit>("txtCheque");
+        auto *cheque = child<QRadioButton>("optCheque");
+        auto *efectivo = child<QRadioButton>("optEfectivo");
+        const std::function<void()> ways[] = {
+            [&] { efectivo->setChecked(true); },
+            [&] { efectivo->toggle(); }, // a screen reader's toggle action
+            [&] {
+                QApplication::setActiveWindow(w);
+                cheque->setFocus();
+                QTest::keyClick(cheque, Qt::Key_Down);
+            },
+        };
+        for (const auto &choose : ways) {
+            cheque->setChecked(true);
+            numero->setText("000123");
+            choose();
+            QVERIFY(efectivo->isChecked());
+            QVERIFY(numero->text().isEmpty());
+        }
+        numero->setText("77"); // typed after choosing: kept, and "Cheque" keeps it too
+        cheque->setChecked(true);
+        QCOMPARE(numero->text(), QStringLiteral("77"));
     }
 };
 
