@@ -27,8 +27,9 @@ QDate DbDay(const QVariant &stored);
 // creating anything: a missing file, a folder, a file that is not SQLite, or one
 // without the six tables fails with the database's errors in `errors`. A locked
 // database is waited for a few seconds. The SQL functions the statements use are
-// registered on the connection, and a writable file of an earlier version gets
-// the indexes added since.
+// registered on the connection, and a writable file of an earlier version is
+// brought up to today's schema (the indexes added since; courses, fees and
+// accounts numbered so that no number is ever given twice).
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
