@@ -620,6 +620,31 @@ void Transaction::commit()
     m_done = true;
 }
 
+namespace {
+bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    *error = q.lastError();
+    return false;
+}
+} // namespace
+
+Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(std::move(db))
+{
+    m_done = !execOrError(m_db, mode == Mode::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
+                          error);
+}
+
+bool Transaction::commit(QSqlError *error)
+{
+    if (!execOrError(m_db, QStringLiteral("COMMIT"), error))
+        return false;
+    m_done = true;
+    return true;
+}
+
 QString SocioOrderKey(const QString &column)
 {
     static const char *const folds[][2] = {

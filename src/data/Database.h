@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
@@ -76,8 +77,13 @@ class Transaction
 public:
     enum class Mode { Deferred, Immediate };
     explicit Transaction(QSqlDatabase db = Conexion(), Mode mode = Mode::Deferred); // throws RuntimeError
+    // The same without exceptions, for callers that read the database's own
+    // error: a failed BEGIN leaves it in `error` and the guard not active.
+    Transaction(QSqlDatabase db, Mode mode, QSqlError *error);
     ~Transaction();
+    bool active() const { return !m_done; }
     void commit(); // throws RuntimeError
+    bool commit(QSqlError *error); // false, with the database's error, when the commit fails
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
