@@ -250,12 +250,6 @@ int main(int argc, char **argv)
     line("Libro de socios: seleccion", viaReport(libro, thisYear), median([&] { raw.rows(libro, thisYear); }, 3));
     line("Balance de un anio: seleccion", viaReport(balance, lastYear),
          median([&] { raw.rows(balance, lastYear); }, 3));
-    {
-        QString asWritten = libro;
-        asWritten.replace(QStringLiteral("Fecha >= ? AND Fecha < ?"), QStringLiteral("year(fecha)=year(now())"));
-        std::printf("  libro con year(fecha)=year(now()) en lugar del rango: %.1f ms\n",
-                    median([&] { rawOurs.rows(asWritten); }, 3));
-    }
 
     // The table editor over the whole ledger.
     const long before = residentKiB();

@@ -1,8 +1,8 @@
 #include "data/Database.h"
-#include "data/Environment.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -19,40 +19,6 @@ const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
 
 QString g_conexionPath;
 quint64 g_conexionSerial = 0;
-
-// year(date text) -> the year as a number; null stays null. The year is the
-// first four digits of the stored text: reading it is all this function does,
-// since it runs once per row of the queries that use it.
-void sqlYear(sqlite3_context *ctx, int, sqlite3_value **argv)
-{
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const unsigned char *t = sqlite3_value_text(argv[0]);
-    const int n = sqlite3_value_bytes(argv[0]);
-    int year = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (!t || i >= n || t[i] < '0' || t[i] > '9') {
-            sqlite3_result_null(ctx);
-            return;
-        }
-        year = year * 10 + (t[i] - '0');
-    }
-    if (n > 4 && t[4] != '-') {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    sqlite3_result_int(ctx, year);
-}
-
-// now() -> the program clock's moment in the stored date format.
-void sqlNow(sqlite3_context *ctx, int, sqlite3_value **)
-{
-    const QDateTime now = env().clock ? env().clock->now() : QDateTime::currentDateTime();
-    const QByteArray t = DbDateText(now).toUtf8();
-    sqlite3_result_text(ctx, t.constData(), t.size(), SQLITE_TRANSIENT);
-}
 
 // fold_es(text): the text as names are searched, without accents and without
 // case ("Gómez", "GOMEZ" and "gomez" all give "gomez"; "Núñez" gives "nunez"),
@@ -174,12 +140,7 @@ void registerFunctions(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
         int flags;
         void (*fn)(sqlite3_context *, int, sqlite3_value **);
     };
-    // now() is marked deterministic so that SQLite evaluates it once per
-    // statement: every row of one statement sees the same moment. It must
-    // therefore never be used in the schema (a CHECK or an index).
     const Function functions[] = {
-        {"year", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, sqlYear},
-        {"now", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, sqlNow},
         {"fold_es", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, sqlFold},
     };
     for (const Function &f : functions) {
@@ -197,28 +158,9 @@ QString socioOrderIndexSql()
            + QStringLiteral(", IDSocio, Nombre, Alumno, Telefono, IDCurso)");
 }
 
-// Brings a file made by an earlier version up to today's schema. A read-only
-// file is used as it is (the member list is then read more slowly).
-void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
-{
-    sqlite3 *h = SqliteHandle(db);
-    if (!h || sqlite3_db_readonly(h, "main") == 1)
-        return;
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name='Socio_Orden'"))) {
-        errs << errorsOf(q.lastError());
-        return;
-    }
-    if (q.next())
-        return;
-    q.finish();
-    if (!q.exec(socioOrderIndexSql()))
-        errs << errorsOf(q.lastError());
-}
-
 const char *const kSchema[] = {
     "CREATE TABLE Curso ("
-    " IDCurso INTEGER PRIMARY KEY,"
+    " IDCurso INTEGER PRIMARY KEY AUTOINCREMENT,"
     " Nombre TEXT COLLATE NOCASE)",
 
     "CREATE TABLE Socio ("
@@ -232,7 +174,7 @@ const char *const kSchema[] = {
     " DNI TEXT COLLATE NOCASE)",
 
     "CREATE TABLE Cuota ("
-    " IDCuota INTEGER PRIMARY KEY,"
+    " IDCuota INTEGER PRIMARY KEY AUTOINCREMENT,"
     " Descripcion TEXT COLLATE NOCASE,"
     " vigencia TEXT CHECK (vigencia IS NULL OR vigencia GLOB"
     "  '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'),"
@@ -240,7 +182,7 @@ const char *const kSchema[] = {
     " IDCuenta INTEGER CHECK (IDCuenta IS NULL OR typeof(IDCuenta) = 'integer'))",
 
     "CREATE TABLE Cuenta ("
-    " IDCuenta INTEGER PRIMARY KEY,"
+    " IDCuenta INTEGER PRIMARY KEY AUTOINCREMENT,"
     " Descripcion TEXT COLLATE NOCASE,"
     " Tipo TEXT COLLATE NOCASE CHECK (Tipo IS NULL OR length(Tipo) <= 1),"
     " IDcuentaPadre INTEGER CHECK (IDcuentaPadre IS NULL OR typeof(IDcuentaPadre) = 'integer'))",
@@ -275,6 +217,133 @@ const char *const kSchema[] = {
     "CREATE INDEX Socio_Curso ON Socio (IDCurso)",
     "CREATE INDEX Cuota_Vigencia ON Cuota (vigencia)",
 };
+
+// Indexes added since the first files, created where they are missing: the
+// member list's order, and the rows that use a fee, a course or an account
+// (the table editor counts them before it deletes or renumbers one).
+QStringList addedIndexes()
+{
+    return {socioOrderIndexSql(),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS Movimiento_Cuota ON Movimiento (IDCuota)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS Cuota_Cuenta ON Cuota (IDCuenta)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS Cuenta_Padre ON Cuenta (IDcuentaPadre)")};
+}
+
+// The tables whose keys other rows hold: numbered by AUTOINCREMENT, so that a
+// number once used (a fee that members paid, say) is never given to a new row.
+const char *const kNumberedTables[][2] = {{"Curso", "IDCurso"}, {"Cuota", "IDCuota"}, {"Cuenta", "IDCuenta"}};
+
+QString quotedSqlName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// `create`, a table's CREATE TABLE statement, for a table named `newName`
+// whose plain INTEGER PRIMARY KEY `key` is made AUTOINCREMENT; "" when the key
+// is not declared that way (already AUTOINCREMENT, or a file another tool made).
+QString withAutoincrement(const QString &create, const QString &key, const QString &newName)
+{
+    static const QRegularExpression head(QStringLiteral(R"(^\s*CREATE\s+TABLE\s+("[^"]*"|\[[^\]]*\]|`[^`]*`|[^\s(]+)\s*\()"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression keyDef(QStringLiteral(R"((["\[`]?\b%1\b["\]`]?\s+INTEGER\s+PRIMARY\s+KEY(\s+(ASC|DESC))?)(?=\s*[,)]))")
+                                        .arg(key),
+                                    QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch start = head.match(create);
+    auto defs = keyDef.globalMatch(create);
+    if (!start.hasMatch() || !defs.hasNext())
+        return QString();
+    const QRegularExpressionMatch def = defs.next();
+    if (defs.hasNext())
+        return QString();
+    QString sql = create;
+    sql.insert(def.capturedEnd(1), QStringLiteral(" AUTOINCREMENT"));
+    return sql.replace(start.capturedStart(1), start.capturedLength(1), quotedSqlName(newName));
+}
+
+// Brings the file up to today's schema; with `apply` false only says whether
+// anything is to be done. Throws RuntimeError.
+bool upgradeSteps(const QSqlDatabase &db, bool apply)
+{
+    bool needed = false;
+    for (const auto &[tableName, key] : kNumberedTables) {
+        QSqlQuery q = Exec(db, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
+                           {QLatin1String(tableName)});
+        if (!q.next())
+            continue;
+        const QString table = q.value(0).toString();
+        const QString temporary = QStringLiteral("tesorin_nueva_") + table;
+        const QString create = withAutoincrement(q.value(1).toString(), QLatin1String(key), temporary);
+        q.finish();
+        if (create.isEmpty())
+            continue;
+        needed = true;
+        if (!apply)
+            continue;
+        // SQLite's procedure for a change ALTER TABLE cannot make: a new table
+        // with every row, the old one dropped, the new one renamed, and the old
+        // one's indexes and triggers made again. The rows keep their keys, so
+        // the numbering goes on from the highest key present.
+        QStringList dependents;
+        q = Exec(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE tbl_name = ? AND type IN ('index', 'trigger')"
+                                    " AND sql IS NOT NULL"),
+                 {table});
+        while (q.next())
+            dependents << q.value(0).toString();
+        q.finish();
+        Exec(db, create);
+        Exec(db, QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(quotedSqlName(temporary), quotedSqlName(table)));
+        Exec(db, QStringLiteral("DROP TABLE ") + quotedSqlName(table));
+        // The legacy rename leaves views that name the table as they are: they
+        // find it again under its name.
+        Exec(db, QStringLiteral("PRAGMA legacy_alter_table = ON"));
+        Exec(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quotedSqlName(temporary), quotedSqlName(table)));
+        Exec(db, QStringLiteral("PRAGMA legacy_alter_table = OFF"));
+        for (const QString &sql : std::as_const(dependents))
+            Exec(db, sql);
+    }
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN"
+                                          " ('Socio_Orden', 'Movimiento_Cuota', 'Cuota_Cuenta', 'Cuenta_Padre')"));
+    if (q.next() && q.value(0).toInt() < addedIndexes().size()) {
+        needed = true;
+        q.finish();
+        if (apply)
+            for (const QString &sql : addedIndexes())
+                Exec(db, sql);
+    }
+    return needed;
+}
+
+// Brings a file made by an earlier version up to today's schema, in one
+// transaction. A read-only file is used as it is (the member list is then read
+// more slowly, and its master tables keep their old numbering).
+void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
+{
+    sqlite3 *h = SqliteHandle(db);
+    if (!h || sqlite3_db_readonly(h, "main") == 1)
+        return;
+    try {
+        if (!upgradeSteps(db, false))
+            return;
+        // Our connections never turn foreign keys on; should one be on, it
+        // stays off while the tables are rebuilt, as SQLite's procedure asks.
+        QSqlQuery fk = Exec(db, QStringLiteral("PRAGMA foreign_keys"));
+        const bool foreignKeys = fk.next() && fk.value(0).toInt() == 1;
+        fk.finish();
+        if (foreignKeys)
+            Exec(db, QStringLiteral("PRAGMA foreign_keys = OFF"));
+        {
+            Transaction t(db, Transaction::Mode::Immediate);
+            upgradeSteps(db, true); // again: another program may have done it meanwhile
+            t.commit();
+        }
+        if (foreignKeys)
+            Exec(db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    } catch (const RuntimeError &e) {
+        errs << e.dbErrors();
+        if (e.dbErrors().isEmpty())
+            errs << DbErrorEntry{e.number(), e.description()};
+    }
+}
 
 } // namespace
 
@@ -431,9 +500,12 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                     if (!errs.isEmpty())
                         break;
                     QStringList have;
-                    if (q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
-                        while (q.next())
-                            have << q.value(1).toString().toLower();
+                    if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+                        errs << errorsOf(q.lastError());
+                        break;
+                    }
+                    while (q.next())
+                        have << q.value(1).toString().toLower();
                     for (const QString &c : columns)
                         if (!have.contains(c.toLower()))
                             errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such column: ") + table
@@ -548,6 +620,31 @@ void Transaction::commit()
     m_done = true;
 }
 
+namespace {
+bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    *error = q.lastError();
+    return false;
+}
+} // namespace
+
+Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(std::move(db))
+{
+    m_done = !execOrError(m_db, mode == Mode::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
+                          error);
+}
+
+bool Transaction::commit(QSqlError *error)
+{
+    if (!execOrError(m_db, QStringLiteral("COMMIT"), error))
+        return false;
+    m_done = true;
+    return true;
+}
+
 QString SocioOrderKey(const QString &column)
 {
     static const char *const folds[][2] = {
@@ -564,7 +661,8 @@ void CreateSchema(const QSqlDatabase &db)
 {
     for (const char *stmt : kSchema)
         Exec(db, QString::fromLatin1(stmt));
-    Exec(db, socioOrderIndexSql());
+    for (const QString &sql : addedIndexes())
+        Exec(db, sql);
 }
 
 QString CreateNewDatabase(const QString &path, const std::function<void(const QSqlDatabase &)> &fill)

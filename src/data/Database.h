@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
@@ -27,8 +28,9 @@ QDate DbDay(const QVariant &stored);
 // creating anything: a missing file, a folder, a file that is not SQLite, or one
 // without the six tables fails with the database's errors in `errors`. A locked
 // database is waited for a few seconds. The SQL functions the statements use are
-// registered on the connection, and a writable file of an earlier version gets
-// the indexes added since.
+// registered on the connection, and a writable file of an earlier version is
+// brought up to today's schema (the indexes added since; courses, fees and
+// accounts numbered so that no number is ever given twice).
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
@@ -75,8 +77,13 @@ class Transaction
 public:
     enum class Mode { Deferred, Immediate };
     explicit Transaction(QSqlDatabase db = Conexion(), Mode mode = Mode::Deferred); // throws RuntimeError
+    // The same without exceptions, for callers that read the database's own
+    // error: a failed BEGIN leaves it in `error` and the guard not active.
+    Transaction(QSqlDatabase db, Mode mode, QSqlError *error);
     ~Transaction();
+    bool active() const { return !m_done; }
     void commit(); // throws RuntimeError
+    bool commit(QSqlError *error); // false, with the database's error, when the commit fails
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 

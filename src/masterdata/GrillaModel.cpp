@@ -2,6 +2,7 @@
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "masterdata/GridSql.h"
+#include "masterdata/RowRules.h"
 
 #include <QSqlField>
 #include <QSqlQuery>
@@ -50,6 +51,8 @@ bool bindValue(sqlite3_stmt *st, int i, const QVariant &v)
 // ---------------------------------------------------------------------------
 // GrillaTableModel
 
+const QString GrillaTableModel::kUnreadText = QStringLiteral("#¡Error!");
+
 GrillaTableModel::GrillaTableModel(QObject *parent, const QSqlDatabase &db)
     : QAbstractTableModel(parent), m_db(db)
 {
@@ -63,7 +66,10 @@ void GrillaTableModel::fail(const QString &text, int code)
 bool GrillaTableModel::open(const QString &table)
 {
     beginResetModel();
+    m_table = table;
     m_tableSql = quotedName(table);
+    m_unread.clear();
+    m_readFailing = false;
     m_fields.clear();
     m_columns.clear();
     m_cache.clear();
@@ -251,6 +257,9 @@ bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, 
         keys = std::move(down);
     }
 
+    // Rows that could not be read are tried again.
+    m_unread.clear();
+    m_readFailing = false;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<qint64> kept;
@@ -284,12 +293,14 @@ std::vector<int> GrillaTableModel::rowsOfKeys(const std::vector<qint64> &keys) c
     return rows;
 }
 
-const QVector<QVariant> &GrillaTableModel::rowValues(int row) const
+const QVector<QVariant> *GrillaTableModel::rowValues(int row) const
 {
     const qint64 key = m_keys[size_t(row)];
     auto it = m_cache.constFind(key);
     if (it != m_cache.constEnd())
-        return *it;
+        return &*it;
+    if (m_unread.contains(key))
+        return nullptr;
     if (m_cache.size() > kCacheLimit)
         m_cache.clear();
     // The rows around this one, in one statement: the grid asks for its rows a screen at a time.
@@ -305,25 +316,38 @@ const QVector<QVariant> &GrillaTableModel::rowValues(int row) const
     }
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (q.prepare(QStringLiteral("SELECT rowid, ") + m_columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                  + m_tableSql + QStringLiteral(" WHERE rowid IN (") + marks.join(QLatin1Char(','))
-                  + QLatin1Char(')'))) {
+    bool read = q.prepare(QStringLiteral("SELECT rowid, ") + m_columns.join(QStringLiteral(", "))
+                          + QStringLiteral(" FROM ") + m_tableSql + QStringLiteral(" WHERE rowid IN (")
+                          + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+    if (read) {
         for (const QVariant &b : std::as_const(binds))
             q.addBindValue(b);
-        if (q.exec()) {
-            while (q.next()) {
-                QVector<QVariant> values(m_fields.size());
-                for (int c = 0; c < m_fields.size(); ++c)
-                    values[c] = q.value(c + 1);
-                m_cache.insert(q.value(0).toLongLong(), values);
-            }
+        read = q.exec();
+    }
+    if (!read) {
+        // Never shown empty, which would read as stored values and could be
+        // saved over the real ones. The grid asks while it paints, when no
+        // message can open: the window tells the user afterwards.
+        for (const QVariant &b : std::as_const(binds))
+            m_unread.insert(b.toLongLong());
+        if (!m_readFailing) {
+            m_readFailing = true;
+            emit const_cast<GrillaTableModel *>(this)->rowsUnreadable(q.lastError());
         }
+        return nullptr;
+    }
+    m_readFailing = false;
+    while (q.next()) {
+        QVector<QVariant> values(m_fields.size());
+        for (int c = 0; c < m_fields.size(); ++c)
+            values[c] = q.value(c + 1);
+        m_cache.insert(q.value(0).toLongLong(), values);
     }
     it = m_cache.constFind(key);
     if (it != m_cache.constEnd())
-        return *it;
+        return &*it;
     // Gone from the table (deleted by another program): shown empty.
-    return m_cache.insert(key, QVector<QVariant>(m_fields.size())).value();
+    return &*m_cache.insert(key, QVector<QVariant>(m_fields.size()));
 }
 
 QVariant GrillaTableModel::stored(int row, int column) const
@@ -332,7 +356,8 @@ QVariant GrillaTableModel::stored(int row, int column) const
         return QVariant();
     if (row == m_pendingRow)
         return m_edit.at(column);
-    return rowValues(row).at(column);
+    const QVector<QVariant> *values = rowValues(row);
+    return values ? values->at(column) : QVariant();
 }
 
 int GrillaTableModel::rowCount(const QModelIndex &parent) const
@@ -350,6 +375,8 @@ QVariant GrillaTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return QVariant();
     const FieldKind kind = m_fields.at(index.column()).kind;
+    if ((role == Qt::DisplayRole || role == Qt::EditRole) && index.row() != m_pendingRow && !rowValues(index.row()))
+        return kUnreadText;
     switch (role) {
     case Qt::DisplayRole:
         return DisplayText(stored(index.row(), index.column()), kind, env().locale);
@@ -385,7 +412,8 @@ bool GrillaTableModel::readTyped(int column, const QVariant &typed, QVariant *va
     if (column < 0 || column >= m_fields.size())
         return false;
     QString error;
-    if (ReadTypedValue(typed, m_fields.at(column), env().locale, value, &error))
+    if (ReadTypedValue(typed, m_fields.at(column), env().locale, value, &error)
+        && ReadCode(m_table, m_fields.at(column).name, value, &error))
         return true;
     emit valueRefused(error);
     return false;
@@ -402,7 +430,13 @@ bool GrillaTableModel::setData(const QModelIndex &index, const QVariant &value, 
     if (m_pendingRow >= 0 && m_pendingRow != row && !writePending())
         return false;
     if (m_pendingRow != row) {
-        m_edit = rowValues(row);
+        // Read again, and told again when that fails: an edit never starts from values not read.
+        m_unread.remove(m_keys[size_t(row)]);
+        m_readFailing = false;
+        const QVector<QVariant> *values = rowValues(row);
+        if (!values)
+            return false;
+        m_edit = *values;
         m_editSet = QVector<bool>(m_fields.size(), false);
         m_pendingRow = row;
         m_pendingIsNew = false;
@@ -437,14 +471,22 @@ bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
             revertRow(r);
             continue;
         }
+        // Whether other rows use this one is asked under the write lock, so
+        // that no other program can start using it before it goes.
+        m_refusal.clear();
+        Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
+        if (!t.active() || !DeleteRefusal(m_db, m_table, m_keys[size_t(r)], &m_refusal, &m_lastError)
+            || !m_refusal.isEmpty())
+            return false;
         QSqlQuery q(m_db);
         if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE rowid = ?"))) {
             m_lastError = q.lastError();
             return false;
         }
         q.addBindValue(m_keys[size_t(r)]);
-        if (!q.exec()) {
-            m_lastError = q.lastError();
+        if (!q.exec() || !t.commit(&m_lastError)) {
+            if (q.lastError().isValid())
+                m_lastError = q.lastError();
             return false;
         }
         beginRemoveRows(QModelIndex(), r, r);
@@ -457,6 +499,11 @@ bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
         endRemoveRows();
     }
     return true;
+}
+
+bool GrillaTableModel::deleteRefusal(int row, QString *refusal)
+{
+    return DeleteRefusal(m_db, m_table, m_keys[size_t(row)], refusal, &m_lastError);
 }
 
 void GrillaTableModel::clearPending()
@@ -518,6 +565,14 @@ bool GrillaTableModel::writePending()
               + names.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?");
         values << m_keys[size_t(row)];
     }
+    // The rules that depend on other rows are checked under the write lock.
+    m_refusal.clear();
+    Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
+    if (!t.active()
+        || !WriteRefusal(m_db, m_table, m_fields, m_pendingIsNew ? 0 : m_keys[size_t(row)], m_edit, m_editSet,
+                         &m_refusal, &m_lastError)
+        || !m_refusal.isEmpty())
+        return false;
     QSqlQuery q(m_db);
     if (!q.prepare(sql)) {
         m_lastError = q.lastError();
@@ -533,6 +588,8 @@ bool GrillaTableModel::writePending()
     qint64 key = oldKey;
     if (m_pendingIsNew)
         key = q.lastInsertId().toLongLong();
+    if (!t.commit(&m_lastError))
+        return false;
     else if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
         key = m_edit.at(m_keyColumn).toLongLong();
     m_cache.remove(oldKey);

@@ -11,6 +11,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <functional>
@@ -27,6 +28,10 @@ public:
     bool open(const QString &table);
     const QList<GridField> &fields() const { return m_fields; }
     QSqlError lastError() const { return m_lastError; }
+    // Why the last write or deletion was refused by the editor's own rules
+    // (a row that others use, the administrator password); "" when the
+    // database refused it (lastError()).
+    QString lastRefusal() const { return m_refusal; }
 
     // Selects again the rows passing `criterion`, ordered by `sortColumn`
     // (-1: the table's own order); rows of equal value keep the table's order.
@@ -54,12 +59,18 @@ public:
 
     // Starts one new row, at the end only.
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
-    // Deletes rows from the table at once; false (lastError()) when the table refuses.
+    // Deletes rows from the table at once; false (lastRefusal() or lastError()) when refused.
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // Why a row may not be deleted, read now ("" when it may); false (lastError()) when reading fails.
+    bool deleteRefusal(int row, QString *refusal);
     // Gives up the changes of the row (a new row leaves the model).
     void revertRow(int row);
-    // Writes the row with pending changes; false (details in lastError()) when the table refuses it.
+    // Writes the row with pending changes; false (lastRefusal() or lastError()) when refused.
     bool writePending();
+    // True for a row whose values could not be read: shown as kUnreadText, and
+    // read again when the user edits it or the rows are selected again.
+    bool unread(int row) const { return m_unread.contains(m_keys[size_t(row)]); }
+    static const QString kUnreadText;
 
     // The row holding changes not yet written, or -1.
     int pendingRow() const { return m_pendingRow; }
@@ -68,6 +79,8 @@ public:
 
 signals:
     void valueRefused(const QString &message);
+    // Rows could not be read (each failure after a good reading is told once).
+    void rowsUnreadable(const QSqlError &error);
 
 private:
     QString column(int field) const { return m_columns.at(field); }
@@ -78,7 +91,8 @@ private:
                   std::vector<qint64> *keys, const QString &tieColumn = QString(),
                   std::vector<bool> *sameAsPrevious = nullptr);
     QString orderBy(int sortColumn, Qt::SortOrder order) const;
-    const QVector<QVariant> &rowValues(int row) const;
+    // The row's values as stored; nullptr when they cannot be read.
+    const QVector<QVariant> *rowValues(int row) const;
     void fail(const QString &text, int code);
     void clearPending();
     void rowChanged(int row);
@@ -90,12 +104,16 @@ private:
     int m_keyColumn = -1;      // the field that is the rowid itself, if any
     std::vector<qint64> m_keys; // the rows shown, in order (a new row's entry is 0)
     mutable QHash<qint64, QVector<QVariant>> m_cache;
+    mutable QSet<qint64> m_unread;  // rows whose reading failed
+    mutable bool m_readFailing = false;
     mutable QHash<int, bool> m_irregular;
     QVector<QVariant> m_edit;  // the pending row's values
     QVector<bool> m_editSet;   // which of them the user set
     int m_pendingRow = -1;
     bool m_pendingIsNew = false;
     QSqlError m_lastError;
+    QString m_refusal;
+    QString m_table;
 };
 
 class GrillaProxy : public QAbstractTableModel

@@ -191,6 +191,14 @@ bool frmGrilla::Load(const QString &table)
     connect(m_model, &GrillaTableModel::valueRefused, this,
             [](const QString &message) { MsgBox(message, MsgIcon::Exclamation); }, Qt::QueuedConnection);
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { m_refused = false; });
+    connect(m_model, &GrillaTableModel::rowsUnreadable, this, [this](const QSqlError &error) {
+        MsgBox(QStringLiteral("No se pudieron leer algunos registros de la tabla ") + m_table
+                   + QStringLiteral(": se muestran como ") + GrillaTableModel::kUnreadText
+                   + QStringLiteral(" y no se pueden modificar. Se vuelven a leer al ordenar o filtrar la tabla, "
+                                    "o al modificar uno de ellos.\r\r")
+                   + ErrorText(RuntimeError::fromSql(error)),
+               MsgIcon::Critical);
+    }, Qt::QueuedConnection);
 
     m_grid->resizeColumnsToContents();
     QHeaderView *header = m_grid->horizontalHeader();
@@ -349,6 +357,20 @@ void frmGrilla::DeleteRows()
     const int pending = m_model->pendingRow();
     if (pending >= 0 && !sources.contains(pending) && !savePendingRow(Tell::Now))
         return;
+    // A row that others use is refused before the question (and again when it is deleted).
+    for (int row : std::as_const(sources)) {
+        QString refusal;
+        if (!m_model->deleteRefusal(row, &refusal)) {
+            MsgBox(QStringLiteral("No se pudo eliminar el registro.\r\r")
+                       + ErrorText(RuntimeError::fromSql(m_model->lastError())),
+                   MsgIcon::Critical);
+            return;
+        }
+        if (!refusal.isEmpty()) {
+            MsgBox(refusal, MsgIcon::Exclamation);
+            return;
+        }
+    }
     const QString question = sources.size() == 1
         ? QStringLiteral("Se eliminará 1 registro de la tabla ") + m_table + QStringLiteral(". Esta seguro?")
         : QStringLiteral("Se eliminarán %1 registros de la tabla ").arg(sources.size()) + m_table
@@ -368,9 +390,13 @@ void frmGrilla::DeleteRows()
     for (int row : std::as_const(sources)) {
         if (m_model->removeRow(row))
             continue;
-        const RuntimeError e = RuntimeError::fromSql(m_model->lastError());
         m_model->revertRow(row);
-        MsgBox(QStringLiteral("No se pudo eliminar el registro.\r\r") + ErrorText(e), MsgIcon::Critical);
+        if (!m_model->lastRefusal().isEmpty())
+            MsgBox(m_model->lastRefusal(), MsgIcon::Exclamation);
+        else
+            MsgBox(QStringLiteral("No se pudo eliminar el registro.\r\r")
+                       + ErrorText(RuntimeError::fromSql(m_model->lastError())),
+                   MsgIcon::Critical);
         break;
     }
     ledgerChanged();
@@ -471,6 +497,8 @@ void frmGrilla::ledgerChanged()
 
 QString frmGrilla::refusalText() const
 {
+    if (!m_model->lastRefusal().isEmpty())
+        return m_model->lastRefusal();
     const QSqlError error = m_model->lastError();
     const QString db = error.databaseText();
     const QString head = QStringLiteral("No se pudo guardar el registro en la tabla ") + m_table;

@@ -130,6 +130,9 @@ private slots:
     void equalValuesKeepTheTableOrder();
     void dates_data();
     void dates();
+    void rowsOthersUseStay();
+    void codesAndAdminPassword();
+    void unreadRowsAreNeverShownEmpty();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -369,6 +372,143 @@ void tst_frmGrilla::dates()
                                 QStringLiteral("IDCuota="), criterion);
     doubleClick(w, 0, 0);
     QCOMPARE(columnTexts(w, 0), QStringList({"1", "3"}));
+}
+
+void tst_frmGrilla::rowsOthersUseStay()
+{
+    m_env->openNewDb([](const QSqlDatabase &db) {
+        fill(db); // fees 1 and 2 booked to account 10, fee 3 to 11
+        Exec(db, "INSERT INTO Cuenta (IDCuenta, Descripcion, IDcuentaPadre) VALUES (10, 'Cuotas', NULL), (11, 'Bono', 10)");
+        Exec(db, "INSERT INTO Socio (Nombre, IDCurso) VALUES ('Ana', 1), ('Luis', 1)");
+        AddMovimiento(db, "I", "E", 1500, QVariant(), 1, 2);
+        AddMovimiento(db, "I", "E", 1500, QVariant(), 2, 2);
+        Exec(db, "UPDATE Movimiento SET IDCuenta = 10");
+    });
+    ScriptedPrompts &p = *m_env->prompts;
+    const auto remove = [&](frmGrilla *w, int row) {
+        w->grid()->selectRow(row);
+        QTest::keyClick(w->grid(), Qt::Key_Delete);
+    };
+    const auto question = [&](const char *table, MsgResult reply) {
+        p.expectMessage(QStringLiteral("Se eliminará 1 registro de la tabla %1. Esta seguro?").arg(table),
+                        MsgIcon::Question, MsgButtons::YesNo, reply, 1);
+    };
+    frmGrilla *cuotas = open(QStringLiteral("Cuota"));
+    QVERIFY(cuotas);
+
+    // A paid fee is neither deleted nor renumbered; the user is told why, without a question.
+    p.expectMessage("No se puede eliminar la cuota 2: la usan 2 movimientos.", MsgIcon::Exclamation, MsgButtons::OK);
+    remove(cuotas, 1);
+    p.expectMessage("No se puede cambiar el número de la cuota 2: la usan 2 movimientos." + kRowHint,
+                    MsgIcon::Exclamation, MsgButtons::OK);
+    type(cuotas, 1, 0, "20");
+    QTest::keyClick(cuotas->grid(), Qt::Key_Escape);
+
+    // An unused fee goes, and its number is never given again.
+    question("Cuota", MsgResult::Yes);
+    remove(cuotas, 2);
+    type(cuotas, 2, 1, "Rifa");
+    QCOMPARE(stored("SELECT group_concat(IDCuota) FROM (SELECT IDCuota FROM Cuota ORDER BY 1)").toString(), "1,2,4");
+
+    // Another program pays fee 1 while the question is open: the deletion is refused all the same.
+    question("Cuota", MsgResult::Yes);
+    p.onNextPrompt([] { AddMovimiento(Conexion(), "I", "E", 1200, QVariant(), 1, 1); });
+    p.expectMessage("No se puede eliminar la cuota 1: la usa 1 movimiento.", MsgIcon::Exclamation, MsgButtons::OK);
+    remove(cuotas, 0);
+    QCOMPARE(stored("SELECT COUNT(*) FROM Cuota WHERE IDCuota = 1").toInt(), 1);
+    QCOMPARE(columnTexts(cuotas, 1), QStringList({"Cuota 2025", "Cuota 2026", "Rifa"}));
+
+    // Courses and accounts: every kind of use is counted.
+    p.expectMessage("No se puede eliminar el curso 1: lo usan 2 socios.", MsgIcon::Exclamation, MsgButtons::OK);
+    remove(open("Curso"), 0);
+    frmGrilla *cuentas = open("Cuenta");
+    p.expectMessage("No se puede eliminar la cuenta 10: la usan 2 movimientos, 2 cuotas y 1 cuenta hija.",
+                    MsgIcon::Exclamation, MsgButtons::OK);
+    remove(cuentas, 0);
+    frmGrilla *cursos = open("Curso");
+    p.expectMessage("No se puede cambiar el número del curso 1: lo usan 2 socios." + kRowHint,
+                    MsgIcon::Exclamation, MsgButtons::OK);
+    type(cursos, 0, 0, "12");
+    QTest::keyClick(cursos->grid(), Qt::Key_Escape);
+    QCOMPARE(stored("SELECT COUNT(*) FROM Cuenta").toInt() + stored("SELECT COUNT(*) FROM Curso WHERE IDCurso = 1").toInt(), 3);
+}
+
+void tst_frmGrilla::codesAndAdminPassword()
+{
+    m_env->openNewDb([](const QSqlDatabase &db) { AddMovimiento(db, "I", "E", 100); });
+    ScriptedPrompts &p = *m_env->prompts;
+
+    // A movement's codes are stored in capitals; any other letter, or none, is refused.
+    frmGrilla *w = open("Movimiento");
+    QVERIFY(w);
+    const int tipo = 5, medio = 7;
+    type(w, 0, tipo, "e", Qt::Key_Tab);
+    type(w, 0, medio, " c ");
+    w->grid()->setCurrentIndex(w->rows()->index(1, 0));
+    QCOMPARE(stored("SELECT Tipo || MedioPago FROM Movimiento").toString(), "EC");
+    p.expectMessage("\"x\" no sirve: el campo Tipo sólo admite I (ingreso) o E (egreso).", MsgIcon::Exclamation,
+                    MsgButtons::OK);
+    type(w, 0, tipo, "x");
+    p.expectMessage("\"B\" no sirve: el campo MedioPago sólo admite E (efectivo, la caja) o C (la cuenta bancaria).",
+                    MsgIcon::Exclamation, MsgButtons::OK);
+    type(w, 0, medio, "B");
+    p.expectMessage("El campo Tipo no puede quedar vacío: sólo admite I (ingreso) o E (egreso)." + kRowHint,
+                    MsgIcon::Exclamation, MsgButtons::OK);
+    type(w, 1, 6, "50");
+    QTest::keyClick(w->grid(), Qt::Key_Escape);
+    QCOMPARE(stored("SELECT COUNT(*) || Tipo || MedioPago FROM Movimiento").toString(), "1EC");
+
+    // The administrator password is kept, not emptied, without blanks around it, and can be changed.
+    frmGrilla *params = open("Parametro");
+    QVERIFY(params);
+    const int admin = columnTexts(params, 0).indexOf("ADMIN");
+    const QString needed = ": es la contraseña de administrador, sin la cual nadie podría abrir Parametros ni editar los movimientos.";
+    p.expectMessage("No se puede eliminar el parámetro ADMIN" + needed, MsgIcon::Exclamation, MsgButtons::OK);
+    params->grid()->selectRow(admin);
+    QTest::keyClick(params->grid(), Qt::Key_Delete);
+    const QStringList refusals = {
+        "No se puede cambiar el nombre del parámetro ADMIN" + needed,
+        "La contraseña de administrador (ADMIN) no puede quedar vacía: nadie podría abrir Parametros ni editar los movimientos.",
+        "La contraseña de administrador (ADMIN) no puede empezar ni terminar con espacios en blanco: al pedirla se la rechazaría sin aviso."};
+    const QList<std::pair<int, QString>> edits = {{0, "ADMIN2"}, {1, ""}, {1, "clave "}};
+    for (int i = 0; i < edits.size(); ++i) {
+        p.expectMessage(refusals.at(i) + kRowHint, MsgIcon::Exclamation, MsgButtons::OK);
+        QVERIFY(params->rows()->setData(params->rows()->index(admin, edits.at(i).first), edits.at(i).second));
+        params->grid()->setCurrentIndex(params->rows()->index(1 - admin, 0));
+        settle();
+        QTest::keyClick(params->grid(), Qt::Key_Escape);
+    }
+    type(params, admin, 1, "nueva");
+    params->grid()->setCurrentIndex(params->rows()->index(1 - admin, 0));
+    QCOMPARE(stored("SELECT Valor FROM Parametro WHERE Parametro = 'ADMIN'").toString(), "nueva");
+}
+
+void tst_frmGrilla::unreadRowsAreNeverShownEmpty()
+{
+    m_env->openNewDb([](const QSqlDatabase &db) {
+        for (int i = 0; i < 1500; ++i)
+            AddMovimiento(db, "I", "E", i);
+    });
+    frmGrilla *w = open("Movimiento");
+    QVERIFY(w);
+    // Another program holds the file while rows not yet read (the grid reads its first thousand to size the columns) are shown.
+    const QString grid = QSqlDatabase::connectionNames().filter("frmGrilla").constFirst();
+    Exec(QSqlDatabase::database(grid, false), "PRAGMA busy_timeout = 0");
+    Exec("BEGIN EXCLUSIVE");
+    Exec("UPDATE Movimiento SET Descripcion = 'x'");
+    const QString told = "No se pudieron leer algunos registros de la tabla Movimiento: se muestran como #¡Error! y no se pueden modificar. Se vuelven a leer al ordenar o filtrar la tabla, o al modificar uno de ellos.\r\r"
+                         + ErrorText(RuntimeError::fromSqlite(5, "database is locked"));
+    m_env->prompts->expectMessage(told, MsgIcon::Critical, MsgButtons::OK);
+    QCOMPARE(cell(w, 1400, 6), "#¡Error!");
+    settle();
+    // An edit reads the row again, and is refused while that fails.
+    m_env->prompts->expectMessage(told, MsgIcon::Critical, MsgButtons::OK);
+    QVERIFY(!w->rows()->setData(w->rows()->index(1400, 6), "7"));
+    settle();
+    Exec("ROLLBACK");
+    QVERIFY(w->rows()->setData(w->rows()->index(1400, 6), "7"));
+    QCOMPARE(cell(w, 1400, 8), "");
+    QCOMPARE(cell(w, 1401, 6), "1401");
 }
 
 QTEST_MAIN(tst_frmGrilla)

@@ -1,0 +1,27 @@
+#pragma once
+// What the table editor refuses beyond what the table itself refuses: a
+// course, fee or account that other rows use is neither deleted nor given
+// another number; the administrator password stays one that can be typed;
+// a movement's codes are the capitals the balances and reports read.
+#include "masterdata/GridValues.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QVector>
+
+// Why row `rowid` of `table` may not be deleted, in `refusal` ("" when it
+// may). Reads the table: run it inside the deleting transaction. False, with
+// the database's error, when the reading fails.
+bool DeleteRefusal(const QSqlDatabase &db, const QString &table, qint64 rowid, QString *refusal,
+                   QSqlError *error);
+
+// Why a row of `table` may not be written with `values` (`set` marks the
+// fields the user set; `rowid` is 0 for a new row), in `refusal`. Reads the
+// table: run it inside the writing transaction. False on a database error.
+bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<GridField> &fields, qint64 rowid,
+                  const QVector<QVariant> &values, const QVector<bool> &set, QString *refusal, QSqlError *error);
+
+// A value typed in a coded field (a movement's Tipo and MedioPago) becomes
+// its capital letter; anything else is refused with a Spanish `error`. Other
+// fields pass as they are.
+bool ReadCode(const QString &table, const QString &field, QVariant *value, QString *error);
