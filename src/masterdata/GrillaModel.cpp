@@ -584,6 +584,13 @@ bool GrillaTableModel::writePending()
         m_lastError = q.lastError();
         return false;
     }
+    // Another program may have deleted the row since it was shown: an update
+    // that changes nothing must not pass for a stored edit.
+    if (!m_pendingIsNew && q.numRowsAffected() == 0) {
+        m_refusal = QStringLiteral("Este registro ya no está en la tabla %1: otro programa lo eliminó. "
+                                   "Sus cambios no se guardaron.").arg(m_table);
+        return false;
+    }
     const qint64 oldKey = m_keys[size_t(row)];
     qint64 key = oldKey;
     if (m_pendingIsNew)

@@ -33,7 +33,6 @@ void tst_MDIForm1::statusBarInBothSeparators()
     t.openNewDb();
     RefreshSaldos();
     MDIForm1 *main = MDIForm1::existing();
-    QVERIFY(main);
     QVERIFY(!main->isVisible());
     QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
     QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));

@@ -431,6 +431,14 @@ void tst_frmGrilla::rowsOthersUseStay()
     type(cursos, 0, 0, "12");
     QTest::keyClick(cursos->grid(), Qt::Key_Escape);
     QCOMPARE(stored("SELECT COUNT(*) FROM Cuenta").toInt() + stored("SELECT COUNT(*) FROM Curso WHERE IDCurso = 1").toInt(), 3);
+
+    // A row another program deleted meanwhile is not "saved" by an update that changes nothing.
+    Exec("DELETE FROM Cuota WHERE IDCuota = 4");
+    p.expectMessage("Este registro ya no está en la tabla Cuota: otro programa lo eliminó. Sus cambios no se guardaron."
+                        + kRowHint, MsgIcon::Exclamation, MsgButtons::OK);
+    type(cuotas, 2, 1, "Rifa de invierno");
+    QTest::keyClick(cuotas->grid(), Qt::Key_Escape);
+    QCOMPARE(stored("SELECT COUNT(*) FROM Cuota WHERE Descripcion = 'Rifa de invierno'").toInt(), 0);
 }
 
 void tst_frmGrilla::codesAndAdminPassword()
