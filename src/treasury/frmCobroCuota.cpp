@@ -151,7 +151,7 @@ void frmCobroCuota::LoadSocio(qint64 numero)
     try {
         QSqlQuery q = Exec(QStringLiteral("SELECT * from socio where IDSocio=?"), {numero});
         if (q.next()) {
-            lblSocioNombre->setText(TextOrEmpty(q.value(QStringLiteral("Nombre"))));
+            lblSocioNombre->setText(DisplayText(TextOrEmpty(q.value(QStringLiteral("Nombre")))));
             m_socio = numero;
         }
     } catch (const RuntimeError &e) {
