@@ -1,0 +1,125 @@
+#include "data/InUse.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// One descriptor per file, opened at its first use and never closed while the
+// process lives. Closing any descriptor of a file drops every POSIX lock the
+// process holds on that file, and SQLite's locks are POSIX locks: closing ours
+// while a connection of this process (the table editor's, a report's) is
+// inside a transaction on the same file would let another program write into
+// it meanwhile. flock(LOCK_UN) releases our lock without closing anything; the
+// price is one descriptor per distinct file the process ever opens.
+struct Descriptor
+{
+    dev_t dev;
+    ino_t ino;
+    int fd;
+};
+std::vector<Descriptor> g_descriptors;
+int g_marked = -1;
+QMutex g_mutex;
+
+bool identify(const QString &path, struct stat *st)
+{
+    return ::stat(QFile::encodeName(path).constData(), st) == 0 && S_ISREG(st->st_mode);
+}
+
+// The descriptor of the file now at `path`; -1 when there is none.
+int descriptorFor(const QString &path)
+{
+    struct stat st;
+    if (!identify(path, &st))
+        return -1;
+    for (const Descriptor &d : g_descriptors)
+        if (d.dev == st.st_dev && d.ino == st.st_ino)
+            return d.fd;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) == 0) // the file that was opened, should it have been replaced since
+        g_descriptors.push_back({st.st_dev, st.st_ino, fd});
+    return fd;
+}
+
+// True while `path` still names the file behind `fd`.
+bool stillThere(int fd, const QString &path)
+{
+    struct stat now, held;
+    return identify(path, &now) && ::fstat(fd, &held) == 0 && now.st_dev == held.st_dev && now.st_ino == held.st_ino;
+}
+
+void unmarkLocked()
+{
+    if (g_marked >= 0)
+        ::flock(g_marked, LOCK_UN);
+    g_marked = -1;
+}
+
+} // namespace
+
+void MarkInUse(const QString &path)
+{
+    QMutexLocker lock(&g_mutex);
+    unmarkLocked();
+    QElapsedTimer waited;
+    waited.start();
+    // A restore holds the file alone for a moment and then puts another file
+    // at the same path: the mark belongs on the file that is there afterwards.
+    while (!waited.hasExpired(5000)) {
+        const int fd = descriptorFor(path);
+        if (fd < 0)
+            return; // no file: the opening says so
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+            if (stillThere(fd, path)) {
+                g_marked = fd;
+                return;
+            }
+            ::flock(fd, LOCK_UN);
+            continue;
+        }
+        if (errno != EWOULDBLOCK)
+            return; // a file system without these locks: SQLite's own still guard every write
+        QThread::msleep(50);
+    }
+}
+
+void UnmarkInUse()
+{
+    QMutexLocker lock(&g_mutex);
+    unmarkLocked();
+}
+
+ExclusiveUse::ExclusiveUse(const QString &path)
+{
+    QMutexLocker lock(&g_mutex);
+    const int fd = descriptorFor(path);
+    if (fd < 0)
+        return; // no file: nobody has it open
+    if (fd == g_marked) {
+        m_refused = true; // this very process has it open
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        m_fd = fd;
+    else
+        m_refused = errno == EWOULDBLOCK;
+}
+
+ExclusiveUse::~ExclusiveUse()
+{
+    QMutexLocker lock(&g_mutex);
+    if (m_fd >= 0)
+        ::flock(m_fd, LOCK_UN);
+}
