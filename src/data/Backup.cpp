@@ -266,11 +266,12 @@ QString RestoreDatabase(const QString &database, const QString &copy, const QDat
     // The copy is put beside the file whole first, so the path never names half a file.
     const QString incoming = database + QStringLiteral(".restaurando");
     QFile::remove(incoming);
-    if (!QFile::copy(copy, incoming) || !QFile::setPermissions(incoming, QFile::permissions(database))) {
+    if (!QFile::copy(copy, incoming)) {
         QFile::remove(incoming);
         return QStringLiteral("No se pudo copiar la copia junto a la base de datos; quedó como estaba. "
                               "Verifique el espacio libre y los permisos de la carpeta.");
     }
+    QFile::setPermissions(incoming, QFile::permissions(database)); // where the file system keeps them
     const QString aside = database + QStringLiteral(".antes-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
     if (!QFile::rename(database, aside)) {
         QFile::remove(incoming);
