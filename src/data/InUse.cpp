@@ -7,20 +7,41 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+// The mark is a lock on one byte that SQLite never locks (its locks sit in
+// the 512 bytes from 1 GiB), taken as an open-file-description lock: it
+// neither conflicts with SQLite's locks nor is it tied to the process. flock()
+// would serve on a local disk, but a network file system turns it into a lock
+// on the whole file, which would keep every other instance from writing.
+const off_t kMarkByte = 0x40000000 + 4096;
+
+// Conflicting marks give EAGAIN or EACCES.
+bool mark(int fd, short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kMarkByte;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+bool heldByAnother()
+{
+    return errno == EAGAIN || errno == EACCES;
+}
+
 // One descriptor per file, opened at its first use and never closed while the
 // process lives. Closing any descriptor of a file drops every POSIX lock the
 // process holds on that file, and SQLite's locks are POSIX locks: closing ours
 // while a connection of this process (the table editor's, a report's) is
 // inside a transaction on the same file would let another program write into
-// it meanwhile. flock(LOCK_UN) releases our lock without closing anything; the
-// price is one descriptor per distinct file the process ever opens.
+// it meanwhile. Our mark is released without closing anything; the price is
+// one descriptor per distinct file the process ever opens.
 struct Descriptor
 {
     dev_t dev;
@@ -45,7 +66,10 @@ int descriptorFor(const QString &path)
     for (const Descriptor &d : g_descriptors)
         if (d.dev == st.st_dev && d.ino == st.st_ino)
             return d.fd;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Holding the file alone takes a write lock, which needs a writable descriptor.
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
     if (::fstat(fd, &st) == 0) // the file that was opened, should it have been replaced since
@@ -63,7 +87,7 @@ bool stillThere(int fd, const QString &path)
 void unmarkLocked()
 {
     if (g_marked >= 0)
-        ::flock(g_marked, LOCK_UN);
+        mark(g_marked, F_UNLCK);
     g_marked = -1;
 }
 
@@ -81,15 +105,15 @@ void MarkInUse(const QString &path)
         const int fd = descriptorFor(path);
         if (fd < 0)
             return; // no file: the opening says so
-        if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        if (mark(fd, F_RDLCK)) {
             if (stillThere(fd, path)) {
                 g_marked = fd;
                 return;
             }
-            ::flock(fd, LOCK_UN);
+            mark(fd, F_UNLCK);
             continue;
         }
-        if (errno != EWOULDBLOCK)
+        if (!heldByAnother())
             return; // a file system without these locks: SQLite's own still guard every write
         QThread::msleep(50);
     }
@@ -111,15 +135,15 @@ ExclusiveUse::ExclusiveUse(const QString &path)
         m_refused = true; // this very process has it open
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+    if (mark(fd, F_WRLCK))
         m_fd = fd;
     else
-        m_refused = errno == EWOULDBLOCK;
+        m_refused = heldByAnother();
 }
 
 ExclusiveUse::~ExclusiveUse()
 {
     QMutexLocker lock(&g_mutex);
     if (m_fd >= 0)
-        ::flock(m_fd, LOCK_UN);
+        mark(m_fd, F_UNLCK);
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Whether some instance of the program has a database open. Every process
-// that opens the shared connection holds a shared lock (flock) on the file
-// for as long as the connection is open; whatever must not run while any
+// that opens the shared connection holds a shared lock on the file for as
+// long as the connection is open; whatever must not run while any
 // instance has the file open (a restore, a new administrator password from
 // the command line) asks for the lock alone and is refused while it cannot
-// have it. An idle instance holds no database lock of SQLite's, so SQLite
-// alone cannot tell that it is open.
+// have it. An idle instance holds no lock of SQLite's, so SQLite alone cannot
+// tell that it is open.
 #include <QString>
 
 // Marks `path` as open by this process (waits a few seconds while a restore
