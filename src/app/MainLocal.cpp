@@ -7,6 +7,7 @@
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
 #include "data/IniFile.h"
+#include "data/InUse.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/QtPrompts.h"
@@ -57,15 +58,62 @@ const char *const kUsage =
     "Sin opciones abre el programa.\n"
     "  --crear-base RUTA --clave-admin CLAVE   crea una base de datos vacía en RUTA\n"
     "                                          (PROXIMORECIBO = 1, ADMIN = CLAVE)\n"
+    "  --clave-admin CLAVE                     cambia la clave de administrador de la base de\n"
+    "                                          datos configurada (con el programa cerrado)\n"
     "  --demo RUTA                             crea una base de datos de demostración en RUTA\n"
     "  --copia RUTA_DESTINO                    copia la base de datos configurada en RUTA_DESTINO\n"
     "                                          (también con el programa abierto)\n"
-    "  --verificar                             verifica la base de datos configurada\n"
-    "                                          (termina con 0 si está sana)\n"
+    "  --verificar                             verifica la base de datos configurada; termina con\n"
+    "                                          0 si está sana, 1 si está dañada o no se puede\n"
+    "                                          abrir, 3 si otro programa la está usando\n"
     "  --restaurar COPIA                       pone COPIA en lugar de la base de datos configurada,\n"
     "                                          que queda aparte con la fecha en su nombre\n"
+    "                                          (con el programa cerrado)\n"
     "  --help                                  muestra esta ayuda\n"
-    "Solo --restaurar reemplaza la base de datos, y la conserva aparte.\n";
+    "Solo --restaurar reemplaza la base de datos, y la conserva aparte.\n"
+    "Las demás opciones terminan con 0 si se hizo, 1 si no (el mensaje dice por qué)\n"
+    "y 2 si faltan datos en la línea de órdenes.\n";
+
+// Exit status of --verificar when another program holds the database.
+const int kExitInUse = 3;
+
+// A password the administrator check can ever accept: it compares the stored
+// text as it is, so a blank at either end would lock the administrator out.
+bool usablePassword(const QString &clave)
+{
+    return !clave.isEmpty() && clave == clave.trimmed();
+}
+const char *const kBadPassword =
+    "La clave de administrador no puede estar vacía ni empezar o terminar con espacios.\n";
+
+// A new administrator password (the row 'ADMIN', added when missing) for an
+// existing database; refused while any instance has it open, since a window
+// may be asking for the old one. "" or why.
+QString setAdminPassword(const QString &database, const QString &clave)
+{
+    const ExclusiveUse alone(database);
+    if (!alone.held())
+        return QStringLiteral("No se cambió la clave de administrador. ") + OpenElsewhereText(database);
+    const QString name = QStringLiteral("tesorin-clave-admin");
+    QList<DbErrorEntry> errors;
+    if (!OpenConnection(name, database, &errors))
+        return QStringLiteral("No se pudo abrir la base de datos ") + database + QStringLiteral(". ")
+               + (errors.isEmpty() ? QString() : errors.first().description);
+    QString error;
+    try {
+        const QSqlDatabase db = QSqlDatabase::database(name, false);
+        Transaction t(db, Transaction::Mode::Immediate);
+        if (Exec(db, QStringLiteral("UPDATE Parametro SET Valor = ? WHERE Parametro = 'ADMIN'"), {clave})
+                .numRowsAffected()
+            == 0)
+            Exec(db, QStringLiteral("INSERT INTO Parametro (Parametro, Valor) VALUES ('ADMIN', ?)"), {clave});
+        t.commit();
+    } catch (const RuntimeError &e) {
+        error = QStringLiteral("No se cambió la clave de administrador. ") + e.description();
+    }
+    CloseConnection(name);
+    return error;
+}
 
 // The database the configuration file names, whole; "" after saying why.
 QString configuredDatabase(QTextStream &err)
@@ -121,12 +169,33 @@ int RunCommandLine(const QStringList &args)
             err << "--crear-base necesita RUTA y --clave-admin CLAVE.\n" << kUsage;
             return 2;
         }
+        if (!usablePassword(clave)) {
+            err << kBadPassword;
+            return 2;
+        }
         const QString e = CreateDatabaseFile(path, clave);
         if (!e.isEmpty()) {
             err << e << "\n";
             return 1;
         }
         out << "Base de datos creada en " << path << ".\n";
+        return 0;
+    }
+    if (args.contains(QLatin1String("--clave-admin"))) {
+        const QString clave = valueOf(QStringLiteral("--clave-admin"));
+        if (!usablePassword(clave)) {
+            err << kBadPassword;
+            return 2;
+        }
+        const QString database = configuredDatabase(err);
+        if (database.isEmpty())
+            return 1;
+        const QString e = setAdminPassword(database, clave);
+        if (!e.isEmpty()) {
+            err << e << "\n";
+            return 1;
+        }
+        out << "Clave de administrador cambiada en " << database << ".\n";
         return 0;
     }
     for (const char *option : {"--copia", "--verificar", "--restaurar"}) {
@@ -143,16 +212,25 @@ int RunCommandLine(const QStringList &args)
         QString e;
         if (qstrcmp(option, "--copia") == 0) {
             e = CopyDatabase(database, argument);
-            if (e.isEmpty())
-                e = CheckDatabase(argument);
+            if (e.isEmpty()) {
+                const DbCheck check = CheckDatabase(argument, CheckDepth::Full);
+                if (!check.sound())
+                    e = QStringLiteral("La copia ") + argument + QStringLiteral(" no pasó la verificación. ")
+                        + check.description();
+            }
             if (e.isEmpty())
                 out << "Copia hecha y verificada en " << argument << ".\n";
         } else if (qstrcmp(option, "--verificar") == 0) {
-            e = CheckDatabase(database);
-            if (e.isEmpty())
+            const DbCheck check = CheckDatabase(database, CheckDepth::Full);
+            if (check.sound()) {
                 out << "La base de datos " << database << " está sana.\n";
-            else
-                e = QStringLiteral("La base de datos ") + database + QStringLiteral(" está dañada: ") + e;
+                return 0;
+            }
+            err << check.description() << "\n";
+            if (check.state == DbCheck::State::InUse)
+                err << "No se pudo verificar ahora; estar en uso no es un daño.\n";
+            err << "Archivo: " << database << "\n";
+            return check.state == DbCheck::State::InUse ? kExitInUse : 1;
         } else {
             e = RestoreDatabase(database, argument, QDateTime::currentDateTime());
             if (e.isEmpty())
@@ -168,40 +246,71 @@ int RunCommandLine(const QStringList &args)
     return 2;
 }
 
+StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, int waitMs)
+{
+    StartupChecks found;
+    // The copy first, then the pruning, which waits for a copy that passed its check.
+    found.copy = MakeDailyCopy(database, now, waitMs);
+    found.copyProblem = FinishDailyCopy(database, found.copy.made);
+    found.check = CheckDatabase(database, CheckDepth::Quick, waitMs);
+    if (found.check.state == DbCheck::State::Damaged)
+        found.goodCopy = NewestGoodCopy(database);
+    return found;
+}
+
+void ReportStartupChecks(const QString &database, const StartupChecks &found)
+{
+    MDIForm1 *main = MDIForm1::existing();
+    const DbCheck::State state = found.check.state;
+    // A sound file is said for a few seconds, then the balances show again;
+    // anything else stays said.
+    if (main)
+        main->statusBar()->showMessage(state == DbCheck::State::Sound     ? QStringLiteral("Base de datos verificada.")
+                                       : state == DbCheck::State::Damaged ? QStringLiteral("Base de datos dañada.")
+                                       : state == DbCheck::State::InUse
+                                           ? QStringLiteral("Base de datos en uso por otro programa: no se verificó.")
+                                           : QStringLiteral("No se pudo verificar la base de datos."),
+                                       state == DbCheck::State::Sound ? 8000 : 0);
+    if (!found.copy.warning.isEmpty())
+        MsgBox(found.copy.warning, MsgIcon::Exclamation);
+    if (!found.copyProblem.isEmpty())
+        MsgBox(found.copyProblem, MsgIcon::Exclamation);
+    if (state == DbCheck::State::Sound)
+        return;
+    if (state != DbCheck::State::Damaged) {
+        // Busy is not damage: the file stays writable, and nobody is sent to a copy.
+        MsgBox(QStringLiteral("No se pudo verificar la base de datos ") + database
+                   + QStringLiteral(" ahora; se verificará la próxima vez que abra Tesorin. "
+                                    "No hace falta restaurar ninguna copia.\r\r")
+                   + found.check.description(),
+               MsgIcon::Exclamation);
+        return;
+    }
+    // Nothing more is written to a damaged file.
+    if (ConexionIsOpen())
+        QSqlQuery(Conexion()).exec(QStringLiteral("PRAGMA query_only = ON"));
+    MsgBox(QStringLiteral("La base de datos ") + database + QStringLiteral(" está dañada. No se guardará nada en ella.\r\r")
+               + (found.goodCopy.isEmpty()
+                      ? QStringLiteral("No hay una copia de seguridad sana.")
+                      : QStringLiteral("La copia sana más reciente es ") + found.goodCopy
+                            + QStringLiteral("; puede restaurarla con tesorin --restaurar, con el programa cerrado."))
+               + QStringLiteral("\r\rDetalle para soporte técnico: ") + found.check.raw,
+           MsgIcon::Critical);
+}
+
 namespace {
 
-// After the main window shows: the check of today's copy, the pruning of old
-// ones, and the check of the database itself, which takes seconds on a large
-// file; they run on a thread of their own and tell the main window.
-void checkInTheBackground(const QString &database, const QString &copy)
+// After the main window shows: today's copy, the pruning of old ones, and the
+// check of the database itself, which take seconds on a large file (longer
+// while another program holds it); they run on a thread of their own, so the
+// window never waits for them, and tell the main window.
+void checkInTheBackground(const QString &database, const QDateTime &now)
 {
     MDIForm1 *main = MDIForm1::instance();
     main->statusBar()->showMessage(QStringLiteral("Verificando la base de datos..."));
-    QThread *worker = QThread::create([database, copy, main = QPointer<MDIForm1>(main)] {
-        const QString copyProblem = FinishDailyCopy(database, copy);
-        const QString problem = CheckDatabase(database);
-        const QString good = problem.isEmpty() ? QString() : NewestGoodCopy(database);
-        QMetaObject::invokeMethod(qApp, [main, database, copyProblem, problem, good] {
-            // A sound file is said for a few seconds, then the balances show
-            // again; a damaged one stays said.
-            if (main && problem.isEmpty())
-                main->statusBar()->showMessage(QStringLiteral("Base de datos verificada."), 8000);
-            else if (main)
-                main->statusBar()->showMessage(QStringLiteral("Base de datos dañada."));
-            if (!copyProblem.isEmpty())
-                MsgBox(copyProblem, MsgIcon::Exclamation);
-            if (problem.isEmpty())
-                return;
-            // Nothing more is written to a damaged file.
-            if (ConexionIsOpen())
-                QSqlQuery(Conexion()).exec(QStringLiteral("PRAGMA query_only = ON"));
-            MsgBox(QStringLiteral("La base de datos ") + database + QStringLiteral(" está dañada (") + problem
-                       + QStringLiteral("). No se guardará nada en ella.\r\r")
-                       + (good.isEmpty() ? QStringLiteral("No hay una copia de seguridad sana.")
-                                         : QStringLiteral("La copia sana más reciente es ") + good
-                                               + QStringLiteral("; puede restaurarla con tesorin --restaurar.")),
-                   MsgIcon::Critical);
-        });
+    QThread *worker = QThread::create([database, now] {
+        const StartupChecks found = RunStartupChecks(database, now, 30000);
+        QMetaObject::invokeMethod(qApp, [database, found] { ReportStartupChecks(database, found); });
     });
     QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     QObject::connect(worker, &QThread::finished, main, [] { emit BackgroundChecks::instance().finished(); });
@@ -284,11 +393,6 @@ bool RunStartup()
         }
     }
 
-    // The day's first copy, before any movement is written (opening adds at most
-    // a missing index to an older file); failing it only warns.
-    const DailyCopy daily = MakeDailyCopy(database, env().clock->now());
-    if (!daily.warning.isEmpty())
-        MsgBox(daily.warning, MsgIcon::Exclamation);
     if (ConexionIsReadOnly())
         MsgBox(QStringLiteral("La base de datos no se puede modificar (el archivo es de solo lectura). "
                               "Puede consultarla, pero no registrar ni cambiar datos.")
@@ -320,7 +424,7 @@ bool RunStartup()
     main->resize(qMin(1000, screen.width() * 9 / 10), qMin(700, screen.height() * 9 / 10));
     CenterForm(main);
     main->show();
-    checkInTheBackground(database, daily.made);
+    checkInTheBackground(database, env().clock->now());
     return true;
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/Backup.h"
+
 #include <QObject>
 #include <QStringList>
 // Start-up of the program.
@@ -22,9 +24,24 @@ void LoadSpanishTranslation();
 // dialogs, primary screen, system locale, the running executable's folder and name).
 void InstallSystemEnvironment();
 
-// The command line without a display (--help, --demo, --crear-base, --copia,
-// --verificar, --restaurar); the exit status.
+// The command line without a display (--help, --demo, --crear-base,
+// --clave-admin, --copia, --verificar, --restaurar); the exit status.
 int RunCommandLine(const QStringList &args);
+
+// What the checks after the main window shows found: today's copy (named
+// after `now`), the pruning of old copies, and the quick check of the
+// database, each waiting at most `waitMs` for another program. They run on a
+// thread of their own; the report runs on the window thread.
+struct StartupChecks
+{
+    DailyCopy copy;
+    QString copyProblem;
+    DbCheck check;
+    QString goodCopy; // the newest sound copy, looked for when the file is damaged
+};
+StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, int waitMs);
+// Says what they found; only a damaged file is made read-only.
+void ReportStartupChecks(const QString &database, const StartupChecks &found);
 
 // Tells when the checks started after the main window showed are over.
 class BackgroundChecks : public QObject

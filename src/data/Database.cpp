@@ -1,4 +1,5 @@
 #include "data/Database.h"
+#include "data/InUse.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -551,12 +552,17 @@ bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
 {
     g_conexionPath = path;
     ++g_conexionSerial;
-    return OpenConnection(QLatin1String(kConexion), path, errors);
+    MarkInUse(path); // before opening: a restore cannot swap the file in between
+    const bool open = OpenConnection(QLatin1String(kConexion), path, errors);
+    if (!open)
+        UnmarkInUse();
+    return open;
 }
 
 void CloseConexion()
 {
     CloseConnection(QLatin1String(kConexion));
+    UnmarkInUse();
 }
 
 bool ConexionIsOpen()

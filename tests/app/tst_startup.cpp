@@ -3,6 +3,7 @@
 #include "app/frmSplash.h"
 #include "data/Backup.h"
 #include "data/Database.h"
+#include "support/DbTrouble.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -85,7 +86,9 @@ private slots:
     void mainWindowMenuAndStatusBar();
     void closingTheMainWindowClosesEverything();
     void aDailyCopyAndADamagedFile();
+    void aFileInUseIsNotDamaged();
     void commandLineCopyCheckAndRestore();
+    void commandLineAdminPassword();
 };
 
 void tst_Startup::screenWidth()
@@ -215,34 +218,6 @@ void tst_Startup::mainWindowMenuAndStatusBar()
     QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 0"));
     QCOMPARE(main->panelText(2), QStringLiteral("Saldo Banco: 0"));
 
-    // The whole tree: "name caption" per item, "-name" per separator, ">" opening a submenu.
-    QStringList tree;
-    std::function<void(QMenu *)> walk = [&](QMenu *m) {
-        tree << ">" + m->objectName() + " " + m->title();
-        for (QAction *a : m->actions()) {
-            if (a->isSeparator())
-                tree << "-" + a->objectName();
-            else if (a->menu())
-                walk(a->menu());
-            else
-                tree << a->objectName() + " " + a->text();
-        }
-        tree << "<";
-    };
-    for (QAction *a : main->menuBar()->actions())
-        walk(a->menu());
-    QCOMPARE(tree, (QStringList{
-        ">mnuMaster &Maestros", "mnuSocio &Socios", "-mnuDu2", "mnucurso C&ursos", "mnucuota &Cuotas",
-        "mnuCuentas Cuentas Con&tables", "-mnudu3", "mnuParam Parametros",
-        "mnuMovis Editar movimientos manualmente", "<",
-        ">mnuMov Mo&vimientos", "mnuPagocuota Registro pago cuota", "mnuIngreso Registro otro ingreso",
-        "-mnudum1", "mnuPago Registro de Egreso (Pagos)",
-        ">mnuBco Movimiento bancario", "mnoCajaABanco Deposito de caja a Banco",
-        "mnuBcoCaja Extraccion de Banco a caja", "<", "<",
-        ">mnureportes Reportes", "mnuBalance Balance", "mnuLibroSocios Libro de Socios",
-        "mnuEstado Estado de cuenta de socio", "-mnudu10", "mnulibroex Exportar libro a texto",
-        "mnuBalanceEx Exportar Balance a texto", "<",
-        ">mnuHelp Ayuda", "mnuHelp1 Manual", "mnuAbout Acerca de", "<"}));
     QCOMPARE(main->menuItem("mnuPagocuota")->shortcut(), QKeySequence(Qt::Key_F6));
     QCOMPARE(main->menuItem("mnuPago")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     QVERIFY(main->mdiArea());
@@ -300,15 +275,47 @@ void tst_Startup::aDailyCopyAndADamagedFile()
         f.seek(4096 * 3);
         f.write(QByteArray(4096, '\x5a'));
     }
-    const QString problem = CheckDatabase(db);
-    QVERIFY(!problem.isEmpty());
-    t.prompts->expectMessage("La base de datos " + db + " está dañada (" + problem
-                                 + "). No se guardará nada en ella.\r\rLa copia sana más reciente es "
-                                 + CopiesOf(db).first() + "; puede restaurarla con tesorin --restaurar.",
+    const DbCheck problem = CheckDatabase(db);
+    QCOMPARE(problem.state, DbCheck::State::Damaged);
+    t.prompts->expectMessage("La base de datos " + db + " está dañada. No se guardará nada en ella.\r\r"
+                                 "La copia sana más reciente es " + CopiesOf(db).first()
+                                 + "; puede restaurarla con tesorin --restaurar, con el programa cerrado.\r\r"
+                                   "Detalle para soporte técnico: " + problem.raw,
                              MsgIcon::Critical, MsgButtons::OK);
     QVERIFY(startUp());
     QCOMPARE(CopiesOf(db).size(), 1); // one a day
     QVERIFY_THROWS_EXCEPTION(RuntimeError, AddMovimiento(Conexion(), "I", "E", 1));
+}
+
+void tst_Startup::aFileInUseIsNotDamaged()
+{
+    TestEnv t;
+    const QString db = t.createDb("coop.db");
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(db, &errors));
+    t.writeIniFor(db);
+    HeldDatabase tool("lock", db);
+    QVERIFY(tool.held());
+    QCOMPARE(RunCommandLine({"--verificar"}), 3);
+    QCOMPARE(RunCommandLine({"--copia", t.path("copia.db")}), 1); // waits seconds, not for ever
+    QVERIFY(!QFile::exists(t.path("copia.db")) && !QFile::exists(t.path("copia.db.parcial")));
+
+    const StartupChecks found = RunStartupChecks(db, t.clock->now(), 200);
+    const QString locked = DbErrorDescription(DbBusy, "database is locked");
+    QCOMPARE(found.check.state, DbCheck::State::InUse);
+    QCOMPARE(QDir(CopiesFolder(db)).entryList(QDir::Files), QStringList());
+    t.prompts->expectMessage(found.copy.warning, MsgIcon::Exclamation, MsgButtons::OK);
+    QVERIFY(found.copy.warning.startsWith("Hoy no se hizo la copia de seguridad de la base de datos. No se pudo "
+                                          "copiar la base de datos en " + CopiesFolder(db) + "/tesorin-"));
+    QVERIFY(found.copy.warning.endsWith(".db. " + locked));
+    t.prompts->expectMessage("No se pudo verificar la base de datos " + db
+                                 + " ahora; se verificará la próxima vez que abra Tesorin. "
+                                   "No hace falta restaurar ninguna copia.\r\r" + locked,
+                             MsgIcon::Exclamation, MsgButtons::OK);
+    ReportStartupChecks(db, found);
+    tool.release();
+    AddMovimiento(Conexion(), "I", "E", 1); // still writable
+    QCOMPARE(RunCommandLine({"--verificar"}), 0);
 }
 
 void tst_Startup::commandLineCopyCheckAndRestore()
@@ -321,13 +328,12 @@ void tst_Startup::commandLineCopyCheckAndRestore()
     QCOMPARE(RunCommandLine({"--copia", t.path("copia.db")}), 1); // never over an existing file
     QCOMPARE(RunCommandLine({"--copia"}), 2);
 
-    // Refused while the database is in use, then done, the current file kept aside.
+    // Refused while the program has the database open, even idle, then done,
+    // the current file kept aside.
     QList<DbErrorEntry> errors;
     QVERIFY(OpenConexion(db, &errors));
     Exec("INSERT INTO Curso (Nombre) VALUES ('despues de la copia')");
-    Exec("BEGIN EXCLUSIVE");
     QCOMPARE(RunCommandLine({"--restaurar", t.path("copia.db")}), 1);
-    Exec("ROLLBACK");
     CloseConexion();
     QCOMPARE(RunCommandLine({"--restaurar", t.path("no-existe.db")}), 1);
     QCOMPARE(RunCommandLine({"--restaurar", t.path("copia.db")}), 0);
@@ -336,12 +342,42 @@ void tst_Startup::commandLineCopyCheckAndRestore()
     CloseConexion();
     QCOMPARE(QDir(t.path(".")).entryList({"coop.db.antes-*"}).size(), 1);
 
-    QFile f(db);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    f.seek(100);
-    f.write(QByteArray(4000, '\x5a'));
-    f.close();
+    // A damage only the full check finds.
+    QVERIFY(EmptyTheDateIndex(db));
     QCOMPARE(RunCommandLine({"--verificar"}), 1);
+}
+
+void tst_Startup::commandLineAdminPassword()
+{
+    TestEnv t;
+    const QString db = t.createDb("coop.db");
+    t.writeIniFor(db);
+    auto admin = [&] {
+        QList<DbErrorEntry> errors;
+        OpenConexion(db, &errors);
+        const QVariant v = Scalar("SELECT Valor FROM Parametro WHERE Parametro = 'ADMIN'");
+        CloseConexion();
+        return v;
+    };
+    for (const QString &bad : {"", " nueva", "nueva ", "   "})
+        QCOMPARE(RunCommandLine({"--clave-admin", bad}), 2);
+    QCOMPARE(RunCommandLine({"--crear-base", t.path("nueva.db"), "--clave-admin", "nueva "}), 2);
+    {
+        HeldDatabase program("open", db);
+        QVERIFY(program.held());
+        QCOMPARE(RunCommandLine({"--clave-admin", "nueva"}), 1);
+    }
+    QCOMPARE(admin().toString(), "clave");
+    QCOMPARE(RunCommandLine({"--clave-admin", "nueva"}), 0);
+    QCOMPARE(admin().toString(), "nueva");
+
+    // A row that was deleted is added again.
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConexion(db, &errors));
+    Exec("DELETE FROM Parametro WHERE Parametro = 'ADMIN'");
+    CloseConexion();
+    QCOMPARE(RunCommandLine({"--clave-admin", "otra"}), 0);
+    QCOMPARE(admin().toString(), "otra");
 }
 
 QTEST_MAIN(tst_Startup)
