@@ -174,14 +174,15 @@ qint64 Ledger::insert(const Movement &m)
     return q.lastInsertId().toLongLong();
 }
 
-Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
+bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id)
 {
     {
         // Immediate: the write lock is taken before the check, so no other
-        // program can add the same fee between the check and the insert.
+        // program can write between the check and the insert (a second
+        // payment of the same fee, or a payment of the same money).
         Transaction t(Conexion(), Transaction::Mode::Immediate);
-        if (feeAlreadyPaid(movement.idSocio.value_or(0), movement.idCuota.value_or(0)))
-            return FeeOutcome::AlreadyPaid;
+        if (refused())
+            return false;
         const Kept kept = keepSums();
         const qint64 key = insert(movement);
         t.commit();
@@ -190,7 +191,14 @@ Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
             *id = key;
     }
     emit changed();
-    return FeeOutcome::Recorded;
+    return true;
+}
+
+Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
+{
+    const bool recorded = recordUnless(
+        movement, [&] { return feeAlreadyPaid(movement.idSocio.value_or(0), movement.idCuota.value_or(0)); }, id);
+    return recorded ? FeeOutcome::Recorded : FeeOutcome::AlreadyPaid;
 }
 
 qint64 Ledger::recordIncome(const Movement &movement)
@@ -208,21 +216,8 @@ Ledger::PaymentOutcome Ledger::recordPayment(const Movement &movement, qint64 *i
 {
     Movement m = movement;
     m.tipo = Direction::Expense;
-    {
-        // Immediate: the write lock is taken before the balance is read, so no
-        // other program can spend the same money between the check and the insert.
-        Transaction t(Conexion(), Transaction::Mode::Immediate);
-        if (!covers(balance(m.medio), m.importe))
-            return PaymentOutcome::NotEnoughMoney;
-        const Kept kept = keepSums();
-        const qint64 key = insert(m);
-        t.commit();
-        addToSums(kept, {m}, 1);
-        if (id)
-            *id = key;
-    }
-    emit changed();
-    return PaymentOutcome::Recorded;
+    const bool recorded = recordUnless(m, [&] { return !covers(balance(m.medio), m.importe); }, id);
+    return recorded ? PaymentOutcome::Recorded : PaymentOutcome::NotEnoughMoney;
 }
 
 std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, double importe,

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -116,6 +117,9 @@ private:
         bool valid = false;
     };
     qint64 insert(const Movement &movement);
+    // Inserts `movement` unless `refused()`, asked under the write lock;
+    // whether it was inserted.
+    bool recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id);
     const Sums &sums() const;
     // Before a write: whether the kept sums are those of the file as it is.
     Kept keepSums() const;
