@@ -515,9 +515,12 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                 q.finish();
                 // A rollback journal synced in full: a movement reported stored
                 // survives a power cut, and the file stays one file that can be copied.
-                q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-                if (errs.isEmpty())
+                // Only on a file that answered: any statement on a busy file waits
+                // the whole timeout again before it fails.
+                if (errs.isEmpty()) {
+                    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
                     upgradeSchema(db, errs);
+                }
             }
         }
     }
