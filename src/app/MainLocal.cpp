@@ -262,15 +262,15 @@ void ReportStartupChecks(const QString &database, const StartupChecks &found)
 {
     MDIForm1 *main = MDIForm1::existing();
     const DbCheck::State state = found.check.state;
-    // A sound file is said for a few seconds, then the balances show again;
-    // anything else stays said.
+    // The result is said for a few seconds, then the balances show again;
+    // only damage stays said, since nothing more may be written.
     if (main)
         main->statusBar()->showMessage(state == DbCheck::State::Sound     ? QStringLiteral("Base de datos verificada.")
                                        : state == DbCheck::State::Damaged ? QStringLiteral("Base de datos dañada.")
                                        : state == DbCheck::State::InUse
                                            ? QStringLiteral("Base de datos en uso por otro programa: no se verificó.")
                                            : QStringLiteral("No se pudo verificar la base de datos."),
-                                       state == DbCheck::State::Sound ? 8000 : 0);
+                                       state == DbCheck::State::Damaged ? 0 : 8000);
     if (!found.copy.warning.isEmpty())
         MsgBox(found.copy.warning, MsgIcon::Exclamation);
     if (!found.copyProblem.isEmpty())
