@@ -128,6 +128,9 @@ void frmPagos::cmdOk_Click()
         pago.chequeNumero = txtCheque->text();
         pago.descripcion = txtDetalle->toPlainText();
         if (Ledger::instance().recordPayment(pago) == Ledger::PaymentOutcome::NotEnoughMoney) {
+            // Another program spent the money meanwhile: the status bar shows
+            // the balance the refusal found, not the one read before.
+            Ledger::instance().notifyChanged();
             notEnoughMoney(pago.medio == Medium::Bank);
             return;
         }

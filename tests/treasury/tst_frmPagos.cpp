@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 
 class tst_frmPagos : public QObject
@@ -189,7 +190,9 @@ private slots:
         });
         t->prompts->expectMessage("No tiene saldo suficiente en CAJA para el pago a realizar!", MsgIcon::Exclamation,
                                   MsgButtons::OK);
+        QSignalSpy balancesShown(&Ledger::instance(), &Ledger::changed);
         accept();
+        QCOMPARE(balancesShown.count(), 1); // the status bar shows what the refusal found
         QCOMPARE(LedgerRows().size(), 1002); // the other program's payment only
         QCOMPARE(Ledger::instance().balance(Medium::Cash), 10.0);
         QCOMPARE(child<QLineEdit>("txtImporte")->text(), QStringLiteral("20")); // kept for another try
