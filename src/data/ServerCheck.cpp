@@ -61,7 +61,7 @@ QString TestServerConnection(const ConnectionSettings &where, const QString &pas
             db.setPassword(password);
         db.setConnectOptions(ServerConnectOptions(where));
         if (!db.open()) {
-            const QString said = db.lastError().databaseText().trimmed();
+            const QString said = db.lastError().databaseText().simplified();
             result = advice(where, said) + QStringLiteral(" (") + said + QLatin1Char(')');
         } else {
             // An empty base is fine: tesorin --migrar fills it. Tables the user may not read are not.
