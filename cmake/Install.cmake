@@ -1,6 +1,7 @@
 # Where an installed Tesorin lives. The program reads its configuration file,
 # logo and manual beside its executable, so they share one folder under /opt;
-# /usr/bin only holds a launcher, and the desktop entry and icon go where
+# /usr/bin only holds a launcher (which picks the user's own configuration
+# when there is one), and the desktop entry and icon go where
 # desktops look for them.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install prefix" FORCE)
@@ -12,7 +13,9 @@ install(FILES resources/logo.jpg DESTINATION ${TESORIN_APP_DIR})
 if(TARGET manual)
   install(FILES "${TESORIN_MANUAL}" DESTINATION ${TESORIN_APP_DIR})
 endif()
-install(PROGRAMS resources/tesorin-launcher.sh DESTINATION bin RENAME tesorin)
+# The launcher names the folder this build installs to.
+configure_file(resources/tesorin-launcher.sh.in ${CMAKE_BINARY_DIR}/tesorin-launcher.sh @ONLY)
+install(PROGRAMS ${CMAKE_BINARY_DIR}/tesorin-launcher.sh DESTINATION bin RENAME tesorin)
 install(FILES resources/tesorin.desktop DESTINATION share/applications)
 install(FILES resources/tesorin.svg DESTINATION share/icons/hicolor/scalable/apps)
 

@@ -1,7 +1,9 @@
 #include "app/MainLocal.h"
 #include "app/MDIForm1.h"
+#include "app/frmConfigurar.h"
 #include "app/frmSplash.h"
 #include "data/Backup.h"
+#include "data/ConfigFile.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Environment.h"
@@ -46,16 +48,29 @@ void failureExit(const QString &text)
     ResetMousePointer();
 }
 
-// A relative path in the configuration file is taken from the file's folder.
-QString databasePath(const QString &configured)
+// The configured books, or the reason start-up or a command cannot go on: a
+// configuration that fails its checks, or one naming a server.
+QString configuredFile(QString &database)
 {
-    const QFileInfo f(configured);
-    return f.isRelative() ? QDir(env().appDir).filePath(configured) : configured;
+    ConnectionSettings where;
+    if (const QString problem = ReadConnectionSettings(where); !problem.isEmpty())
+        return problem;
+    if (where.isServer())
+        return QStringLiteral("Esta versión de Tesorin abre solo un archivo de base de datos, y la configuración "
+                              "nombra un servidor PostgreSQL (")
+               + where.describe() + QStringLiteral("). Ponga en DataSource la ruta del archivo.\r\r")
+               + IniPathForMessages();
+    database = where.file;
+    return QString();
 }
 
 const char *const kUsage =
-    "Uso: tesorin [opciones]\n"
+    "Uso: tesorin [--ini CONFIGURACION] [opciones]\n"
     "Sin opciones abre el programa.\n"
+    "  --ini CONFIGURACION                     usa ese archivo de configuración en lugar del que\n"
+    "                                          está junto al programa (con cualquier opción)\n"
+    "  --configurar                            abre una ventana para elegir la base de datos y\n"
+    "                                          escribe la configuración del usuario (o la de --ini)\n"
     "  --crear-base RUTA --clave-admin CLAVE   crea una base de datos vacía en RUTA\n"
     "                                          (PROXIMORECIBO = 1, ADMIN = CLAVE)\n"
     "  --clave-admin CLAVE                     cambia la clave de administrador de la base de\n"
@@ -77,14 +92,7 @@ const char *const kUsage =
 // Exit status of --verificar when another program holds the database.
 const int kExitInUse = 3;
 
-// A password the administrator check can ever accept: it compares the stored
-// text as it is, so a blank at either end would lock the administrator out.
-bool usablePassword(const QString &clave)
-{
-    return !clave.isEmpty() && clave == clave.trimmed();
-}
-const char *const kBadPassword =
-    "La clave de administrador no puede estar vacía ni empezar o terminar con espacios.\n";
+const QString kBadPassword = BadAdminPasswordText() + QLatin1Char('\n');
 
 // A new administrator password (the row 'ADMIN', added when missing) for an
 // existing database; refused while any instance has it open, since a window
@@ -123,22 +131,39 @@ QString configuredDatabase(QTextStream &err)
         env().appDir = exe.absolutePath();
         env().exeBaseName = exe.completeBaseName();
     }
-    QVariant path;
-    const QVariant r = CheckIniEntry(QStringLiteral("DataSourceName"), QStringLiteral("DataSource"), path, QString(),
-                                     IniText, true, true);
-    if (r.typeId() == QMetaType::QString) {
-        err << r.toString().replace(QLatin1Char('\r'), QLatin1Char('\n')) << "\n";
+    QString database;
+    if (QString problem = configuredFile(database); !problem.isEmpty()) {
+        err << problem.replace(QLatin1Char('\r'), QLatin1Char('\n')) << "\n";
         return QString();
     }
-    return QFileInfo(databasePath(path.toString())).absoluteFilePath();
+    return database;
 }
 
 } // namespace
 
-int RunCommandLine(const QStringList &args)
+bool TakeIniOption(QStringList &args, QString *problem)
+{
+    const int i = args.indexOf(QLatin1String("--ini"));
+    if (i < 0)
+        return true;
+    if (i + 1 >= args.size() || args.at(i + 1).isEmpty()) {
+        *problem = QStringLiteral("Falta la ruta del archivo de configuración de --ini.");
+        return false;
+    }
+    env().iniFile = QFileInfo(args.at(i + 1)).absoluteFilePath();
+    args.remove(i, 2);
+    return true;
+}
+
+int RunCommandLine(const QStringList &arguments)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QStringList args = arguments;
+    if (QString problem; !TakeIniOption(args, &problem)) {
+        err << problem << "\n" << kUsage;
+        return 2;
+    }
     auto valueOf = [&](const QString &opt) -> QString {
         const int i = args.indexOf(opt);
         return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
@@ -169,7 +194,7 @@ int RunCommandLine(const QStringList &args)
             err << "--crear-base necesita RUTA y --clave-admin CLAVE.\n" << kUsage;
             return 2;
         }
-        if (!usablePassword(clave)) {
+        if (!UsableAdminPassword(clave)) {
             err << kBadPassword;
             return 2;
         }
@@ -183,7 +208,7 @@ int RunCommandLine(const QStringList &args)
     }
     if (args.contains(QLatin1String("--clave-admin"))) {
         const QString clave = valueOf(QStringLiteral("--clave-admin"));
-        if (!usablePassword(clave)) {
+        if (!UsableAdminPassword(clave)) {
             err << kBadPassword;
             return 2;
         }
@@ -366,26 +391,17 @@ bool RunStartup()
     }
 
     step(splash, QStringLiteral("Cargando Parámetros de Conexión..."), 20);
-    QVariant path;
-    r = CheckIniEntry(QStringLiteral("DataSourceName"), QStringLiteral("DataSource"), path,
-                      QString(), IniText, true, true);
-    if (!isNumericResult(r)) {
-        failureExit(r.toString());
+    QString database;
+    if (const QString problem = configuredFile(database); !problem.isEmpty()) {
+        failureExit(problem);
         return false;
     }
 
     step(splash, QStringLiteral("Conectando a la Base de Datos..."), 30);
     QList<DbErrorEntry> errors;
-    const QString database = QFileInfo(databasePath(path.toString())).absoluteFilePath();
     while (!OpenConexion(database, &errors)) {
-        const RuntimeError current(errors.isEmpty() ? 0 : errors.first().nativeNumber,
-                                   errors.isEmpty() ? QString() : errors.first().description);
-        // The path tried, whole: a relative one is taken from the configuration file's folder.
-        const MsgResult answer = MsgBox(
-            QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.")
-                + QStringLiteral("\r\r") + ADOErrorText(errors, current) + QStringLiteral("\r\rArchivo: ")
-                + database,
-            MsgIcon::Critical, MsgButtons::RetryCancel);
+        const MsgResult answer =
+            MsgBox(ConnectionFailureText(database, errors), MsgIcon::Critical, MsgButtons::RetryCancel);
         if (answer != MsgResult::Retry) {
             UnloadAllForms({});
             ResetMousePointer();
@@ -398,6 +414,8 @@ bool RunStartup()
                               "Puede consultarla, pero no registrar ni cambiar datos.")
                    + QStringLiteral("\r\rArchivo: ") + database,
                MsgIcon::Exclamation);
+    if (const QString warning = NetworkDriveWarning(database); !warning.isEmpty())
+        MsgBox(warning, MsgIcon::Exclamation);
 
     step(splash, QStringLiteral("Cargando Parámetros de la Aplicación..."), 50);
     step(splash, QStringLiteral("Cargando y Diseñando Toolbars..."), 70);
@@ -428,6 +446,25 @@ bool RunStartup()
     return true;
 }
 
+bool UsableAdminPassword(const QString &clave)
+{
+    return !clave.isEmpty() && clave == clave.trimmed();
+}
+
+QString BadAdminPasswordText()
+{
+    return QStringLiteral("La clave de administrador no puede estar vacía ni empezar o terminar con espacios.");
+}
+
+QString ConnectionFailureText(const QString &database, const QList<DbErrorEntry> &errors)
+{
+    const RuntimeError current(errors.isEmpty() ? 0 : errors.first().nativeNumber,
+                               errors.isEmpty() ? QString() : errors.first().description);
+    // The path tried, whole: a relative one is taken from the configuration file's folder.
+    return QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.") + QStringLiteral("\r\r")
+           + ADOErrorText(errors, current) + QStringLiteral("\r\rArchivo: ") + database;
+}
+
 BackgroundChecks &BackgroundChecks::instance()
 {
     static BackgroundChecks checks;
@@ -448,6 +485,16 @@ int Main(int argc, char **argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    if (QString problem; !TakeIniOption(args, &problem)) {
+        QTextStream(stderr) << problem << "\n" << kUsage;
+        return 2;
+    }
+    if (args == QStringList{QStringLiteral("--configurar")}) {
+        QApplication app(argc, argv);
+        LoadSpanishTranslation();
+        InstallSystemEnvironment();
+        return RunConfigurar(env().iniFile.isEmpty() ? UserConfigPath() : env().iniFile);
+    }
     if (!args.isEmpty()) {
         QCoreApplication app(argc, argv);
         return RunCommandLine(args);

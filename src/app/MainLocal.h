@@ -1,5 +1,6 @@
 #pragma once
 #include "data/Backup.h"
+#include "data/Errors.h"
 
 #include <QObject>
 #include <QStringList>
@@ -23,6 +24,18 @@ void LoadSpanishTranslation();
 // Fills every part of the environment with the real thing (system clock, Qt
 // dialogs, primary screen, system locale, the running executable's folder and name).
 void InstallSystemEnvironment();
+
+// Takes "--ini RUTA" out of `args` and makes RUTA the configuration file of
+// everything that follows; false (with why) when RUTA is missing.
+bool TakeIniOption(QStringList &args, QString *problem);
+
+// A password the administrator check can ever accept: it compares the stored
+// text as it is, so a blank at either end would lock the administrator out.
+bool UsableAdminPassword(const QString &clave);
+QString BadAdminPasswordText();
+
+// What start-up says when the database file cannot be opened.
+QString ConnectionFailureText(const QString &database, const QList<DbErrorEntry> &errors);
 
 // The command line without a display (--help, --demo, --crear-base,
 // --clave-admin, --copia, --verificar, --restaurar); the exit status.

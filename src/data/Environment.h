@@ -40,6 +40,12 @@ struct Environment
     QLocale locale;
     QString appDir;      // the folder of the executable
     QString exeBaseName; // the executable's name without extension
+    // The configuration file named on the command line (--ini), absolute;
+    // empty: the one beside the executable.
+    QString iniFile;
+    // The network file system a path lives on ("NFS", "SMB/CIFS", "SSHFS"),
+    // "" on a disk of this PC; empty: asked of the system (NetworkFileSystem).
+    std::function<QString(const QString &path)> networkFileSystem;
 };
 
 // The one environment of the program.

@@ -51,12 +51,21 @@ QString existingIni(const QString &base)
 
 QString IniPathForMessages()
 {
+    if (!env().iniFile.isEmpty())
+        return env().iniFile;
     return iniBase(false) + QLatin1String(".INI");
 }
 
 QString FindIniFile()
 {
+    if (!env().iniFile.isEmpty())
+        return QFileInfo(env().iniFile).isFile() ? env().iniFile : QString();
     return existingIni(iniBase(false));
+}
+
+QString IniFolder()
+{
+    return env().iniFile.isEmpty() ? env().appDir : QFileInfo(env().iniFile).absolutePath();
 }
 
 bool IniFileReadable(const QString &filePath)
@@ -151,7 +160,7 @@ QVariant CheckIniEntry(const QString &section, const QString &key, QVariant &val
                        const QVariant &defaultValue, int kind, bool reportMissing,
                        bool checkFile)
 {
-    if (checkFile && existingIni(iniBase(true)).isEmpty())
+    if (checkFile && (env().iniFile.isEmpty() ? existingIni(iniBase(true)) : FindIniFile()).isEmpty())
         return QStringLiteral("No existe el archivo de inicialización.") + QStringLiteral("\r\r")
                + IniPathForMessages();
     if (checkFile && !IniFileReadable(FindIniFile()))

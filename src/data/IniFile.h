@@ -1,13 +1,18 @@
 #pragma once
-// The configuration file beside the executable: base name + ".ini".
+// The configuration file: the one named with --ini, or the one beside the
+// executable (base name + ".ini").
 #include <QString>
 #include <QVariant>
 #include <optional>
 
-// The file as messages show it: folder + "/" + base name + ".INI".
+// The file as messages show it: the --ini path as given, or folder + "/" +
+// base name + ".INI".
 QString IniPathForMessages();
-// The file on disk: ".ini" or ".INI" beside the executable; "" when neither exists.
+// The file on disk: the --ini path, or ".ini" or ".INI" beside the
+// executable; "" when there is none.
 QString FindIniFile();
+// The folder a relative path in the file is taken from: the file's own.
+QString IniFolder();
 
 // True when the file can be opened for reading.
 bool IniFileReadable(const QString &filePath);

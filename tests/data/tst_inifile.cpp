@@ -1,5 +1,8 @@
+#include "data/ConfigFile.h"
 #include "data/IniFile.h"
 #include "support/TestEnv.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QTest>
@@ -14,7 +17,129 @@ private slots:
     void checkEntryResults();
     void checkEntryKinds();
     void unicodeFilesAndEveryLineEnd();
+    void whereTheBooksAre();
+    void writtenConfigurationReadsBack();
 };
+
+namespace {
+// Whatever a test names with --ini or pretends of the file system ends with it.
+struct ConfigGuard
+{
+    ~ConfigGuard()
+    {
+        env().iniFile.clear();
+        env().networkFileSystem = nullptr;
+    }
+};
+} // namespace
+
+void tst_IniFile::whereTheBooksAre()
+{
+    TestEnv t;
+    ConfigGuard guard;
+    const QString ini = t.path("tesorin.INI");
+    auto read = [](ConnectionSettings &s) { return ReadConnectionSettings(s); };
+    ConnectionSettings s;
+    QCOMPARE(read(s), "No existe el archivo de inicialización.\r\r" + ini);
+    t.writeIni("[Location]\nNombre=x\n");
+    QCOMPARE(read(s), "Falta la entrada DataSource de la sección DataSourceName en el archivo INI.\r\r" + ini);
+
+    // A file, relative to the configuration file's folder, wherever that is.
+    t.writeIni("[DataSourceName]\nDataSource=datos/coop.db\n");
+    QCOMPARE(read(s), QString());
+    QVERIFY(!s.isServer());
+    QCOMPARE(s.file, t.path("datos/coop.db"));
+    QDir(t.path(".")).mkpath("otra");
+    env().iniFile = t.path("otra/mia.ini");
+    QCOMPARE(read(s), "No existe el archivo de inicialización.\r\r" + t.path("otra/mia.ini"));
+    t.writeIni("[DataSourceName]\nDataSource=coop.db\n", "otra/mia.ini");
+    QCOMPARE(read(s), QString());
+    QCOMPARE(s.file, t.path("otra/coop.db"));
+
+    // A server: every key, then the defaults.
+    t.writeIni("[DataSourceName]\nServidor=pc-tesorero\nPuerto=5433\nBase=coop\nUsuario=ana\nSSL=Verify-Full\n",
+               "otra/mia.ini");
+    QCOMPARE(read(s), QString());
+    QVERIFY(s.isServer());
+    QCOMPARE(s.describe(), QStringLiteral("coop@pc-tesorero:5433"));
+    QCOMPARE(s.user, QStringLiteral("ana"));
+    QCOMPARE(s.sslMode, QStringLiteral("verify-full"));
+    t.writeIni("[DataSourceName]\nServidor=/var/run/postgresql\nBase=coop\n", "otra/mia.ini");
+    QCOMPARE(read(s), QString());
+    QCOMPARE(s.port, 5432);
+    QCOMPARE(s.sslMode, QStringLiteral("prefer"));
+    QCOMPARE(s.host, QStringLiteral("/var/run/postgresql"));
+
+    // What is refused leaves the settings as they were.
+    const QString at = "\r\r" + t.path("otra/mia.ini");
+    const QList<std::pair<QByteArray, QString>> refused = {
+        {"Servidor=a\nBase=coop\nPuerto=cinco",
+         "La entrada Puerto de la sección DataSourceName debe ser un número de puerto, de 1 a 65535 (dice \"cinco\")."},
+        {"Servidor=a\nBase=coop\nPuerto=70000",
+         "La entrada Puerto de la sección DataSourceName debe ser un número de puerto, de 1 a 65535 (dice \"70000\")."},
+        {"Servidor=a\nBase=coop\nSSL=si",
+         "La entrada SSL de la sección DataSourceName debe ser uno de estos valores: disable, allow, prefer, require, "
+         "verify-ca, verify-full (dice \"si\")."},
+        {"Servidor=a\nBase=coop\nclave=secreta",
+         "La entrada Clave de la sección DataSourceName no se admite: la clave nunca se escribe en el archivo de "
+         "configuración. Guárdela en el archivo de claves de PostgreSQL (~/.pgpass) o escríbala cuando Tesorin la "
+         "pida, y borre esa línea."},
+        {"DataSource=coop.db\nPassword=x", "La entrada Password de la sección DataSourceName no se admite: la clave "
+                                           "nunca se escribe en el archivo de configuración. Guárdela en el archivo "
+                                           "de claves de PostgreSQL (~/.pgpass) o escríbala cuando Tesorin la pida, "
+                                           "y borre esa línea."},
+        {"DataSource=coop.db\nServidor=a", "La sección DataSourceName nombra a la vez un archivo (DataSource) y un "
+                                           "servidor (Servidor); deje solo uno de los dos."},
+        {"Servidor=a", "Falta la entrada Base de la sección DataSourceName en el archivo INI."},
+    };
+    for (const auto &[content, text] : refused) {
+        t.writeIni("[DataSourceName]\n" + content + "\n", "otra/mia.ini");
+        QCOMPARE(read(s), text + at);
+        QCOMPARE(s.host, QStringLiteral("/var/run/postgresql"));
+    }
+}
+
+void tst_IniFile::writtenConfigurationReadsBack()
+{
+    TestEnv t;
+    ConfigGuard guard;
+    ConnectionSettings server;
+    server.engine = Engine::PostgreSQL;
+    server.host = "servidor.escuela";
+    server.port = 6543;
+    server.database = "coop";
+    server.user = "ana";
+    server.sslMode = "require";
+    const QString path = t.path("nueva/carpeta/tesorin.ini");
+    QCOMPARE(WriteConfigFile(path, server, "Cooperadora Escuela Nº 12"), QString());
+    env().iniFile = path;
+    ConnectionSettings s;
+    QCOMPARE(ReadConnectionSettings(s), QString());
+    QCOMPARE(s.describe(), server.describe());
+    QCOMPARE(s.user, QStringLiteral("ana"));
+    QCOMPARE(s.sslMode, QStringLiteral("require"));
+    QCOMPARE(OrganisationName(), QStringLiteral("Cooperadora Escuela Nº 12"));
+
+    ConnectionSettings file;
+    file.file = t.path("coop.db");
+    QCOMPARE(WriteConfigFile(path, file, QString()), QString());
+    QCOMPARE(ReadConnectionSettings(s), QString());
+    QCOMPARE(s.file, t.path("coop.db"));
+    QVERIFY(!s.isServer());
+
+    // What the reader would read otherwise is not written; the file stays as it was.
+    file.file = QString(300, 'x');
+    QVERIFY(WriteConfigFile(path, file, "x").contains("no puede tener más de 254 caracteres"));
+    QVERIFY(WriteConfigFile(path, server, " Cooperadora").contains("espacios al principio"));
+    QCOMPARE(ReadConnectionSettings(s), QString());
+    QCOMPARE(s.file, t.path("coop.db"));
+
+    // The file system: a local disk is not a network drive; a pretended one is warned about.
+    QCOMPARE(NetworkFileSystem(t.path("coop.db")), QString());
+    QCOMPARE(NetworkDriveWarning(t.path("coop.db")), QString());
+    env().networkFileSystem = [](const QString &) { return QStringLiteral("SMB/CIFS"); };
+    QVERIFY(NetworkDriveWarning(t.path("coop.db")).startsWith("La base de datos está en una unidad de red (SMB/CIFS)."));
+}
 
 void tst_IniFile::unicodeFilesAndEveryLineEnd()
 {

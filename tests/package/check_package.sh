@@ -22,7 +22,7 @@ done
 for f in opt/tesorin/logo.jpg "opt/tesorin/manual de usuario.pdf" usr/share/applications/tesorin.desktop usr/share/icons/hicolor/scalable/apps/tesorin.svg; do
   [ -s "$root/$f" ] || fail "falta /$f"
 done
-grep -q '^exec /opt/tesorin/tesorin "\$@"$' "$root/usr/bin/tesorin" || fail "el lanzador no abre /opt/tesorin/tesorin"
+grep -q '^app="/opt/tesorin/tesorin"$' "$root/usr/bin/tesorin" || fail "el lanzador no abre /opt/tesorin/tesorin"
 # Nothing but these folders: no headers, libraries or test programs.
 extra=$(cd "$root" && find . -type f | grep -Ev '^\./(opt/tesorin|usr/bin|usr/share/applications|usr/share/icons/hicolor)/' || true)
 [ -z "$extra" ] || fail "archivos de más en el paquete: $extra"
@@ -47,4 +47,44 @@ set -e
 [ "$rc" -ne 0 ] || fail "--verificar sin configuración terminó bien"
 grep -q "No existe el archivo de inicialización." <<<"$out" || fail "mensaje sin configuración: $out"
 grep -qF "$root/opt/tesorin/tesorin.INI" <<<"$out" || fail "el mensaje no dice dónde va la configuración: $out"
+
+# The launcher's choice of configuration, run against a stand-in for the
+# program that writes down its arguments (and, for --configurar, writes the
+# user's configuration unless told to cancel).
+fake="$work/fake"
+mkdir -p "$fake"
+sed "s|/opt/tesorin|$fake|g" "$root/usr/bin/tesorin" >"$work/launcher"
+cat >"$fake/tesorin" <<'STUB'
+#!/bin/sh
+echo "$*" >>"$CALLS"
+if [ "$1" = "--configurar" ] && [ -z "$CANCEL" ]; then
+  mkdir -p "${XDG_CONFIG_HOME:-$HOME/.config}/tesorin"
+  echo "[DataSourceName]" >"${XDG_CONFIG_HOME:-$HOME/.config}/tesorin/tesorin.ini"
+fi
+[ "$1" != "--configurar" ] || [ -z "$CANCEL" ]
+STUB
+chmod +x "$fake/tesorin" "$work/launcher"
+launch() { # HOME, expected calls (one per line), then the launcher's arguments
+  local home=$1 expected=$2
+  shift 2
+  export CALLS="$work/calls"
+  rm -f "$CALLS"
+  HOME=$home sh "$work/launcher" "$@" || true
+  [ "$(cat "$CALLS" 2>/dev/null)" = "$expected" ] || fail "lanzador $*: llamó «$(cat "$CALLS" 2>/dev/null)», se esperaba «$expected»"
+}
+h="$work/home1"; mkdir -p "$h"
+CANCEL=1 launch "$h" "--configurar"                      # cancelled: the program does not start
+[ ! -e "$h/.config/tesorin/tesorin.ini" ] || fail "configuración escrita al cancelar"
+launch "$h" "--help" --help                                # a command never opens the window
+launch "$h" "--configurar
+--ini $h/.config/tesorin/tesorin.ini"                      # first start: asks, then starts with it
+launch "$h" "--ini $h/.config/tesorin/tesorin.ini --verificar" --verificar
+launch "$h" "--ini /otra.ini" --ini /otra.ini              # one named on the command line wins
+XDG_CONFIG_HOME="$work/xdg" launch "$h" "--configurar
+--ini $work/xdg/tesorin/tesorin.ini"
+h="$work/home2"; mkdir -p "$h"
+touch "$fake/tesorin.ini"                                  # beside the program, and none of the user's
+launch "$h" ""
+rm "$fake/tesorin.ini"
+
 echo "paquete correcto: $(basename "$deb")"
