@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QTextStream>
 #include <cmath>
+#include <list>
 #include <map>
 
 namespace {
@@ -212,8 +213,13 @@ QString sumKey(const Table &t, const QVariant &medio, const QVariant &tipo)
                                                  : t.name;
 }
 
+// The copy's prepared statements. They outlive the server's transaction:
+// once a statement has failed, the server takes nothing but the rollback,
+// not even the release of a statement.
+using Statements = std::list<QSqlQuery>;
+
 // Copies one table, `kBatchRows` rows to a statement, keeping every key.
-void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, Tally &tally)
+void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, Tally &tally, Statements &statements)
 {
     QSqlQuery in(file);
     in.setForwardOnly(true);
@@ -229,7 +235,7 @@ void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table
         return QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(t.name.toLower(), t.columns.join(QStringLiteral(", ")).toLower())
                + QStringList(rows, row).join(QStringLiteral(", "));
     };
-    QSqlQuery full(server);
+    QSqlQuery &full = statements.emplace_back(server);
     bool prepared = false;
     QVariantList batch;
     qint64 copied = 0;
@@ -260,7 +266,7 @@ void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table
     if (in.lastError().isValid())
         fail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
     if (!batch.isEmpty()) {
-        QSqlQuery rest(server);
+        QSqlQuery &rest = statements.emplace_back(server);
         if (!rest.prepare(insertSql(int(batch.size() / width))))
             fail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(rest.lastError())));
         send(rest);
@@ -325,13 +331,14 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
     // The file is read in one transaction: every table as it was at one moment,
     // even while a program writes to it.
     Transaction reading(file);
+    Statements statements;
     ServerTransaction writing(server);
     refuseNonEmpty(server, settings);
     CreatePgSchema(server);
     Tally tally;
     const QList<Table> all = tables();
     for (const Table &t : all)
-        copyTable(file, server, t, tally);
+        copyTable(file, server, t, tally, statements);
     QStringList copied;
     for (const Table &t : all) {
         if (!t.key.isEmpty())
