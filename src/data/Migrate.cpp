@@ -334,11 +334,12 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
     Statements statements;
     ServerTransaction writing(server);
     refuseNonEmpty(server, settings);
-    CreatePgSchema(server);
+    CreatePgSchema(server, PgIndexes::Later);
     Tally tally;
     const QList<Table> all = tables();
     for (const Table &t : all)
         copyTable(file, server, t, tally, statements);
+    CreatePgIndexes(server);
     QStringList copied;
     for (const Table &t : all) {
         if (!t.key.isEmpty())

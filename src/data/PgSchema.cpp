@@ -89,7 +89,12 @@ QStringList schemaStatements()
         QStringLiteral("CREATE TABLE parametro (parametro text PRIMARY KEY, valor text)"),
         // A setting's name is one whatever its case, as in the file.
         QStringLiteral("CREATE UNIQUE INDEX parametro_nombre ON parametro (upper(parametro))"),
+    };
+}
 
+QStringList indexStatements()
+{
+    return {
         QStringLiteral("CREATE INDEX movimiento_socio ON movimiento (idsocio, idcuota)"),
         QStringLiteral("CREATE INDEX movimiento_medio ON movimiento (mediopago, tipo, importe)"),
         QStringLiteral("CREATE INDEX movimiento_fecha ON movimiento (fecha)"),
@@ -155,15 +160,23 @@ void PgRun(const QSqlDatabase &db, const QString &sql)
                                               reason.trimmed()));
 }
 
+void CreatePgIndexes(const QSqlDatabase &db)
+{
+    for (const QString &sql : indexStatements())
+        PgRun(db, sql);
+}
+
 QString PgOrderKey(const QString &column)
 {
     return QStringLiteral("socio_orden(%1) COLLATE \"C\"").arg(column);
 }
 
-void CreatePgSchema(const QSqlDatabase &db)
+void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes)
 {
     for (const QString &sql : schemaStatements())
         PgRun(db, sql);
+    if (indexes == PgIndexes::Now)
+        CreatePgIndexes(db);
     createRoles(db);
     const QString write = QLatin1String(kPgRoleWrite), read = QLatin1String(kPgRoleRead);
     PgRun(db, QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO ") + write);

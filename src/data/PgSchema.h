@@ -23,8 +23,12 @@ inline const char *const kPgRoleRead = "consulta";  // reads them only
 
 // Creates the tables, indexes and text functions on the connection's database,
 // and the two group roles (when missing) with their rights on it. Runs in the
-// caller's transaction; throws RuntimeError with the server's reason.
-void CreatePgSchema(const QSqlDatabase &db);
+// caller's transaction; throws RuntimeError with the server's reason. A copy
+// of many rows leaves the indexes `Later` (CreatePgIndexes after the rows):
+// built once over all the rows, they cost far less than row by row.
+enum class PgIndexes { Now, Later };
+void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes = PgIndexes::Now);
+void CreatePgIndexes(const QSqlDatabase &db);
 
 // Runs one statement that takes no values (a definition, a transaction
 // command); throws RuntimeError saying what failed and the server's reason.
