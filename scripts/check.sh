@@ -13,5 +13,9 @@ cmake -S . -B build-check -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cmake --build build-check --parallel
+root=$(pwd)
+pgdir=$(mktemp -d "${TMPDIR:-/tmp}/tesorin-pg.XXXXXX")
+trap 'bash "$root/scripts/pg-server.sh" stop "$pgdir"' EXIT
+eval "$(bash scripts/pg-server.sh start "$pgdir")"
 cd build-check
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2 --timeout 600

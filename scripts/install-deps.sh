@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   desktop-file-utils dpkg-dev
   sqlite3
+  postgresql libqt6sql6-psql
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "data/FormHelpers.h"
 #include "data/IniFile.h"
 #include "data/InUse.h"
+#include "data/Migrate.h"
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/QtPrompts.h"
@@ -84,6 +85,8 @@ const char *const kUsage =
     "  --restaurar COPIA                       pone COPIA en lugar de la base de datos configurada,\n"
     "                                          que queda aparte con la fecha en su nombre\n"
     "                                          (con el programa cerrado)\n"
+    "  --migrar ARCHIVO                        copia ARCHIVO en la base de datos vacía del servidor\n"
+    "                                          que indica la configuración, y verifica la copia\n"
     "  --help                                  muestra esta ayuda\n"
     "Solo --restaurar reemplaza la base de datos, y la conserva aparte.\n"
     "Las demás opciones terminan con 0 si se hizo, 1 si no (el mensaje dice por qué)\n"
@@ -186,6 +189,14 @@ int RunCommandLine(const QStringList &arguments)
         out << "Base de demostración creada en " << path << " (clave de administrador: "
             << DemoAdminPassword() << ").\n";
         return 0;
+    }
+    if (args.contains(QLatin1String("--migrar"))) {
+        const QString file = valueOf(QStringLiteral("--migrar"));
+        if (file.isEmpty()) {
+            err << "Falta el ARCHIVO de --migrar.\n" << kUsage;
+            return 2;
+        }
+        return MigrarCommand(file, out, err);
     }
     if (args.contains(QLatin1String("--crear-base"))) {
         const QString path = valueOf(QStringLiteral("--crear-base"));

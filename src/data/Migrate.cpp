@@ -1,0 +1,462 @@
+#include "data/Migrate.h"
+#include "data/Database.h"
+#include "data/Environment.h"
+#include "data/IniFile.h"
+#include "data/PgSchema.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <cmath>
+#include <list>
+#include <map>
+
+namespace {
+
+const qint64 kServerError = -2147467259;
+const char *const kSource = "tesorin-migrar-archivo";
+const char *const kTarget = "tesorin-migrar-servidor";
+
+// Rows sent in one statement: few round trips, far below the server's limit
+// of 65535 values in one statement.
+const int kBatchRows = 1000;
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw RuntimeError(kServerError, text);
+}
+
+QString serverReason(const QSqlError &e)
+{
+    return (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
+}
+
+// An exact sum of decimal amounts. Each amount is the shortest decimal text
+// that reads back as the stored double (what was typed: at most 15 digits),
+// kept as an integer count of its own last decimal place; the counts are
+// added per place and joined at the end, so nothing is rounded on the way.
+class DecimalSum
+{
+public:
+    static QString textOf(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+
+    void add(const QString &text)
+    {
+        const qsizetype e = text.indexOf(QLatin1Char('e'));
+        QString mantissa = e < 0 ? text : text.left(e);
+        int scale = e < 0 ? 0 : -text.mid(e + 1).toInt();
+        const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
+        if (point >= 0) {
+            scale += int(mantissa.size() - point - 1);
+            mantissa.remove(point, 1);
+        }
+        m_byScale[scale] += mantissa.toLongLong();
+    }
+
+    // The sum as plain decimal text without trailing zeros ("1234.57", "0").
+    QString text() const
+    {
+        const int top = m_byScale.empty() ? 0 : std::max(0, m_byScale.rbegin()->first);
+        __int128 total = 0;
+        for (const auto &[scale, count] : m_byScale) {
+            __int128 term = count;
+            for (int i = scale; i < top; ++i)
+                if (__builtin_mul_overflow(term, 10, &term))
+                    fail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
+            if (__builtin_add_overflow(total, term, &total))
+                fail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
+        }
+        const bool negative = total < 0;
+        QString digits;
+        for (unsigned __int128 u = negative ? -(unsigned __int128)total : total; u > 0; u /= 10)
+            digits.prepend(QChar(u'0' + int(u % 10)));
+        digits = digits.rightJustified(top + 1, QLatin1Char('0'));
+        if (top > 0)
+            digits.insert(digits.size() - top, QLatin1Char('.'));
+        return Normalized((negative ? QStringLiteral("-") : QString()) + digits);
+    }
+
+    // A decimal text without trailing zeros after its point.
+    static QString Normalized(QString t)
+    {
+        if (t.contains(QLatin1Char('.'))) {
+            while (t.endsWith(QLatin1Char('0')))
+                t.chop(1);
+            if (t.endsWith(QLatin1Char('.')))
+                t.chop(1);
+        }
+        return t == QLatin1String("-0") || t.isEmpty() ? QStringLiteral("0") : t;
+    }
+
+private:
+    std::map<int, __int128> m_byScale;
+};
+
+struct Table
+{
+    QString name;          // as the file names it
+    QStringList columns;   // in the file's order
+    QString key;           // its numbered key; "" for Parametro
+    QString amount;        // the amount column summed; "" when none
+    QString noun;          // what the summary calls its rows
+};
+
+QList<Table> tables()
+{
+    QList<Table> list;
+    const std::map<QString, std::array<QString, 3>> about = {
+        {QStringLiteral("Socio"), {QStringLiteral("IDSocio"), QString(), QStringLiteral("socios")}},
+        {QStringLiteral("Movimiento"), {QStringLiteral("IDMovimiento"), QStringLiteral("Importe"), QStringLiteral("movimientos")}},
+        {QStringLiteral("Cuota"), {QStringLiteral("IDCuota"), QStringLiteral("Valor"), QStringLiteral("cuotas")}},
+        {QStringLiteral("Cuenta"), {QStringLiteral("IDCuenta"), QString(), QStringLiteral("cuentas")}},
+        {QStringLiteral("Curso"), {QStringLiteral("IDCurso"), QString(), QStringLiteral("cursos")}},
+        {QStringLiteral("Parametro"), {QString(), QString(), QStringLiteral("parámetros")}}};
+    for (const auto &[name, columns] : RequiredColumns()) {
+        const auto &a = about.at(name);
+        list << Table{name, columns, a[0], a[1], a[2]};
+    }
+    std::sort(list.begin(), list.end(), [](const Table &a, const Table &b) {
+        static const QStringList order = {QStringLiteral("Socio"), QStringLiteral("Movimiento"), QStringLiteral("Cuota"),
+                                          QStringLiteral("Cuenta"), QStringLiteral("Curso"), QStringLiteral("Parametro")};
+        return order.indexOf(a.name) < order.indexOf(b.name);
+    });
+    return list;
+}
+
+// The file's value as the server stores it. The one-letter codes are compared
+// without case in the file, so they are stored in capitals, the form the
+// server's rules accept.
+QVariant serverValue(const Table &t, const QString &column, const QVariant &v, const QVariant &rowKey)
+{
+    if (v.isNull())
+        return QVariant(QMetaType::fromType<QString>());
+    if (column == t.amount) {
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray || !ok || !std::isfinite(d))
+            fail(QStringLiteral("La fila %1 de %2 tiene en %3 un valor que no es un importe: «%4».")
+                     .arg(rowKey.toString(), t.name, column, v.toString()));
+        return DecimalSum::textOf(d);
+    }
+    if (column == QLatin1String("Tipo") || column == QLatin1String("MedioPago"))
+        return v.toString().toUpper();
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString::fromUtf8(v.toByteArray());
+    return v;
+}
+
+// Guards the server's transaction: rolled back unless committed.
+class ServerTransaction
+{
+public:
+    explicit ServerTransaction(const QSqlDatabase &db) : m_db(db) { PgRun(m_db, QStringLiteral("BEGIN")); }
+    ~ServerTransaction()
+    {
+        if (!m_done) {
+            QSqlQuery q(m_db);
+            q.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+    void commit()
+    {
+        PgRun(m_db, QStringLiteral("COMMIT"));
+        m_done = true;
+    }
+
+private:
+    QSqlDatabase m_db;
+    bool m_done = false;
+};
+
+QSqlQuery serverQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {})
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        fail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        fail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
+    return q;
+}
+
+void refuseNonEmpty(const QSqlDatabase &db, const ConnectionSettings &server)
+{
+    QSqlQuery q = serverQuery(db, QStringLiteral("SELECT current_setting('server_encoding')"));
+    if (q.next() && q.value(0).toString() != QLatin1String("UTF8"))
+        fail(QStringLiteral("La base de datos %1 no usa la codificación UTF8 (usa %2). Créela con "
+                            "ENCODING 'UTF8' y vuelva a intentar.")
+                 .arg(server.database, q.value(0).toString()));
+    q = serverQuery(db, QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                                       " WHERE n.nspname NOT IN ('pg_catalog', 'information_schema')"
+                                       " AND n.nspname NOT LIKE 'pg\\_toast%' AND c.relkind IN ('r', 'p', 'v', 'm', 'S', 'f')"));
+    if (q.next() && q.value(0).toLongLong() > 0)
+        fail(QStringLiteral("La base de datos %1 del servidor no está vacía (ya tiene tablas). --migrar sólo copia en "
+                            "una base de datos vacía.")
+                 .arg(server.describe()));
+}
+
+// What was read from the file: rows per table and exact sums per table and medium.
+struct Tally
+{
+    std::map<QString, qint64> rows;
+    std::map<QString, DecimalSum> sums; // "Movimiento E/I", "Cuota"
+};
+
+QString sumKey(const Table &t, const QVariant &medio, const QVariant &tipo)
+{
+    return t.name == QLatin1String("Movimiento") ? t.name + QLatin1Char(' ') + medio.toString() + QLatin1Char('/')
+                                                       + tipo.toString()
+                                                 : t.name;
+}
+
+// The copy's prepared statements. They outlive the server's transaction:
+// once a statement has failed, the server takes nothing but the rollback,
+// not even the release of a statement.
+using Statements = std::list<QSqlQuery>;
+
+// Copies one table, `kBatchRows` rows to a statement, keeping every key.
+void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, Tally &tally, Statements &statements)
+{
+    QSqlQuery in(file);
+    in.setForwardOnly(true);
+    const QString order = t.key.isEmpty() ? t.columns.first() : t.key;
+    if (!in.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(t.columns.join(QStringLiteral(", ")), t.name, order)))
+        fail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
+    const int width = int(t.columns.size());
+    const int amountAt = t.amount.isEmpty() ? -1 : int(t.columns.indexOf(t.amount));
+    const int medioAt = int(t.columns.indexOf(QStringLiteral("MedioPago")));
+    const int tipoAt = int(t.columns.indexOf(QStringLiteral("Tipo")));
+    auto insertSql = [&](int rows) {
+        QString row = QStringLiteral("(") + QStringList(width, QStringLiteral("?")).join(QStringLiteral(", ")) + QStringLiteral(")");
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(t.name.toLower(), t.columns.join(QStringLiteral(", ")).toLower())
+               + QStringList(rows, row).join(QStringLiteral(", "));
+    };
+    QSqlQuery &full = statements.emplace_back(server);
+    bool prepared = false;
+    QVariantList batch;
+    qint64 copied = 0;
+    auto send = [&](QSqlQuery &q) {
+        for (const QVariant &v : std::as_const(batch))
+            q.addBindValue(v);
+        if (!q.exec()) {
+            const QString first = batch.value(0).toString();
+            fail(QStringLiteral("El servidor no aceptó las filas de %1 desde la clave %2: %3")
+                     .arg(t.name, first, serverReason(q.lastError())));
+        }
+        batch.clear();
+    };
+    while (in.next()) {
+        const qsizetype start = batch.size();
+        for (int c = 0; c < width; ++c)
+            batch << serverValue(t, t.columns[c], in.value(c), in.value(0));
+        if (amountAt >= 0 && !batch[start + amountAt].isNull())
+            tally.sums[sumKey(t, batch.value(start + medioAt), batch.value(start + tipoAt))].add(
+                batch[start + amountAt].toString());
+        ++copied;
+        if (batch.size() == width * kBatchRows) {
+            if (!prepared && !(prepared = full.prepare(insertSql(kBatchRows))))
+                fail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(full.lastError())));
+            send(full);
+        }
+    }
+    if (in.lastError().isValid())
+        fail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
+    if (!batch.isEmpty()) {
+        QSqlQuery &rest = statements.emplace_back(server);
+        if (!rest.prepare(insertSql(int(batch.size() / width))))
+            fail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(rest.lastError())));
+        send(rest);
+    }
+    tally.rows[t.name] = copied;
+}
+
+// The numbering goes on past the highest key the file ever gave (its
+// sqlite_sequence remembers keys of rows since deleted), so no key is reused.
+void continueNumbering(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t)
+{
+    qint64 used = 0;
+    QSqlQuery q(file);
+    q.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ? COLLATE NOCASE"));
+    q.addBindValue(t.name);
+    if (q.exec() && q.next())
+        used = q.value(0).toLongLong();
+    serverQuery(server,
+                QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), greatest(coalesce(max(%2), 0), ?) + 1, false)"
+                               " FROM %1")
+                    .arg(t.name.toLower(), t.key.toLower()),
+                {used});
+}
+
+// The server's rows and sums against what was read from the file.
+void verify(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, const Tally &tally)
+{
+    QSqlQuery f(file);
+    if (!f.exec(QStringLiteral("SELECT COUNT(*) FROM ") + t.name) || !f.next())
+        fail(QStringLiteral("No se pudo contar la tabla %1 del archivo.").arg(t.name));
+    const qint64 fileRows = f.value(0).toLongLong();
+    QSqlQuery s = serverQuery(server, QStringLiteral("SELECT count(*) FROM ") + t.name.toLower());
+    const qint64 serverRows = s.next() ? s.value(0).toLongLong() : -1;
+    if (fileRows != tally.rows.at(t.name) || serverRows != fileRows)
+        fail(QStringLiteral("La tabla %1 tiene %2 filas en el archivo y %3 en el servidor.")
+                 .arg(t.name).arg(fileRows).arg(serverRows));
+    if (t.amount.isEmpty())
+        return;
+    const bool byMedium = t.name == QLatin1String("Movimiento");
+    s = serverQuery(server, byMedium ? QStringLiteral("SELECT mediopago, tipo, sum(importe)::text FROM movimiento"
+                                                      " WHERE importe IS NOT NULL GROUP BY mediopago, tipo")
+                                     : QStringLiteral("SELECT NULL, NULL, sum(valor)::text FROM cuota WHERE valor IS NOT NULL"
+                                                      " HAVING count(*) > 0"));
+    std::map<QString, QString> onServer;
+    while (s.next())
+        onServer[sumKey(t, s.value(0), s.value(1))] = DecimalSum::Normalized(s.value(2).toString());
+    std::map<QString, QString> inFile;
+    for (const auto &[key, sum] : tally.sums)
+        if (key == t.name || key.startsWith(t.name + QLatin1Char(' ')))
+            inFile[key] = sum.text();
+    if (onServer != inFile) {
+        QStringList diffs;
+        for (const auto &[key, sum] : inFile)
+            diffs << QStringLiteral("%1: %2 en el archivo, %3 en el servidor")
+                         .arg(key, sum, onServer.count(key) ? onServer.at(key) : QStringLiteral("nada"));
+        fail(QStringLiteral("Las sumas de %1 no coinciden (%2).").arg(t.amount, diffs.join(QStringLiteral("; "))));
+    }
+}
+
+QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const ConnectionSettings &settings)
+{
+    // The file is read in one transaction: every table as it was at one moment,
+    // even while a program writes to it.
+    Transaction reading(file);
+    Statements statements;
+    ServerTransaction writing(server);
+    refuseNonEmpty(server, settings);
+    CreatePgSchema(server, PgIndexes::Later);
+    Tally tally;
+    const QList<Table> all = tables();
+    for (const Table &t : all)
+        copyTable(file, server, t, tally, statements);
+    CreatePgIndexes(server);
+    QStringList copied;
+    for (const Table &t : all) {
+        if (!t.key.isEmpty())
+            continueNumbering(file, server, t);
+        verify(file, server, t, tally);
+        copied << QStringLiteral("%1 %2").arg(tally.rows.at(t.name)).arg(t.noun);
+    }
+    writing.commit();
+    const QString last = copied.takeLast();
+    return QStringLiteral("Se copiaron %1 y %2 a %3; sumas verificadas.")
+        .arg(copied.join(QStringLiteral(", ")), last, settings.describe());
+}
+
+} // namespace
+
+std::optional<ConnectionSettings> ReadServerSettings(const QString &iniPath, QString *error)
+{
+    const QString section = QStringLiteral("DataSourceName");
+    auto entry = [&](const char *key) { return ReadIniEntry(iniPath, section, QLatin1String(key)).value_or(QString()); };
+    ConnectionSettings s;
+    s.engine = Engine::PostgreSQL;
+    s.host = entry("Servidor");
+    s.database = entry("Base");
+    s.user = entry("Usuario");
+    if (s.host.isEmpty() || s.database.isEmpty()) {
+        *error = QStringLiteral("El archivo de configuración %1 no indica un servidor: escriba en la sección "
+                                "[DataSourceName] Servidor=, Base= y Usuario= (y Puerto= y SSL= si hace falta).")
+                     .arg(iniPath);
+        return std::nullopt;
+    }
+    const QString port = entry("Puerto");
+    if (!port.isEmpty()) {
+        bool ok = false;
+        s.port = port.toInt(&ok);
+        if (!ok || s.port < 1 || s.port > 65535) {
+            *error = QStringLiteral("Puerto=%1 no es un número de puerto (1 a 65535).").arg(port);
+            return std::nullopt;
+        }
+    }
+    const QString ssl = entry("SSL");
+    static const QStringList modes = {QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+                                      QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    if (!ssl.isEmpty()) {
+        if (!modes.contains(ssl.toLower())) {
+            *error = QStringLiteral("SSL=%1 no es un valor válido; use uno de: %2.").arg(ssl, modes.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+        s.sslMode = ssl.toLower();
+    }
+    return s;
+}
+
+bool OpenServerConnection(const QString &name, const ConnectionSettings &server, QString *error)
+{
+    CloseConnection(name);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        if (!db.isValid()) {
+            *error = QStringLiteral("Falta el controlador de PostgreSQL de Qt (en Debian, el paquete libqt6sql6-psql).");
+        } else {
+            db.setHostName(server.host);
+            db.setPort(server.port);
+            db.setDatabaseName(server.database);
+            db.setUserName(server.user);
+            db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=10;application_name=tesorin").arg(server.sslMode));
+            if (db.open())
+                return true;
+            *error = QStringLiteral("No se pudo conectar con la base de datos %1: %2")
+                         .arg(server.describe(), serverReason(db.lastError()));
+        }
+    }
+    CloseConnection(name);
+    return false;
+}
+
+QString MigrateToServer(const QString &file, const ConnectionSettings &server, QString *summary)
+{
+    QList<DbErrorEntry> errors;
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("No existe el archivo %1; no se copió nada.").arg(path);
+    if (!OpenConnection(QLatin1String(kSource), path, &errors))
+        return QStringLiteral("No se pudo abrir el archivo %1: %2").arg(path, errors.isEmpty() ? QString() : errors.first().description);
+    QString error;
+    if (OpenServerConnection(QLatin1String(kTarget), server, &error)) {
+        try {
+            *summary = copyAll(QSqlDatabase::database(QLatin1String(kSource), false),
+                               QSqlDatabase::database(QLatin1String(kTarget), false), server);
+        } catch (const RuntimeError &e) {
+            error = e.description() + QStringLiteral(" No se copió nada: el servidor quedó como estaba.");
+        }
+    }
+    CloseConnection(QLatin1String(kTarget));
+    CloseConnection(QLatin1String(kSource));
+    return error;
+}
+
+int MigrarCommand(const QString &file, QTextStream &out, QTextStream &err)
+{
+    if (env().appDir.isEmpty()) {
+        const QFileInfo exe(QCoreApplication::applicationFilePath());
+        env().appDir = exe.absolutePath();
+        env().exeBaseName = exe.completeBaseName();
+    }
+    const QString ini = FindIniFile();
+    if (ini.isEmpty()) {
+        err << "No se encontró el archivo de configuración " << IniPathForMessages() << ".\n";
+        return 1;
+    }
+    QString error, summary;
+    const std::optional<ConnectionSettings> server = ReadServerSettings(ini, &error);
+    if (server)
+        error = MigrateToServer(file, *server, &summary);
+    if (!error.isEmpty()) {
+        err << error << "\n";
+        return 1;
+    }
+    out << summary << "\n";
+    return 0;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The books' six tables on a PostgreSQL server, with the same names and
+// columns as in the SQLite file. Names are written without quotes, so the
+// server keeps them in lower case and every statement finds them however it
+// spells them ("IDcuota", "tipo"), as the file does.
+//
+// Amounts are `numeric` (exact); dates stay text "YYYY-MM-DD HH:MM:SS", the
+// same text on both engines, so that they compare, sort and convert alike and
+// only one place in the program turns them into dates. Keys are identity
+// columns: a number once given is never given again.
+//
+// The schema also creates the text rules both engines order and search by:
+//   fold_es(t)      no accents, no case ("Gómez", "GOMEZ" -> "gomez"; "Núñez" -> "nunez")
+//   sort_es(t)      fold_es with ñ after every n ("n~"), for ordering
+//   socio_orden(t)  the member list's order key, as the file's index orders it
+// Ordered with COLLATE "C" (PgOrderKey), they give the file's byte order.
+#include <QSqlDatabase>
+#include <QString>
+
+// The group roles each volunteer's own login role is made a member of.
+inline const char *const kPgRoleWrite = "tesorero"; // reads and writes the books
+inline const char *const kPgRoleRead = "consulta";  // reads them only
+
+// Creates the tables, indexes and text functions on the connection's database,
+// and the two group roles (when missing) with their rights on it. Runs in the
+// caller's transaction; throws RuntimeError with the server's reason. A copy
+// of many rows leaves the indexes `Later` (CreatePgIndexes after the rows):
+// built once over all the rows, they cost far less than row by row.
+enum class PgIndexes { Now, Later };
+void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes = PgIndexes::Now);
+void CreatePgIndexes(const QSqlDatabase &db);
+
+// Runs one statement that takes no values (a definition, a transaction
+// command); throws RuntimeError saying what failed and the server's reason.
+void PgRun(const QSqlDatabase &db, const QString &sql);
+
+// "socio_orden(column) COLLATE "C"": what the member list is ordered by on the server.
+QString PgOrderKey(const QString &column);

@@ -1,0 +1,136 @@
+// The schema on a PostgreSQL server, and the text rules both engines order
+// and search by.
+#include "data/Database.h"
+#include "data/PgSchema.h"
+#include "support/PgTest.h"
+#include "support/TestEnv.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+QStringList column(QSqlQuery q)
+{
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {})
+{
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    return q;
+}
+} // namespace
+
+class tst_PgSchema : public QObject
+{
+    Q_OBJECT
+private slots:
+    void createsTheFilesTablesWithTheirRules()
+    {
+        PG_TEST_DB(pg);
+        QSqlDatabase db = pg.open();
+        CreatePgSchema(db);
+        for (const auto &[table, columns] : RequiredColumns()) {
+            const QStringList have = column(run(db, QStringLiteral("SELECT column_name FROM information_schema.columns"
+                                                                   " WHERE table_name = ? ORDER BY ordinal_position"),
+                                                {table.toLower()}));
+            QCOMPARE(have.join(QLatin1Char(',')), columns.join(QLatin1Char(',')).toLower());
+        }
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT data_type FROM information_schema.columns WHERE column_name = 'importe'"))
+                     .toString(),
+                 QStringLiteral("numeric"));
+        // The statements' own spellings find the columns; a new row gets the next key.
+        run(db, QStringLiteral("INSERT INTO Movimiento (Fecha, tipo, Importe, MedioPago) VALUES (?, 'I', ?, 'E')"),
+            {QStringLiteral("2025-03-01 10:00:00"), QStringLiteral("0.1")});
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT IDMovimiento FROM movimiento WHERE IDcuota IS NULL")).toInt(), 1);
+        // What the file's rules refuse, the server refuses too.
+        const QStringList refused = {
+            QStringLiteral("INSERT INTO Movimiento (Tipo) VALUES ('X')"),
+            QStringLiteral("INSERT INTO Movimiento (MedioPago) VALUES ('B')"),
+            QStringLiteral("INSERT INTO Movimiento (Fecha) VALUES ('01/03/2025')"),
+            QStringLiteral("INSERT INTO Cuota (vigencia) VALUES ('2025-03-01')"),
+            QStringLiteral("INSERT INTO Cuenta (Tipo) VALUES ('i')"),
+            QStringLiteral("INSERT INTO Parametro VALUES ('ADMIN', 'a'), ('admin', 'b')"),
+        };
+        for (const QString &sql : refused) {
+            QSqlQuery q(db);
+            QVERIFY2(!q.exec(sql), qPrintable(sql));
+        }
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT string_agg(rolname, ',' ORDER BY rolname) FROM pg_roles"
+                                          " WHERE rolname IN ('tesorero', 'consulta')")).toString(),
+                 QStringLiteral("consulta,tesorero"));
+        QVERIFY(pg.scalar(QStringLiteral("SELECT has_table_privilege('tesorero', 'movimiento', 'INSERT')"
+                                         " AND has_sequence_privilege('tesorero', 'movimiento_idmovimiento_seq', 'USAGE')"
+                                         " AND has_table_privilege('consulta', 'movimiento', 'SELECT')"
+                                         " AND NOT has_table_privilege('consulta', 'movimiento', 'INSERT')"))
+                    .toBool());
+        // A second database of the same server: the roles are there already.
+        PgTestDb other;
+        CreatePgSchema(other.open(QStringLiteral("otra")));
+    }
+
+    // Every Latin letter, the accents typed apart and a few other scripts fold
+    // on the server exactly as in the file.
+    void foldsAsTheFileDoes()
+    {
+        PG_TEST_DB(pg);
+        TestEnv env;
+        QSqlDatabase db = pg.open();
+        CreatePgSchema(db);
+        QVERIFY(OpenConnection(QStringLiteral("archivo"), env.createDb(), nullptr));
+        const QSqlDatabase file = QSqlDatabase::database(QStringLiteral("archivo"));
+        QStringList texts = {QStringLiteral("Gómez"), QStringLiteral("GOMEZ"), QStringLiteral("Núñez"),
+                             QStringLiteral("Ñandú ÀÉÎÕÜ"), QStringLiteral("Straße Æsir"), QStringLiteral("ǄǅǆĲ"),
+                             QStringLiteral("Ωμέγα Привет"), QStringLiteral("e\u0301 n\u0303")};
+        for (char32_t cp = 0x20; cp < 0x250; ++cp)
+            texts << QStringLiteral("A") + QString::fromUcs4(&cp, 1) + QStringLiteral("z");
+        QSqlQuery onServer(db), inFile(file);
+        onServer.prepare(QStringLiteral("SELECT fold_es(?)"));
+        inFile.prepare(QStringLiteral("SELECT fold_es(?)"));
+        for (const QString &t : std::as_const(texts)) {
+            onServer.addBindValue(t);
+            inFile.addBindValue(t);
+            QVERIFY(onServer.exec() && onServer.next() && inFile.exec() && inFile.next());
+            QCOMPARE(onServer.value(0).toString(), inFile.value(0).toString());
+        }
+
+        // The member list: the same rows found, in the same order, on both engines.
+        const QStringList names = {QStringLiteral("gomez, Ana"), QStringLiteral("Núñez, Eva"), QStringLiteral("GOMEZ, Luis"),
+                                   QStringLiteral("Nuzo, Juan"), QStringLiteral("Gómez, Berta"), QStringLiteral("Nunez, Ema"),
+                                   QStringLiteral("Ibáñez, Raúl"), QStringLiteral("Gomez_Paz"), QStringLiteral("Ibanez, Ana")};
+        for (const QString &n : names) {
+            run(db, QStringLiteral("INSERT INTO socio (nombre) VALUES (?)"), {n});
+            run(file, QStringLiteral("INSERT INTO Socio (Nombre) VALUES (?)"), {n});
+        }
+        const QString search = QStringLiteral("SELECT Nombre FROM Socio WHERE fold_es(Nombre) LIKE '%' || fold_es(?) || '%' ORDER BY ");
+        const QString fileOrder = SocioOrderKey(QStringLiteral("Nombre")) + QStringLiteral(", IDSocio");
+        const QString serverOrder = PgOrderKey(QStringLiteral("Nombre")) + QStringLiteral(", IDSocio");
+        const QStringList all = column(run(file, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + fileOrder));
+        QCOMPARE(column(run(db, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + serverOrder)), all);
+        QCOMPARE(all.mid(0, 4), (QStringList{QStringLiteral("gomez, Ana"), QStringLiteral("Gómez, Berta"),
+                                             QStringLiteral("GOMEZ, Luis"), QStringLiteral("Gomez_Paz")}));
+        QCOMPARE(all.mid(6), (QStringList{QStringLiteral("Nunez, Ema"), QStringLiteral("Núñez, Eva"), QStringLiteral("Nuzo, Juan")}));
+        for (const QString &typed : {QStringLiteral("GÓMEZ"), QStringLiteral("nunez"), QStringLiteral("ibañez")}) {
+            const QStringList found = column(run(file, search + fileOrder, {typed}));
+            QCOMPARE(column(run(db, search + serverOrder, {typed})), found);
+            QVERIFY2(found.size() >= 2, qPrintable(typed));
+        }
+        // Ordering by the folded text keeps ñ after every n.
+        QCOMPARE(column(run(db, QStringLiteral("SELECT Nombre FROM Socio WHERE nombre LIKE 'N%' ORDER BY sort_es(Nombre)"
+                                               " COLLATE \"C\""))),
+                 (QStringList{QStringLiteral("Nunez, Ema"), QStringLiteral("Núñez, Eva"), QStringLiteral("Nuzo, Juan")}));
+        CloseConnection(QStringLiteral("archivo"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_PgSchema)
+#include "tst_PgSchema.moc"

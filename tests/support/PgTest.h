@@ -1,0 +1,38 @@
+#pragma once
+// A fresh, empty database on the test server for one test, dropped at the
+// end. scripts/test.sh starts a throw-away server and names it in
+// TESORIN_PG_HOST (socket folder), TESORIN_PG_PORT and TESORIN_PG_USER.
+// Without TESORIN_PG_HOST a server test is skipped; with it, a server that
+// cannot be reached fails the test.
+#include "data/ConnectionSettings.h"
+
+#include <QSqlDatabase>
+#include <QtTest>
+
+class PgTestDb
+{
+public:
+    PgTestDb();
+    ~PgTestDb();
+    PgTestDb(const PgTestDb &) = delete;
+    PgTestDb &operator=(const PgTestDb &) = delete;
+
+    static bool serverConfigured() { return !qEnvironmentVariableIsEmpty("TESORIN_PG_HOST"); }
+    const QString &error() const { return m_error; }
+    const ConnectionSettings &settings() const { return m_settings; }
+    // An open connection to the test's database under `name`, closed at the end.
+    QSqlDatabase open(const QString &name = QStringLiteral("pgtest"));
+    // The first value of the first row of a statement on the test's database.
+    QVariant scalar(const QString &sql, const QVariantList &binds = {});
+
+private:
+    ConnectionSettings m_settings;
+    QString m_error;
+    QStringList m_connections;
+};
+
+#define PG_TEST_DB(var)                                                                                               \
+    if (!PgTestDb::serverConfigured())                                                                                \
+        QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");              \
+    PgTestDb var;                                                                                                     \
+    QVERIFY2(var.error().isEmpty(), qPrintable(var.error()))
