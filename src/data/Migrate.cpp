@@ -1,4 +1,6 @@
 #include "data/Migrate.h"
+#include "data/ConfigFile.h"
+#include "data/ServerCheck.h"
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "data/IniFile.h"
@@ -355,66 +357,6 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
 
 } // namespace
 
-std::optional<ConnectionSettings> ReadServerSettings(const QString &iniPath, QString *error)
-{
-    const QString section = QStringLiteral("DataSourceName");
-    auto entry = [&](const char *key) { return ReadIniEntry(iniPath, section, QLatin1String(key)).value_or(QString()); };
-    ConnectionSettings s;
-    s.engine = Engine::PostgreSQL;
-    s.host = entry("Servidor");
-    s.database = entry("Base");
-    s.user = entry("Usuario");
-    if (s.host.isEmpty() || s.database.isEmpty()) {
-        *error = QStringLiteral("El archivo de configuración %1 no indica un servidor: escriba en la sección "
-                                "[DataSourceName] Servidor=, Base= y Usuario= (y Puerto= y SSL= si hace falta).")
-                     .arg(iniPath);
-        return std::nullopt;
-    }
-    const QString port = entry("Puerto");
-    if (!port.isEmpty()) {
-        bool ok = false;
-        s.port = port.toInt(&ok);
-        if (!ok || s.port < 1 || s.port > 65535) {
-            *error = QStringLiteral("Puerto=%1 no es un número de puerto (1 a 65535).").arg(port);
-            return std::nullopt;
-        }
-    }
-    const QString ssl = entry("SSL");
-    static const QStringList modes = {QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
-                                      QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
-    if (!ssl.isEmpty()) {
-        if (!modes.contains(ssl.toLower())) {
-            *error = QStringLiteral("SSL=%1 no es un valor válido; use uno de: %2.").arg(ssl, modes.join(QStringLiteral(", ")));
-            return std::nullopt;
-        }
-        s.sslMode = ssl.toLower();
-    }
-    return s;
-}
-
-bool OpenServerConnection(const QString &name, const ConnectionSettings &server, QString *error)
-{
-    CloseConnection(name);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        if (!db.isValid()) {
-            *error = QStringLiteral("Falta el controlador de PostgreSQL de Qt (en Debian, el paquete libqt6sql6-psql).");
-        } else {
-            db.setHostName(server.host);
-            db.setPort(server.port);
-            db.setDatabaseName(server.database);
-            db.setUserName(server.user);
-            db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=10;application_name=tesorin").arg(server.sslMode));
-            if (db.open())
-                return true;
-            *error = QStringLiteral("No se pudo conectar con la base de datos %1: %2")
-                         .arg(server.describe(), serverReason(db.lastError()));
-        }
-    }
-    CloseConnection(name);
-    return false;
-}
-
 QString MigrateToServer(const QString &file, const ConnectionSettings &server, QString *summary)
 {
     QList<DbErrorEntry> errors;
@@ -444,15 +386,15 @@ int MigrarCommand(const QString &file, QTextStream &out, QTextStream &err)
         env().appDir = exe.absolutePath();
         env().exeBaseName = exe.completeBaseName();
     }
-    const QString ini = FindIniFile();
-    if (ini.isEmpty()) {
-        err << "No se encontró el archivo de configuración " << IniPathForMessages() << ".\n";
-        return 1;
-    }
     QString error, summary;
-    const std::optional<ConnectionSettings> server = ReadServerSettings(ini, &error);
-    if (server)
-        error = MigrateToServer(file, *server, &summary);
+    ConnectionSettings server;
+    error = ReadConnectionSettings(server);
+    if (error.isEmpty() && !server.isServer())
+        error = QStringLiteral("La configuración nombra un archivo, no un servidor: escriba en la sección "
+                               "[DataSourceName] Servidor=, Base= y Usuario= (y Puerto= y SSL= si hace falta) "
+                               "en lugar de DataSource=.");
+    if (error.isEmpty())
+        error = MigrateToServer(file, server, &summary);
     if (!error.isEmpty()) {
         err << error << "\n";
         return 1;

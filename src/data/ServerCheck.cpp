@@ -42,15 +42,18 @@ QString advice(const ConnectionSettings &w, const QString &said)
 
 QString ServerConnectOptions(const ConnectionSettings &where)
 {
-    return QStringLiteral("connect_timeout=10;sslmode=") + where.sslMode;
+    return QStringLiteral("connect_timeout=10;application_name=tesorin;sslmode=") + where.sslMode;
 }
 
-QString TestServerConnection(const ConnectionSettings &where, const QString &password)
+bool OpenServerConnection(const QString &name, const ConnectionSettings &where, QString *error,
+                          const QString &password)
 {
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-        return QStringLiteral("No está instalado el controlador de PostgreSQL de Qt (paquete libqt6sql6-psql).");
-    const QString name = QStringLiteral("tesorin-prueba-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QString result;
+    if (QSqlDatabase::contains(name))
+        QSqlDatabase::removeDatabase(name);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        *error = QStringLiteral("No está instalado el controlador de PostgreSQL de Qt (paquete libqt6sql6-psql).");
+        return false;
+    }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         db.setHostName(where.host);
@@ -60,21 +63,33 @@ QString TestServerConnection(const ConnectionSettings &where, const QString &pas
         if (!password.isEmpty())
             db.setPassword(password);
         db.setConnectOptions(ServerConnectOptions(where));
-        if (!db.open()) {
-            const QString said = db.lastError().databaseText().simplified();
-            result = advice(where, said) + QStringLiteral(" (") + said + QLatin1Char(')');
-        } else {
-            // An empty base is fine: tesorin --migrar fills it. Tables the user may not read are not.
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT bool_and(has_table_privilege(c.oid, 'SELECT')) FROM pg_class c "
-                                       "WHERE lower(c.relname) = 'movimiento' AND c.relkind IN ('r', 'p') "
-                                       "AND pg_table_is_visible(c.oid)")))
-                result = QStringLiteral("El servidor respondió, pero no se pudieron leer los permisos. (")
-                         + q.lastError().databaseText().trimmed() + QLatin1Char(')');
-            else if (q.next() && !q.value(0).isNull() && !q.value(0).toBool())
-                result = advice(where, QStringLiteral("permission denied"))
-                         + QStringLiteral(" (sin permiso de lectura sobre la tabla Movimiento)");
-        }
+        if (db.open())
+            return true;
+        const QString said = db.lastError().databaseText().simplified();
+        *error = advice(where, said) + QStringLiteral(" (") + said + QLatin1Char(')');
+    }
+    QSqlDatabase::removeDatabase(name);
+    return false;
+}
+
+QString TestServerConnection(const ConnectionSettings &where, const QString &password)
+{
+    const QString name = QStringLiteral("tesorin-prueba-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString result;
+    if (!OpenServerConnection(name, where, &result, password))
+        return result;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        // An empty base is fine: tesorin --migrar fills it. Tables the user may not read are not.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT bool_and(has_table_privilege(c.oid, 'SELECT')) FROM pg_class c "
+                                   "WHERE lower(c.relname) = 'movimiento' AND c.relkind IN ('r', 'p') "
+                                   "AND pg_table_is_visible(c.oid)")))
+            result = QStringLiteral("El servidor respondió, pero no se pudieron leer los permisos. (")
+                     + q.lastError().databaseText().trimmed() + QLatin1Char(')');
+        else if (q.next() && !q.value(0).isNull() && !q.value(0).toBool())
+            result = advice(where, QStringLiteral("permission denied"))
+                     + QStringLiteral(" (sin permiso de lectura sobre la tabla Movimiento)");
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

@@ -1,5 +1,6 @@
 #pragma once
-// Trying a PostgreSQL server before its settings are saved.
+// Reaching a PostgreSQL server: opening a connection to it, and trying it
+// before its settings are saved. Every refusal is told the same way.
 #include "data/ConnectionSettings.h"
 
 #include <QString>
@@ -13,3 +14,9 @@ QString TestServerConnection(const ConnectionSettings &where, const QString &pas
 
 // The connection options libpq gets for `where` (timeout and SSL mode).
 QString ServerConnectOptions(const ConnectionSettings &where);
+
+// Opens the connection `name` to the server `where` names (`password` empty:
+// libpq's password file). false, with `error` in Spanish (naming the database,
+// never a password, the driver's words after it), when it cannot.
+bool OpenServerConnection(const QString &name, const ConnectionSettings &where, QString *error,
+                          const QString &password = QString());

@@ -151,27 +151,6 @@ private slots:
         QVERIFY(MigrateToServer(env.path(QStringLiteral("no-existe.db")), pg.settings(), &summary)
                     .startsWith(QStringLiteral("No existe el archivo")));
     }
-
-    void readsTheServerFromTheConfiguration()
-    {
-        TestEnv env;
-        QString error;
-        env.writeIni("[DataSourceName]\nServidor=db.escuela.local\nBase=libros\nUsuario=ana\n");
-        const auto s = ReadServerSettings(env.path(QStringLiteral("tesorin.ini")), &error);
-        QVERIFY(s);
-        QCOMPARE(s->describe(), QStringLiteral("libros@db.escuela.local:5432"));
-        QCOMPARE(s->user + s->sslMode, QStringLiteral("anaprefer"));
-        const struct { QByteArray ini; QString error; } bad[] = {
-            {"[DataSourceName]\nDataSource=libros.db\n", QStringLiteral("no indica un servidor")},
-            {"[DataSourceName]\nServidor=x\nBase=y\nPuerto=70000\n", QStringLiteral("Puerto=70000 no es un número de puerto")},
-            {"[DataSourceName]\nServidor=x\nBase=y\nSSL=siempre\n", QStringLiteral("SSL=siempre no es un valor válido")},
-        };
-        for (const auto &b : bad) {
-            env.writeIni(b.ini);
-            QVERIFY(!ReadServerSettings(env.path(QStringLiteral("tesorin.ini")), &error));
-            QVERIFY2(error.contains(b.error), qPrintable(error));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_Migrate)

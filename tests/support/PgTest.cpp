@@ -1,5 +1,5 @@
 #include "support/PgTest.h"
-#include "data/Migrate.h"
+#include "data/ServerCheck.h"
 
 #include <QCoreApplication>
 #include <QSqlError>
