@@ -2,9 +2,9 @@
 # the report engine never include the shell (app/), and the core's sources
 # never include a header of the interface or of Qt Widgets.
 set(core_files
-  data/Backup data/Database data/DemoData data/Environment data/Errors data/IniFile data/InUse data/Ledger
+  data/Backup data/Database data/SqliteStorage data/Storage data/TextRules data/DemoData data/Environment data/Errors data/IniFile data/InUse data/Ledger
   data/Parametros data/Prompts data/ValueRules data/WaitCursor
-  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptLibroSocios
   reports/rptReciboCuota)
