@@ -89,6 +89,23 @@ public:
         const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st.get(), c));
         return t ? QByteArrayView(t, sqlite3_column_bytes(m_st.get(), c)) : QByteArrayView();
     }
+    QVariant value(int c) const override
+    {
+        sqlite3_stmt *st = m_st.get();
+        switch (sqlite3_column_type(st, c)) {
+        case SQLITE_INTEGER:
+            return qint64(sqlite3_column_int64(st, c));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(st, c);
+        case SQLITE_TEXT:
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                                     sqlite3_column_bytes(st, c));
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c));
+        default:
+            return QVariant();
+        }
+    }
 
 private:
     struct Finalize

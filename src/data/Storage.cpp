@@ -17,25 +17,6 @@ bool RowReader::next()
     return m_cursor->next();
 }
 
-QVariant RowReader::value(int column) const
-{
-    switch (type(column)) {
-    case Type::Integer:
-        return integer(column);
-    case Type::Real:
-        return real(column);
-    case Type::Text: {
-        const QByteArrayView t = text(column);
-        return QString::fromUtf8(t.data(), t.size());
-    }
-    case Type::Blob:
-        return text(column).toByteArray();
-    case Type::Null:
-        break;
-    }
-    return QVariant();
-}
-
 qint64 InsertedKey(const QSqlQuery &insert)
 {
     const QVariant key = insert.lastInsertId();

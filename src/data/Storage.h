@@ -50,7 +50,7 @@ public:
     // A text's UTF-8 bytes (a blob's bytes), valid until the next row.
     QByteArrayView text(int column) const { return m_cursor->text(column); }
     // The value as its own type: qint64, double, QString, QByteArray or null.
-    QVariant value(int column) const;
+    QVariant value(int column) const { return m_cursor->value(column); }
 
     // What an engine gives the reader.
     class Cursor
@@ -64,6 +64,7 @@ public:
         virtual qint64 integer(int column) const = 0;
         virtual double real(int column) const = 0;
         virtual QByteArrayView text(int column) const = 0;
+        virtual QVariant value(int column) const = 0;
     };
 
 private:
