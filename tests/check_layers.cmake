@@ -38,7 +38,19 @@ foreach(base ${core_files})
     endif()
   endforeach()
 endforeach()
+# The engine's API is the storage seam's alone: its SQLite side and the
+# copies and checks. The ledger, the screens, the table editor and the
+# reports read and write through the seam.
+file(GLOB_RECURSE above_seam RELATIVE ${SRC} ${SRC}/members/* ${SRC}/treasury/* ${SRC}/masterdata/*
+     ${SRC}/reports/* ${SRC}/app/* ${SRC}/data/*)
+list(REMOVE_ITEM above_seam data/SqliteStorage.cpp data/Backup.cpp)
+foreach(f ${above_seam})
+  file(STRINGS ${SRC}/${f} lines REGEX "sqlite3_[a-z_]+\\(|<sqlite3\\.h>")
+  if(lines)
+    list(APPEND failures "${f}: ${lines}")
+  endif()
+endforeach()
 if(failures)
   string(REPLACE ";" "\n" text "${failures}")
-  message(FATAL_ERROR "Includes that point up a layer:\n${text}")
+  message(FATAL_ERROR "Includes or calls that point past a layer:\n${text}")
 endif()
