@@ -3,6 +3,7 @@
 // accounts, a fee per year and members and movements over ten years, written
 // straight through SQLite (fees 60 %, other income 20 %, payments 20 %).
 #include "data/Database.h"
+#include "data/SqliteStorage.h"
 #include "data/ValueRules.h"
 
 #include <QDateTime>

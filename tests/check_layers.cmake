@@ -2,9 +2,10 @@
 # the report engine never include the shell (app/), and the core's sources
 # never include a header of the interface or of Qt Widgets.
 set(core_files
-  data/Backup data/ConfigFile data/Database data/DemoData data/Environment data/Errors data/IniFile data/InUse data/Ledger
-  data/Parametros data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
-  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridSql masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
+  data/Backup data/ConfigFile data/Database data/SqliteStorage data/Storage data/TextRules data/DemoData
+  data/Environment data/Errors data/IniFile data/InUse data/Ledger data/Migrate data/Parametros data/PgSchema
+  data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptLibroSocios
   reports/rptReciboCuota)
@@ -38,7 +39,19 @@ foreach(base ${core_files})
     endif()
   endforeach()
 endforeach()
+# The engine's API is the storage seam's alone: its SQLite side and the
+# copies and checks. The ledger, the screens, the table editor and the
+# reports read and write through the seam.
+file(GLOB_RECURSE above_seam RELATIVE ${SRC} ${SRC}/members/* ${SRC}/treasury/* ${SRC}/masterdata/*
+     ${SRC}/reports/* ${SRC}/app/* ${SRC}/data/*)
+list(REMOVE_ITEM above_seam data/SqliteStorage.cpp data/Backup.cpp)
+foreach(f ${above_seam})
+  file(STRINGS ${SRC}/${f} lines REGEX "sqlite3_[a-z_]+\\(|<sqlite3\\.h>")
+  if(lines)
+    list(APPEND failures "${f}: ${lines}")
+  endif()
+endforeach()
 if(failures)
   string(REPLACE ";" "\n" text "${failures}")
-  message(FATAL_ERROR "Includes that point up a layer:\n${text}")
+  message(FATAL_ERROR "Includes or calls that point past a layer:\n${text}")
 endif()

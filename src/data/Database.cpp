@@ -1,5 +1,6 @@
 #include "data/Database.h"
 #include "data/InUse.h"
+#include "data/TextRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,147 +10,20 @@
 #include <QSqlRecord>
 #include <QUrl>
 
-#include <sqlite3.h>
-
 #include <string>
 
 namespace {
 
 const char *const kConexion = "Conexion";
 const char *const kDateFormat = "yyyy-MM-dd HH:mm:ss";
+constexpr int kSqliteError = 1; // SQLite's code for an error in a statement or the schema
 
 QString g_conexionPath;
 quint64 g_conexionSerial = 0;
 
-// fold_es(text): the text as names are searched, without accents and without
-// case ("Gómez", "GOMEZ" and "gomez" all give "gomez"; "Núñez" gives "nunez"),
-// so that a search finds a name however it was typed. Null stays null.
-void appendUtf8(std::string &out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-// The next code point of UTF-8 text; a malformed byte stands for itself.
-char32_t nextCodePoint(const unsigned char *&p, const unsigned char *end)
-{
-    const unsigned char c = *p++;
-    const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (more == 0 || end - p < more)
-        return c;
-    char32_t cp = c & (0x3F >> more);
-    for (int i = 0; i < more; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return c;
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    p += more;
-    return cp;
-}
-
-// What each Latin letter up to U+024F folds to: lower-case ASCII without the
-// accent ("É" -> "e", "Ǆ" -> "dz"), or "" for signs that stay as they are.
-struct LatinFolds
-{
-    char to[0x250][4] = {};
-    LatinFolds()
-    {
-        for (char32_t cp = 0x80; cp < 0x250; ++cp) {
-            const QString d = QString::fromUcs4(&cp, 1).normalized(QString::NormalizationForm_KD);
-            std::string ascii;
-            bool letters = true;
-            for (QChar ch : d) {
-                if (ch.unicode() >= 0x300 && ch.unicode() <= 0x36F)
-                    continue; // a combining accent
-                if (ch.unicode() >= 0x80 || !ch.isLetter()) {
-                    letters = false;
-                    break;
-                }
-                ascii += char(ch.toLower().unicode());
-            }
-            if (letters && !ascii.empty() && ascii.size() < 4)
-                qstrncpy(to[cp], ascii.c_str(), 4);
-        }
-        const struct { char32_t cp; const char *to; } extra[] = {
-            {0xDF, "ss"}, {0xC6, "ae"}, {0xE6, "ae"}, {0x152, "oe"}, {0x153, "oe"},
-            {0xD8, "o"}, {0xF8, "o"}, {0x110, "d"}, {0x111, "d"}, {0x141, "l"},
-            {0x142, "l"}, {0x126, "h"}, {0x127, "h"}, {0x131, "i"}};
-        for (const auto &e : extra)
-            qstrncpy(to[e.cp], e.to, 4);
-    }
-};
-
-void sqlFold(sqlite3_context *ctx, int, sqlite3_value **argv)
-{
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    static const LatinFolds latin;
-    const auto *p = sqlite3_value_text(argv[0]);
-    const auto *end = p + sqlite3_value_bytes(argv[0]);
-    thread_local std::string out;
-    out.clear();
-    while (p < end) {
-        if (*p < 0x80) { // the frequent case first
-            const char c = char(*p++);
-            out += c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-            continue;
-        }
-        const char32_t cp = nextCodePoint(p, end);
-        if (cp >= 0x300 && cp <= 0x36F)
-            continue; // an accent typed apart from its letter
-        if (cp < 0x250 && latin.to[cp][0])
-            out += latin.to[cp];
-        else
-            appendUtf8(out, QChar::toLower(cp));
-    }
-    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
-}
-
 QList<DbErrorEntry> errorsOf(const QSqlError &e)
 {
     return RuntimeError::fromSql(e).dbErrors();
-}
-
-// Registers the functions our statements use; a connection without them would
-// fail later on every screen, so a failure here fails the opening.
-void registerFunctions(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
-{
-    sqlite3 *h = SqliteHandle(db);
-    if (!h) {
-        errs << DbErrorEntry{SQLITE_MISUSE, QStringLiteral("la conexión no es de SQLite")};
-        return;
-    }
-    struct Function
-    {
-        const char *name;
-        int args;
-        int flags;
-        void (*fn)(sqlite3_context *, int, sqlite3_value **);
-    };
-    const Function functions[] = {
-        {"fold_es", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, sqlFold},
-    };
-    for (const Function &f : functions) {
-        const int rc = sqlite3_create_function(h, f.name, f.args, f.flags, nullptr, f.fn, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            errs << DbErrorEntry{rc, QStringLiteral("no se pudo registrar la función %1: %2")
-                                         .arg(QLatin1String(f.name), QString::fromUtf8(sqlite3_errstr(rc)))};
-    }
 }
 
 // The member list's order: see SocioOrderKey.
@@ -319,8 +193,7 @@ bool upgradeSteps(const QSqlDatabase &db, bool apply)
 // more slowly, and its master tables keep their old numbering).
 void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
 {
-    sqlite3 *h = SqliteHandle(db);
-    if (!h || sqlite3_db_readonly(h, "main") == 1)
+    if (StorageIsReadOnly(db))
         return;
     try {
         if (!upgradeSteps(db, false))
@@ -347,14 +220,6 @@ void upgradeSchema(const QSqlDatabase &db, QList<DbErrorEntry> &errs)
 }
 
 } // namespace
-
-sqlite3 *SqliteHandle(const QSqlDatabase &db)
-{
-    const QVariant v = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(v.constData());
-}
 
 QStringList RequiredTables()
 {
@@ -386,8 +251,7 @@ QList<std::pair<QString, QStringList>> RequiredColumns()
 
 bool ConexionIsReadOnly()
 {
-    sqlite3 *h = SqliteHandle(Conexion());
-    return h && sqlite3_db_readonly(h, "main") == 1;
+    return StorageIsReadOnly(Conexion());
 }
 
 QVariant BindableValue(const QVariant &v)
@@ -464,6 +328,34 @@ QDate DbDay(const QVariant &stored)
     return readStoredDate(stored, &day, &time) ? day : QDate();
 }
 
+bool DateKey(const QVariant &stored, qint64 *key)
+{
+    if (stored.isNull())
+        return false;
+    const QString t = stored.toString();
+    // The stored form "YYYY-MM-DD HH:MM:SS" read directly; anything else through DbDate.
+    static const char form[] = "0000-00-00 00:00:00";
+    bool plain = t.size() == 19;
+    for (int i = 0; plain && i < 19; ++i)
+        plain = form[i] == '0' ? t.at(i).isDigit() : t.at(i) == QLatin1Char(form[i]);
+    if (plain) {
+        qint64 k = 0;
+        for (int i = 0; i < 19; ++i)
+            if (t.at(i).isDigit())
+                k = k * 10 + t.at(i).digitValue();
+        *key = k;
+        return true;
+    }
+    const QDateTime d = DbDate(stored);
+    if (!d.isValid())
+        return false;
+    const QDate date = d.date();
+    const QTime time = d.time();
+    *key = ((qint64(date.year()) * 100 + date.month()) * 100 + date.day()) * 1000000
+           + time.hour() * 10000 + time.minute() * 100 + time.second();
+    return true;
+}
+
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors)
 {
@@ -473,7 +365,7 @@ bool OpenConnection(const QString &connectionName, const QString &path,
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         const QFileInfo info(path);
         if (path.trimmed().isEmpty() || info.isDir()) {
-            errs << RuntimeError::fromSqlite(SQLITE_CANTOPEN, QStringLiteral("unable to open database file")).dbErrors();
+            errs << RuntimeError::fromSqlite(DbCantOpen, QStringLiteral("unable to open database file")).dbErrors();
         } else {
             // "mode=rw" opens an existing file only: nothing is ever created here.
             QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
@@ -483,7 +375,11 @@ bool OpenConnection(const QString &connectionName, const QString &path,
             if (!db.open()) {
                 errs << errorsOf(db.lastError());
             } else {
-                registerFunctions(db, errs);
+                try {
+                    RegisterTextFunctions(db); // without them every screen would fail later
+                } catch (const RuntimeError &e) {
+                    errs << DbErrorEntry{e.number(), e.description()};
+                }
                 QSqlQuery q(db);
                 QStringList present;
                 if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
@@ -493,7 +389,7 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                         present << q.value(0).toString().toLower();
                     for (const QString &t : RequiredTables())
                         if (!present.contains(t.toLower()))
-                            errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such table: ") + t};
+                            errs << DbErrorEntry{kSqliteError, QStringLiteral("no such table: ") + t};
                 }
                 q.finish();
                 // Every column the screens use: a file that lacks one would fail on each of them.
@@ -509,7 +405,7 @@ bool OpenConnection(const QString &connectionName, const QString &path,
                         have << q.value(1).toString().toLower();
                     for (const QString &c : columns)
                         if (!have.contains(c.toLower()))
-                            errs << DbErrorEntry{SQLITE_ERROR, QStringLiteral("no such column: ") + table
+                            errs << DbErrorEntry{kSqliteError, QStringLiteral("no such column: ") + table
                                                                    + QLatin1Char('.') + c};
                 }
                 q.finish();
@@ -652,18 +548,6 @@ bool Transaction::commit(QSqlError *error)
         return false;
     m_done = true;
     return true;
-}
-
-QString SocioOrderKey(const QString &column)
-{
-    static const char *const folds[][2] = {
-        {"á", "a"}, {"Á", "a"}, {"é", "e"}, {"É", "e"}, {"í", "i"}, {"Í", "i"}, {"ó", "o"},
-        {"Ó", "o"}, {"ú", "u"}, {"Ú", "u"}, {"ü", "u"}, {"Ü", "u"}, {"ñ", "n~"}, {"Ñ", "n~"}};
-    QString key = column;
-    for (const auto &f : folds)
-        key = QStringLiteral("replace(%1,'%2','%3')")
-                  .arg(key, QString::fromUtf8(f[0]), QString::fromUtf8(f[1]));
-    return key + QStringLiteral(" COLLATE NOCASE");
 }
 
 void CreateSchema(const QSqlDatabase &db)

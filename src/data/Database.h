@@ -3,6 +3,7 @@
 // that the table editor and the reports open, statements with bound values,
 // the transaction guard and the one conversion of dates to stored text.
 #include "data/Errors.h"
+#include "data/Storage.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -23,6 +24,9 @@ QString DbDateText(const QDateTime &value);
 QDateTime DbDate(const QVariant &stored); // invalid when the text is no date
 // The day of a stored date, without the clock time or the time zone.
 QDate DbDay(const QVariant &stored);
+// A stored date as a number that orders dates: YYYYMMDDhhmmss. False when the
+// stored value is no date.
+bool DateKey(const QVariant &stored, qint64 *key);
 
 // Opens an existing database file as the connection `connectionName`, without
 // creating anything: a missing file, a folder, a file that is not SQLite, or one
@@ -34,11 +38,6 @@ QDate DbDay(const QVariant &stored);
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
-
-// The SQLite handle under an open connection (for reading many rows fast);
-// nullptr when the connection is closed.
-struct sqlite3;
-sqlite3 *SqliteHandle(const QSqlDatabase &db);
 
 // The program-wide connection.
 QSqlDatabase Conexion();
@@ -91,14 +90,6 @@ private:
     QSqlDatabase m_db;
     bool m_done = false;
 };
-
-// The key members are listed by, as SQL over `column`: neither the accents of
-// Spanish nor the case of letters move a name, and ñ comes after every n (as
-// "n~": the tilde sorts above every letter). SQLite's own functions only, so
-// the index over it (Socio_Orden, which also holds every column the list shows)
-// leaves the file usable by any SQLite tool; a longer chain of replace() would
-// overflow SQLite's parser.
-QString SocioOrderKey(const QString &column);
 
 // Creates the six tables and their indexes on an empty database.
 void CreateSchema(const QSqlDatabase &db); // throws RuntimeError

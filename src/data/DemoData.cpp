@@ -140,11 +140,11 @@ void fill(const QSqlDatabase &db, const QDate &today)
         QSqlQuery out = Exec(db, insMov, {when, none, none, none, QStringLiteral("E"), amount,
                                           toBank ? QStringLiteral("E") : QStringLiteral("C"), desc,
                                           none, toBank ? none : QVariant(QStringLiteral("ACAJA")), none});
-        const qint64 outId = out.lastInsertId().toLongLong();
+        const qint64 outId = InsertedKey(out);
         QSqlQuery in = Exec(db, insMov, {when, none, none, none, QStringLiteral("I"), amount,
                                          toBank ? QStringLiteral("C") : QStringLiteral("E"), desc,
                                          none, none, outId});
-        const qint64 inId = in.lastInsertId().toLongLong();
+        const qint64 inId = InsertedKey(in);
         Exec(db, QStringLiteral("UPDATE Movimiento set IDContraAsiento=? WHERE IDMovimiento=?"),
              {inId, outId});
     };

@@ -3,7 +3,6 @@
 
 #include <QSqlQuery>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace {
 
@@ -49,29 +48,18 @@ std::optional<qint64> asMillionths(double importe)
 int mediumIndex(Medium m) { return m == Medium::Cash ? 0 : 1; }
 int directionIndex(Direction d) { return d == Direction::Income ? 0 : 1; }
 
-// What tells whether the file changed since the sums were read: a write by
-// another connection (the table editor, another program) moves SQLite's
-// data_version; a write by this one moves its count of changes.
+// What tells whether the file changed since the sums were read: the
+// connection opened again (on any file), or the database's change token.
 struct FileState
 {
     quint64 serial = 0;
-    qint64 dataVersion = -1;
-    qint64 changes = -1;
-    bool operator==(const FileState &o) const
-    {
-        return serial == o.serial && dataVersion == o.dataVersion && changes == o.changes;
-    }
+    ChangeToken token;
+    bool operator==(const FileState &o) const { return serial == o.serial && token == o.token; }
 };
 
 FileState fileState()
 {
-    FileState s;
-    s.serial = ConexionSerial();
-    QSqlQuery q = Exec(QStringLiteral("PRAGMA data_version"));
-    s.dataVersion = q.next() ? q.value(0).toLongLong() : -1;
-    sqlite3 *h = SqliteHandle(Conexion());
-    s.changes = h ? sqlite3_total_changes64(h) : -1;
-    return s;
+    return FileState{ConexionSerial(), StorageChangeToken(Conexion())};
 }
 
 } // namespace
@@ -150,7 +138,7 @@ void Ledger::addToSums(const Kept &kept, const QList<Movement> &written, int cha
     if (ok) {
         now = fileState();
         FileState expected = m_sums->state;
-        expected.changes += changes;
+        expected.token.changes += changes;
         ok = now == expected;
     }
     if (!ok) {
@@ -171,7 +159,7 @@ qint64 Ledger::insert(const Movement &m)
         {m.fecha, keyOrNull(m.idSocio), keyOrNull(m.idCuota), keyOrNull(m.idCuenta), DirectionCode(m.tipo),
          m.importe, MediumCode(m.medio), textOrNull(m.chequeNumero), m.descripcion, keyOrNull(m.recibo),
          keyOrNull(m.idContraAsiento)});
-    return q.lastInsertId().toLongLong();
+    return InsertedKey(q);
 }
 
 bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id)

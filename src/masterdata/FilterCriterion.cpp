@@ -1,6 +1,5 @@
 #include "masterdata/FilterCriterion.h"
 #include "data/Database.h"
-#include "masterdata/GridSql.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 // character. The criterion is evaluated by SQLite, as a condition whose values
 // are all bound (toSql), or on rows in memory (matches); both give the same
 // rows. The typed text never becomes part of a database statement.
-#include "masterdata/GridSql.h"
+#include "data/TextRules.h"
 #include "masterdata/GridValues.h"
 
 #include <QCollator>
@@ -37,9 +37,9 @@ public:
     bool matches(const std::function<QVariant(int field)> &stored) const;
 
     // The criterion as an SQL condition (empty for an empty criterion) and its
-    // bound values, with the functions of GridSql. `column` names a field's
-    // column in SQL; `irregularDates` tells whether a date field holds any
-    // value not in the stored form "YYYY-MM-DD HH:MM:SS".
+    // bound values, with the functions of every connection (Storage.h).
+    // `column` names a field's column in SQL; `irregularDates` tells whether a
+    // date field holds any value not in the stored form "YYYY-MM-DD HH:MM:SS".
     void toSql(const std::function<QString(int field)> &column,
                const std::function<bool(int field)> &irregularDates, QString *where,
                QVariantList *binds) const;

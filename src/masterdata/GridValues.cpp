@@ -174,34 +174,6 @@ bool ReadTypedValue(const QVariant &typed, const GridField &field, const QLocale
     return false;
 }
 
-bool DateKey(const QVariant &stored, qint64 *key)
-{
-    if (stored.isNull())
-        return false;
-    const QString t = stored.toString();
-    // The stored form "YYYY-MM-DD HH:MM:SS" read directly; anything else through DbDate.
-    static const char form[] = "0000-00-00 00:00:00";
-    bool plain = t.size() == 19;
-    for (int i = 0; plain && i < 19; ++i)
-        plain = form[i] == '0' ? t.at(i).isDigit() : t.at(i) == QLatin1Char(form[i]);
-    if (plain) {
-        qint64 k = 0;
-        for (int i = 0; i < 19; ++i)
-            if (t.at(i).isDigit())
-                k = k * 10 + t.at(i).digitValue();
-        *key = k;
-        return true;
-    }
-    const QDateTime d = DbDate(stored);
-    if (!d.isValid())
-        return false;
-    const QDate date = d.date();
-    const QTime time = d.time();
-    *key = ((qint64(date.year()) * 100 + date.month()) * 100 + date.day()) * 1000000
-           + time.hour() * 10000 + time.minute() * 100 + time.second();
-    return true;
-}
-
 QString NumberRefusal(AmountReading reading, const QString &typed, const QString &field)
 {
     switch (reading) {

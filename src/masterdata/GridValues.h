@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 
+#include "data/Database.h"
 #include "data/ValueRules.h"
 
 class QCollator;
@@ -44,9 +45,6 @@ bool ReadTypedValue(const QVariant &typed, const GridField &field, const QLocale
 // Why a number typed for `field` was refused, for every refusal but Ok/Empty.
 QString NumberRefusal(AmountReading reading, const QString &typed, const QString &field);
 
-// A stored date as a number that orders dates: YYYYMMDDhhmmss. False when the
-// stored value is no date.
-bool DateKey(const QVariant &stored, qint64 *key);
 
 // What a stored value is ordered by: null first, then values of the field's
 // kind (numbers by value, dates by date, texts as the collator says), then

@@ -1,14 +1,12 @@
 #include "masterdata/GrillaModel.h"
 #include "data/Database.h"
 #include "data/Environment.h"
-#include "masterdata/GridSql.h"
 #include "masterdata/RowRules.h"
 
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cstring>
-#include <sqlite3.h>
 #include <unordered_map>
 
 namespace {
@@ -24,27 +22,6 @@ QString quotedName(const QString &name)
 constexpr int kBlockBefore = 32;
 constexpr int kBlockAfter = 96;
 constexpr int kCacheLimit = 4096;
-
-bool bindValue(sqlite3_stmt *st, int i, const QVariant &v)
-{
-    if (v.isNull())
-        return sqlite3_bind_null(st, i) == SQLITE_OK;
-    switch (v.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-        return sqlite3_bind_int64(st, i, v.toLongLong()) == SQLITE_OK;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return sqlite3_bind_double(st, i, v.toDouble()) == SQLITE_OK;
-    default: {
-        const QByteArray t = v.toString().toUtf8();
-        return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    }
-    }
-}
 
 } // namespace
 
@@ -79,7 +56,7 @@ bool GrillaTableModel::open(const QString &table)
     std::vector<qint64> keys;
     bool ok = true;
     try {
-        RegisterGridFunctions(m_db);
+        RegisterTextFunctions(m_db);
     } catch (const RuntimeError &e) {
         fail(e.description(), int(e.number()));
         ok = false;
@@ -116,64 +93,51 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
                                 std::vector<qint64> *keys, const QString &tieColumn,
                                 std::vector<bool> *sameAsPrevious)
 {
-    sqlite3 *h = SqliteHandle(m_db);
-    if (!h) {
-        fail(QStringLiteral("La conexión con la base de datos está cerrada."), 3704);
-        return false;
-    }
     QString sql = QStringLiteral("SELECT rowid") + (tieColumn.isEmpty() ? QString() : QStringLiteral(", ") + tieColumn)
                   + QStringLiteral(" FROM ") + m_tableSql;
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY ") + order;
-    const QByteArray utf8 = sql.toUtf8();
-    sqlite3_stmt *st = nullptr;
-    int rc = sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &st, nullptr);
-    if (rc == SQLITE_OK) {
-        for (int i = 0; i < binds.size(); ++i)
-            if (!bindValue(st, i + 1, binds.at(i)))
-                rc = SQLITE_RANGE;
-    }
-    // The keys are read straight from SQLite: a million of them take a few
-    // tens of milliseconds this way, against seconds through QSqlQuery.
     keys->clear();
     if (sameAsPrevious)
         sameAsPrevious->clear();
     // The previous row's value, as its type and bytes, in one buffer used again.
     std::string previous;
-    int previousType = -1;
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(st);
-        if (rc != SQLITE_ROW)
-            continue;
-        keys->push_back(sqlite3_column_int64(st, 0));
-        if (!sameAsPrevious)
-            continue;
-        int type = sqlite3_column_type(st, 1);
-        const char *bytes = nullptr;
-        size_t size = 0;
-        double number = 0;
-        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-            number = sqlite3_column_double(st, 1); // 2 and 2.0 are equal values
-            type = SQLITE_FLOAT;
-            bytes = reinterpret_cast<const char *>(&number);
-            size = sizeof number;
-        } else if (type != SQLITE_NULL) {
-            bytes = static_cast<const char *>(sqlite3_column_blob(st, 1));
-            size = size_t(sqlite3_column_bytes(st, 1));
+    auto previousType = RowReader::Type::Null;
+    try {
+        // A million keys take a few tens of milliseconds this way, against
+        // seconds through QSqlQuery.
+        RowReader rows(m_db, sql, binds);
+        while (rows.next()) {
+            keys->push_back(rows.integer(0));
+            if (!sameAsPrevious)
+                continue;
+            auto type = rows.type(1);
+            QByteArrayView bytes;
+            double number = 0;
+            if (type == RowReader::Type::Integer || type == RowReader::Type::Real) {
+                number = rows.real(1); // 2 and 2.0 are equal values
+                type = RowReader::Type::Real;
+                bytes = QByteArrayView(reinterpret_cast<const char *>(&number), sizeof number);
+            } else if (type != RowReader::Type::Null) {
+                bytes = rows.text(1);
+            }
+            const bool same = keys->size() > 1 && type == previousType && previous.size() == size_t(bytes.size())
+                              && (bytes.empty() || std::memcmp(previous.data(), bytes.data(), previous.size()) == 0);
+            sameAsPrevious->push_back(same);
+            if (!same) {
+                previousType = type;
+                previous.assign(bytes.data(), size_t(bytes.size()));
+            }
         }
-        const bool same = type == previousType && previous.size() == size
-                          && (size == 0 || std::memcmp(previous.data(), bytes, size) == 0);
-        sameAsPrevious->push_back(keys->size() > 1 && same);
-        if (!same) {
-            previousType = type;
-            previous.assign(bytes ? bytes : "", size);
-        }
+    } catch (const StorageError &e) {
+        fail(e.sqlError().databaseText(), int(e.sqlError().nativeErrorCode().toLongLong() & 0xff));
+        return false;
+    } catch (const RuntimeError &e) {
+        fail(e.description(), int(e.number()));
+        return false;
     }
-    if (rc != SQLITE_DONE)
-        fail(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h) & 0xff);
-    sqlite3_finalize(st);
-    return rc == SQLITE_DONE;
+    return true;
 }
 
 bool GrillaTableModel::irregularDates(int field) const
@@ -593,8 +557,14 @@ bool GrillaTableModel::writePending()
     }
     const qint64 oldKey = m_keys[size_t(row)];
     qint64 key = oldKey;
-    if (m_pendingIsNew)
-        key = q.lastInsertId().toLongLong();
+    if (m_pendingIsNew) {
+        try {
+            key = InsertedKey(q);
+        } catch (const RuntimeError &e) {
+            fail(e.description(), int(e.number()));
+            return false;
+        }
+    }
     if (!t.commit(&m_lastError))
         return false;
     else if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())

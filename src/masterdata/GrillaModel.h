@@ -3,7 +3,7 @@
 // connection of the editor's own: it holds only the keys (rowid) of the rows
 // selected, in the order shown, and reads the rows' values as the grid asks for
 // them, so a table of a million rows opens at once. Filtering and ordering are
-// SQLite's (with the functions of GridSql); each changed, added or deleted row
+// SQLite's (with the functions of Storage.h); each changed, added or deleted row
 // is written straight back to the table. GrillaProxy is what the grid shows:
 // those rows and the empty new-row line at the bottom.
 #include "masterdata/FilterCriterion.h"

@@ -1,5 +1,6 @@
 #include "members/SocioSearch.h"
 #include "data/Database.h"
+#include "data/TextRules.h"
 #include "data/ValueRules.h"
 
 #include <QStringList>

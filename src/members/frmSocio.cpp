@@ -20,12 +20,10 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlDriver>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cmath>
 #include <memory>
-#include <sqlite3.h>
 
 std::function<void(frmSocio &, qint64)> frmSocio::CobrarCuota;
 
@@ -35,72 +33,6 @@ QPointer<frmSocio> g_shared;
 
 const char *const kColumns[] = {"IDSocio", "Nombre", "Alumno", "Telefono", "Curso"};
 constexpr int kColumnWidths[] = {55, 210, 200, 110, 100}; // pixels
-
-
-// A result read straight from SQLite, forward only and read-only: QSqlQuery
-// makes a QVariant of every cell, which makes reading a whole roll several
-// times slower.
-class SqliteRows
-{
-public:
-    SqliteRows(const QString &sql, const QVariantList &binds)
-    {
-        m_db = SqliteHandle(Conexion());
-        if (!m_db)
-            throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
-        sqlite3_stmt *stmt = nullptr;
-        const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr);
-        m_stmt.reset(stmt);
-        check(rc);
-        for (int i = 0; i < binds.size(); ++i)
-            bind(i + 1, binds.at(i));
-    }
-
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt.get());
-        if (rc != SQLITE_DONE)
-            check(rc == SQLITE_ROW ? SQLITE_OK : rc);
-        return rc == SQLITE_ROW;
-    }
-    bool isNull(int column) const { return sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL; }
-    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt.get(), column); }
-    // Valid until the next row.
-    QByteArrayView text(int column) const
-    {
-        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt.get(), column));
-        return t ? QByteArrayView(t, sqlite3_column_bytes(m_stmt.get(), column)) : QByteArrayView();
-    }
-
-private:
-    void bind(int position, const QVariant &value)
-    {
-        sqlite3_stmt *s = m_stmt.get();
-        if (value.isNull()) {
-            check(sqlite3_bind_null(s, position));
-        } else if (value.metaType().id() == QMetaType::Double) {
-            check(sqlite3_bind_double(s, position, value.toDouble()));
-        } else if (value.metaType().id() == QMetaType::QString) {
-            const QByteArray t = value.toString().toUtf8();
-            check(sqlite3_bind_text(s, position, t.constData(), int(t.size()), SQLITE_TRANSIENT));
-        } else {
-            check(sqlite3_bind_int64(s, position, value.toLongLong()));
-        }
-    }
-    void check(int rc) const
-    {
-        if (rc == SQLITE_OK)
-            return;
-        throw RuntimeError::fromSqlite(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-
-    struct Finalize
-    {
-        void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
-    };
-    sqlite3 *m_db = nullptr;
-    std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
-};
 
 } // namespace
 
@@ -318,7 +250,7 @@ void frmSocio::FillSocioGrid()
         WaitCursor wait;
         SocioTable table;
         {
-            SqliteRows q(sql, binds);
+            RowReader q(Conexion(), sql, binds);
             QHash<qint64, int> cursos; // IDCurso -> position of its name
             while (q.next()) {
                 SocioTable::Row r;

@@ -1,5 +1,7 @@
 #include "data/Database.h"
 #include "data/DemoData.h"
+#include "data/SqliteStorage.h"
+#include "data/TextRules.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -20,6 +22,8 @@ private slots:
     void creatingDatabases();
     void anOlderFileGetsTheMemberOrderIndex();
     void anOlderFileNumbersMasterRowsOnce();
+    void oneSpanishRuleForSearchOrderAndIndex();
+    void rowReaderReadsTypedValues();
 };
 
 namespace {
@@ -284,6 +288,86 @@ void tst_Database::creatingDatabases()
     QCOMPARE(q.value(0).toInt(), 4); // every kind of movement
     QCOMPARE(q.value(1).toInt(), 4); // two transfers, two legs each
     QVERIFY(q.value(2).toInt() > 0);
+}
+
+void tst_Database::oneSpanishRuleForSearchOrderAndIndex()
+{
+    TestEnv t;
+    const QString path = t.openNewDb();
+    // Files made earlier hold an index over this very text: another text would leave it unused.
+    QCOMPARE(SocioOrderKey("Nombre"),
+             QString("replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace("
+                     "replace(replace(replace(Nombre,'á','a'),'Á','a'),'é','e'),'É','e'),'í','i'),'Í','i'),'ó','o'),"
+                     "'Ó','o'),'ú','u'),'Ú','u'),'ü','u'),'Ü','u'),'ñ','n~'),'Ñ','n~') COLLATE NOCASE"));
+    const QStringList names = {"Nuñez", "NUNEZ", "núñez", "Nunezca", "Ñandú", "Oscar", "Ávila", "avila", "Zúñiga",
+                               "Muñoz", "MUNOZ", "Ubeda", "Über", "Íñigo", "Indart", "Eñe", "Ene", "Énfasis", "enz"};
+    for (const QString &n : names)
+        Exec("INSERT INTO Socio (Nombre) VALUES (?)", {n});
+    auto order = [](const QString &key) {
+        QStringList out;
+        QSqlQuery q = Exec("SELECT Nombre FROM Socio ORDER BY " + key + ", IDSocio");
+        while (q.next())
+            out << q.value(0).toString();
+        return out;
+    };
+    QCOMPARE(order(SocioOrderKey("Nombre")), order("sort_es(Nombre)"));
+    // The SQL functions are the rule itself.
+    for (const QString &text : {QString("Núñez Straße ÆØ Ǆ"), QString("GÓMEZ, José"), QString("Ñandú"),
+                                QString::fromUtf8("Jose\xcc\x81 Ελένη")}) {
+        QCOMPARE(Scalar("SELECT fold_es(?)", {text}).toString(), FoldSpanish(text, Enye::AsN));
+        QCOMPARE(Scalar("SELECT sort_es(?)", {text}).toString(), FoldSpanish(text, Enye::AfterN));
+    }
+    QCOMPARE(FoldSpanish("Núñez Straße ÆØ Ǆ", Enye::AsN), QString("nunez strasse aeo dz"));
+    QCOMPARE(FoldSpanish("Ñandú Jose\u0301 Ελένη", Enye::AfterN), QString("n~andu jose ελενη"));
+    QVERIFY(Scalar("SELECT fold_es(NULL)").isNull());
+
+    // A plain SQLite, without the program's functions, reads and writes the file.
+    CloseConexion();
+    sqlite3 *h = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &h, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    const QByteArray sql = "INSERT INTO Socio (Nombre) VALUES ('Ñoño'); SELECT Nombre FROM Socio ORDER BY "
+                           + SocioOrderKey("Nombre").toUtf8() + "; PRAGMA integrity_check;";
+    char *error = nullptr;
+    const int rc = sqlite3_exec(h, sql.constData(), nullptr, nullptr, &error);
+    const QString why = QString::fromUtf8(error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(h);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(why));
+}
+
+void tst_Database::rowReaderReadsTypedValues()
+{
+    TestEnv t;
+    t.openNewDb();
+    const QDateTime when(QDate(2024, 3, 5), QTime(7, 8, 9));
+    RowReader r(Conexion(), "SELECT ? AS a, ?, ?, ?, ?, x'00ff', NULL",
+                {qint64(1) << 40, 2.5, QStringLiteral("Ñandú"), when, QVariant()});
+    QCOMPARE(r.columnCount(), 7);
+    QCOMPARE(r.columnName(0), QString("a"));
+    QVERIFY(r.next());
+    QCOMPARE(r.type(0), RowReader::Type::Integer);
+    QCOMPARE(r.integer(0), qint64(1) << 40);
+    QCOMPARE(r.type(1), RowReader::Type::Real);
+    QCOMPARE(r.value(1), QVariant(2.5));
+    QCOMPARE(r.value(2), QVariant(QStringLiteral("Ñandú")));
+    QCOMPARE(r.value(3), QVariant(QStringLiteral("2024-03-05 07:08:09"))); // a date binds as its stored text
+    QVERIFY(r.isNull(4) && r.isNull(6) && r.value(6).isNull());
+    QCOMPARE(r.value(5), QVariant(QByteArray("\x00\xff", 2)));
+    QVERIFY(!r.next());
+    try {
+        RowReader bad(Conexion(), "SELECT * FROM NoHay");
+        QFAIL("no error");
+    } catch (const StorageError &e) {
+        QCOMPARE(e.sqlError().databaseText(), QString("no such table: NoHay"));
+        QCOMPARE(e.number(), 1);
+    }
+    CloseConexion();
+    try {
+        RowReader closed(Conexion(), "SELECT 1");
+        QFAIL("no error");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), 3704);
+    }
 }
 
 QTEST_MAIN(tst_Database)

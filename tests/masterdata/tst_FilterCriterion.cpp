@@ -3,7 +3,6 @@
 // for what it refuses.
 #include "data/Database.h"
 #include "masterdata/FilterCriterion.h"
-#include "masterdata/GridSql.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -59,7 +58,6 @@ void createFiltro()
     Exec("CREATE INDEX Filtro_vigencia ON Filtro (vigencia)");
     for (const QVariantList &row : kRows)
         Exec("INSERT INTO Filtro VALUES (?, ?, ?, ?)", row);
-    RegisterGridFunctions(Conexion());
 }
 
 } // namespace

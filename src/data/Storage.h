@@ -1,0 +1,102 @@
+#pragma once
+// The one way the program reaches its database engine. Everything outside
+// src/data reads and writes through what is declared here and in Database.h
+// (the connections, Exec and Transaction); only the engine's own file behind
+// it (SqliteStorage.cpp) speaks the engine's API.
+#include "data/Errors.h"
+
+#include <QByteArrayView>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <memory>
+
+// An error of the engine, with the engine's own code and words as a QSqlError
+// (for those that keep the database's error, like the table editor's model).
+class StorageError : public RuntimeError
+{
+public:
+    explicit StorageError(const QSqlError &error) : RuntimeError(fromSql(error)), m_sqlError(error) {}
+    const QSqlError &sqlError() const { return m_sqlError; }
+
+private:
+    QSqlError m_sqlError;
+};
+
+// The rows of a statement read straight from the engine, forward only: the
+// member list, the reports and the table editor read up to a million rows,
+// and a driver's row cache (a QVariant for every cell) would double the time.
+// Bound values: nulls as null, whole numbers and booleans as integers, reals
+// as reals, dates as their stored text, everything else as its text.
+class RowReader
+{
+public:
+    enum class Type { Null, Integer, Real, Text, Blob };
+
+    // Throws StorageError when the statement cannot be prepared or bound.
+    RowReader(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
+    ~RowReader();
+    RowReader(const RowReader &) = delete;
+    RowReader &operator=(const RowReader &) = delete;
+
+    bool next(); // the next row, false after the last; throws StorageError
+    int columnCount() const { return m_cursor->columnCount(); }
+    QString columnName(int column) const { return m_cursor->columnName(column); }
+    Type type(int column) const { return m_cursor->type(column); }
+    bool isNull(int column) const { return type(column) == Type::Null; }
+    qint64 integer(int column) const { return m_cursor->integer(column); }
+    double real(int column) const { return m_cursor->real(column); }
+    // A text's UTF-8 bytes (a blob's bytes), valid until the next row.
+    QByteArrayView text(int column) const { return m_cursor->text(column); }
+    // The value as its own type: qint64, double, QString, QByteArray or null.
+    QVariant value(int column) const { return m_cursor->value(column); }
+
+    // What an engine gives the reader.
+    class Cursor
+    {
+    public:
+        virtual ~Cursor() = default;
+        virtual bool next() = 0;
+        virtual int columnCount() const = 0;
+        virtual QString columnName(int column) const = 0;
+        virtual Type type(int column) const = 0;
+        virtual qint64 integer(int column) const = 0;
+        virtual double real(int column) const = 0;
+        virtual QByteArrayView text(int column) const = 0;
+        virtual QVariant value(int column) const = 0;
+    };
+
+private:
+    std::unique_ptr<Cursor> m_cursor;
+};
+
+// The key of the row an INSERT just stored.
+qint64 InsertedKey(const QSqlQuery &insert); // throws RuntimeError
+
+// What tells whether the database changed: a write by another connection
+// (another program, the table editor) moves `version`; a write by this one
+// moves `changes`. Equal tokens: nothing was written in between.
+struct ChangeToken
+{
+    qint64 version = -1;
+    qint64 changes = -1;
+    bool operator==(const ChangeToken &o) const { return version == o.version && changes == o.changes; }
+};
+ChangeToken StorageChangeToken(const QSqlDatabase &db); // throws RuntimeError
+
+// True when the database was opened but cannot be written (its permissions, a
+// read-only disk): it can be read, and every write will fail.
+bool StorageIsReadOnly(const QSqlDatabase &db);
+
+// Gives an open connection the SQL functions the statements are written with
+// (the rules of TextRules.h, so that the engine filters and sorts exactly as
+// the program compares):
+//   fold_es(x)          x folded for searching (ñ as n); null stays null
+//   sort_es(x)          x folded for ordering (ñ after every n)
+//   like_es(pattern, x) the table editor's LIKE (LikeMatcher)
+//   date_key(x)         a stored date as the number YYYYMMDDhhmmss, or null
+//   es_texto            collation: texts as the user's locale orders them,
+//                       without regard to case
+// Throws RuntimeError when the engine refuses one.
+void RegisterTextFunctions(const QSqlDatabase &db);
