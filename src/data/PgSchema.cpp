@@ -1,4 +1,5 @@
 #include "data/PgSchema.h"
+#include "data/TextRules.h"
 #include "data/Errors.h"
 
 #include <QSqlError>
@@ -15,45 +16,32 @@ QString literal(const QString &text)
     return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
 }
 
-// What the file's fold_es makes of each Latin letter up to U+024F: lower-case
-// ASCII without the accent, from the letter's compatibility decomposition,
-// and a few letters that have none. Letters that fold to one character go
-// into translate(); the few that give two (ß, æ, Ǆ ...) into replace().
+// The server's fold_es, written out from the one Spanish fold the file's
+// fold_es runs (TextRules): every character the fold changes beyond what
+// lower() does goes into translate() when it folds to one character, into
+// replace() when it gives several (ß, æ, Ǆ ...), and is dropped when it
+// folds to nothing (an accent typed apart from its letter).
 QString foldExpression(const QString &arg)
 {
-    QString from, to, expr = arg;
-    for (char32_t cp = 0x80; cp < 0x250; ++cp) {
-        QString ascii;
-        static const struct { char32_t cp; const char *to; } extra[] = {
-            {0xDF, "ss"}, {0xC6, "ae"}, {0xE6, "ae"}, {0x152, "oe"}, {0x153, "oe"},
-            {0xD8, "o"}, {0xF8, "o"}, {0x110, "d"}, {0x111, "d"}, {0x141, "l"},
-            {0x142, "l"}, {0x126, "h"}, {0x127, "h"}, {0x131, "i"}};
-        for (const auto &e : extra)
-            if (e.cp == cp)
-                ascii = QLatin1String(e.to);
-        if (ascii.isEmpty()) {
-            for (QChar ch : QString::fromUcs4(&cp, 1).normalized(QString::NormalizationForm_KD)) {
-                if (ch.unicode() >= 0x300 && ch.unicode() <= 0x36F)
-                    continue; // a combining accent
-                if (ch.unicode() >= 0x80 || !ch.isLetter()) {
-                    ascii.clear();
-                    break;
-                }
-                ascii += ch.toLower();
-            }
-            if (ascii.size() >= 4)
-                ascii.clear();
-        }
-        if (ascii.size() == 1) {
-            from += QString::fromUcs4(&cp, 1);
-            to += ascii;
-        } else if (ascii.size() > 1) {
-            expr = QStringLiteral("replace(%1, %2, %3)").arg(expr, literal(QString::fromUcs4(&cp, 1)), literal(ascii));
+    QString from, to, dropped, expr = arg;
+    for (char32_t cp = 0x80; cp < 0x3000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        const QString ch = QString::fromUcs4(&cp, 1);
+        const QString folded = FoldSpanish(ch, Enye::AsN);
+        if (folded == ch.toLower())
+            continue;
+        if (folded.isEmpty())
+            dropped += ch;
+        else if (folded.size() == 1) {
+            from += ch;
+            to += folded;
+        } else {
+            expr = QStringLiteral("replace(%1, %2, %3)").arg(expr, literal(ch), literal(folded));
         }
     }
-    for (char16_t accent = 0x300; accent <= 0x36F; ++accent)
-        from += QChar(accent); // no counterpart in `to`: translate() drops it
-    return QStringLiteral("lower(translate(%1, %2, %3))").arg(expr, literal(from), literal(to));
+    // Characters of `from` without a counterpart in `to` are dropped by translate().
+    return QStringLiteral("lower(translate(%1, %2, %3))").arg(expr, literal(from + dropped), literal(to));
 }
 
 QStringList schemaStatements()

@@ -2,6 +2,7 @@
 // and search by.
 #include "data/Database.h"
 #include "data/PgSchema.h"
+#include "data/TextRules.h"
 #include "support/PgTest.h"
 #include "support/TestEnv.h"
 
