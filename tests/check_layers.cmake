@@ -2,7 +2,7 @@
 # the report engine never include the shell (app/), and the core's sources
 # never include a header of the interface or of Qt Widgets.
 set(core_files
-  data/Backup data/ConfigFile data/Database data/SqliteStorage data/Storage data/TextRules data/DemoData
+  data/Backup data/ChangeWatch data/ConfigFile data/Database data/SqliteStorage data/Storage data/TextRules data/DemoData
   data/Environment data/Errors data/IniFile data/InUse data/Ledger data/Migrate data/Parametros data/PgSchema
   data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch

@@ -1,4 +1,5 @@
 #include "data/PgSchema.h"
+#include "data/Database.h"
 #include "data/TextRules.h"
 #include "data/Errors.h"
 
@@ -133,7 +134,48 @@ void createRoles(const QSqlDatabase &db)
     }
 }
 
+// Statement-level triggers: a copy of many rows in batches sends one notice
+// per batch, and the server folds equal notices of one transaction into one.
+void createChangeNotices(const QSqlDatabase &db)
+{
+    PgRun(db, QStringLiteral("CREATE OR REPLACE FUNCTION tesorin_aviso() RETURNS trigger LANGUAGE plpgsql AS"
+                             " $$BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END$$")
+                  .arg(QLatin1String(kPgChangeChannel)));
+    for (const QString &table : RequiredTables())
+        PgRun(db, QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2"
+                                 " FOR EACH STATEMENT EXECUTE FUNCTION tesorin_aviso()")
+                      .arg(QLatin1String(kPgChangeChannel), table.toLower()));
+}
+
+bool changeNoticesPresent(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT count(DISTINCT c.relname) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid"
+                             " WHERE t.tgname = ? AND pg_table_is_visible(c.oid)"));
+    q.addBindValue(QLatin1String(kPgChangeChannel));
+    if (!q.exec() || !q.next())
+        throw RuntimeError(kServerError, QStringLiteral("No se pudieron leer los disparadores del servidor (%1).")
+                                             .arg(q.lastError().databaseText().trimmed()));
+    return q.value(0).toInt() >= RequiredTables().size();
+}
+
 } // namespace
+
+void EnsurePgChangeNotices(const QSqlDatabase &db)
+{
+    if (changeNoticesPresent(db))
+        return;
+    PgRun(db, QStringLiteral("BEGIN"));
+    try {
+        // Two programs started at once would replace the one function together.
+        PgRun(db, QStringLiteral("LOCK TABLE movimiento IN SHARE ROW EXCLUSIVE MODE"));
+        createChangeNotices(db);
+        PgRun(db, QStringLiteral("COMMIT"));
+    } catch (const RuntimeError &) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
 
 void PgRun(const QSqlDatabase &db, const QString &sql)
 {
@@ -165,6 +207,7 @@ void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes)
         PgRun(db, sql);
     if (indexes == PgIndexes::Now)
         CreatePgIndexes(db);
+    createChangeNotices(db);
     createRoles(db);
     const QString write = QLatin1String(kPgRoleWrite), read = QLatin1String(kPgRoleRead);
     PgRun(db, QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO ") + write);

@@ -30,6 +30,15 @@ enum class PgIndexes { Now, Later };
 void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes = PgIndexes::Now);
 void CreatePgIndexes(const QSqlDatabase &db);
 
+// Every write to one of the six tables tells the programs listening on this
+// channel (NOTIFY, once per statement, the table's name as payload, delivered
+// when the writer commits). CreatePgSchema makes the triggers that send it.
+inline const char *const kPgChangeChannel = "tesorin_cambios";
+// Makes those triggers on a database made before them, when missing: only the
+// tables' owner may. Runs in a transaction of its own; throws RuntimeError with
+// the server's reason when it cannot.
+void EnsurePgChangeNotices(const QSqlDatabase &db);
+
 // Runs one statement that takes no values (a definition, a transaction
 // command); throws RuntimeError saying what failed and the server's reason.
 void PgRun(const QSqlDatabase &db, const QString &sql);
