@@ -1,6 +1,7 @@
 #include "app/MDIForm1.h"
 #include "app/SystemTools.h"
 #include "app/frmAbout.h"
+#include "data/ChangeWatch.h"
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
@@ -22,6 +23,7 @@
 #include "treasury/frmPagos.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -50,6 +52,7 @@ MDIForm1 *MDIForm1::existing()
 void RefreshSaldos()
 {
     MDIForm1 *main = MDIForm1::instance();
+    main->followChanges();
     const QLocale &loc = env().locale;
     const std::optional<Balances> b = ReadBalances();
     // A balance that cannot be read is said so, never shown as 0.
@@ -126,6 +129,29 @@ MDIForm1::MDIForm1()
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         status->addWidget(m_panels[i]);
+    }
+    followChanges();
+}
+
+void MDIForm1::followChanges()
+{
+    const quint64 serial = ConexionSerial();
+    if (!ConexionIsOpen() || m_watchSerial == serial)
+        return;
+    if (m_watch)
+        m_watch->deleteLater();
+    m_watchSerial = serial;
+    try {
+        m_watch = WatchChanges(Conexion(), this, [] {
+            // Never under an open question or window: its own reading or
+            // writing may be half done. The balances follow once it closes.
+            if (QApplication::activeModalWidget())
+                return false;
+            Ledger::instance().notifyChanged();
+            return true;
+        });
+    } catch (const RuntimeError &e) {
+        MsgBox(ErrorText(e), MsgIcon::Exclamation);
     }
 }
 

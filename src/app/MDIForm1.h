@@ -2,6 +2,8 @@
 // The main window: the menu from which every screen is opened, the area that
 // holds the member lists, and the status bar with both balances.
 #include <QMainWindow>
+#include <QPointer>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -26,6 +28,10 @@ public:
     // Status bar panels by position, 1 and 2.
     QString panelText(int position) const;
     void setPanelText(int position, const QString &text);
+
+    // Makes the balances follow what other programs write on the shared
+    // connection; again after the connection was opened anew.
+    void followChanges();
 
     // Opens a new table-editor window on the table.
     void OpenGrilla(const QString &table);
@@ -63,6 +69,8 @@ private:
 
     QMdiArea *m_mdi;
     QLabel *m_panels[2];
+    QPointer<QObject> m_watch;
+    std::optional<quint64> m_watchSerial; // the connection the watch was asked for
 };
 
 // Writes both balances into the main window's status bar (creating the window).

@@ -3,6 +3,8 @@
 #include "data/Ledger.h"
 #include "support/TestEnv.h"
 
+#include <QDialog>
+#include <QSignalSpy>
 #include <QTest>
 
 class tst_MDIForm1 : public QObject
@@ -11,7 +13,42 @@ class tst_MDIForm1 : public QObject
 private slots:
     void statusBarInBothSeparators();
     void aSumTooLargeIsAnErrorNotZero();
+    void statusBarFollowsAnotherProgram();
 };
+
+void tst_MDIForm1::statusBarFollowsAnotherProgram()
+{
+    TestEnv t;
+    const QString path = t.openNewDb();
+    MDIForm1 *main = MDIForm1::instance();
+    QList<DbErrorEntry> errors;
+    QVERIFY(OpenConnection(QStringLiteral("otro"), path, &errors));
+    const auto other = [] { return QSqlDatabase::database(QStringLiteral("otro"), false); };
+    QSignalSpy refreshed(&Ledger::instance(), &Ledger::changed);
+    AddMovimiento(other(), "I", "E", 250);
+    QTRY_COMPARE_WITH_TIMEOUT(main->panelText(1), QStringLiteral("Saldo Caja: 250"), 2000);
+    QCOMPARE(refreshed.count(), 1);
+
+    // The program's own write shows at once, and is not read again when the file is next looked at.
+    Movement m;
+    m.fecha = t.clock->now();
+    m.importe = 50;
+    Ledger::instance().recordIncome(m);
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 300"));
+    QTest::qWait(1500);
+    QCOMPARE(refreshed.count(), 2);
+
+    // Under an open question the bar waits, and follows once it is closed.
+    QDialog question;
+    question.setModal(true);
+    question.show();
+    AddMovimiento(other(), "E", "E", 100);
+    QTest::qWait(1500);
+    QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 300"));
+    question.close();
+    QTRY_COMPARE_WITH_TIMEOUT(main->panelText(1), QStringLiteral("Saldo Caja: 200"), 2000);
+    CloseConnection(QStringLiteral("otro"));
+}
 
 void tst_MDIForm1::aSumTooLargeIsAnErrorNotZero()
 {
