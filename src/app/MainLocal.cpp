@@ -14,6 +14,7 @@
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/QtPrompts.h"
+#include "data/ServerCopy.h"
 #include <QSqlQuery>
 #include "data/ValueRules.h"
 
@@ -242,6 +243,9 @@ int RunCommandLine(const QStringList &arguments)
             err << "Falta la ruta de " << option << ".\n" << kUsage;
             return 2;
         }
+        // On a server the copy is an ordinary file, and the restore and the check work on the server's tables.
+        if (const int code = ServerCopyCommand(QLatin1String(option), argument, out, err); code >= 0)
+            return code;
         const QString database = configuredDatabase(err);
         if (database.isEmpty())
             return 1;
