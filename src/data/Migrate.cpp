@@ -156,18 +156,25 @@ QSqlQuery ServerQuery(const QSqlDatabase &db, const QString &sql, const QVariant
     QSqlQuery q(db);
     // A statement without values is sent as it is: the driver prepares with
     // PREPARE, which takes no LOCK or SET.
-    if (binds.isEmpty() ? !q.exec(sql) : !q.prepare(sql))
-        CopyFail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!binds.isEmpty() && !q.exec()) {
-        // lock_not_available: another program held a table longer than the wait.
-        if (q.lastError().nativeErrorCode() == QLatin1String("55P03"))
-            CopyFail(QStringLiteral("Otro programa está usando la base de datos del servidor y no la soltó a tiempo. "
-                                    "Espere un momento y vuelva a intentar. (%1)").arg(serverReason(q.lastError())));
-        CopyFail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
+    bool done = binds.isEmpty() ? q.exec(sql) : q.prepare(sql);
+    if (done && !binds.isEmpty()) {
+        for (const QVariant &b : binds)
+            q.addBindValue(b);
+        done = q.exec();
     }
+    if (!done)
+        ServerFail(q.lastError());
     return q;
+}
+
+void ServerFail(const QSqlError &e)
+{
+    // lock_not_available: another program held a table longer than the wait.
+    if (e.nativeErrorCode() == QLatin1String("55P03"))
+        CopyFail(QStringLiteral("Otro programa está usando la base de datos del servidor y no la soltó a tiempo. "
+                                "Espere un momento y vuelva a intentar. (%1)")
+                     .arg(serverReason(e).section(QLatin1Char('\n'), 0, 0)));
+    CopyFail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(e)));
 }
 
 namespace {

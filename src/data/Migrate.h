@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -76,6 +77,9 @@ std::map<QString, QString> ServerSums(const QSqlDatabase &db, const BookTable &t
 
 // A statement on the server with bound values; throws RuntimeError saying the server's reason.
 QSqlQuery ServerQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
+
+// Throws RuntimeError with the server's reason for `e` (a table held too long: "in use").
+[[noreturn]] void ServerFail(const QSqlError &e);
 
 // Guards a server transaction begun with `begin`: rolled back unless committed.
 class ServerTransaction

@@ -45,9 +45,13 @@ void copyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTa
     QStringList select;
     for (const QString &c : t.columns)
         select << (c == t.amount ? c.toLower() + QStringLiteral("::text") : c.toLower());
-    QSqlQuery in = ServerQuery(server, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                           .arg(select.join(QStringLiteral(", ")), t.name.toLower(),
-                                                (t.key.isEmpty() ? t.columns.first() : t.key).toLower()));
+    // Read forward only: the driver need not keep every row of a large table.
+    QSqlQuery in(server);
+    in.setForwardOnly(true);
+    if (!in.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                     .arg(select.join(QStringLiteral(", ")), t.name.toLower(),
+                          (t.key.isEmpty() ? t.columns.first() : t.key).toLower())))
+        ServerFail(in.lastError());
     QSqlQuery out(file);
     if (!out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                          .arg(t.name, t.columns.join(QStringLiteral(", ")),
