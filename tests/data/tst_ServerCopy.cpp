@@ -229,6 +229,20 @@ private slots:
                               "repetiría una clave.",
                               "Servidor: " + pg.settings().describe(), ""}));
 
+        // A table another program holds is waited for a bounded time: in use, not damaged.
+        QSqlDatabase holder = pg.open("holder");
+        PgRun(holder, "BEGIN");
+        PgRun(holder, "LOCK TABLE movimiento IN ACCESS EXCLUSIVE MODE");
+        QElapsedTimer took;
+        took.start();
+        const QString held = CopyServerToFile(pg.settings(), env.path("copia.db"), 300);
+        QVERIFY2(held.contains("Otro programa está usando la base de datos del servidor y no la soltó a tiempo."),
+                 qPrintable(held));
+        QCOMPARE(CheckServer(pg.settings(), 300).state, ServerCheck::State::NotChecked);
+        QVERIFY(took.elapsed() < 5000);
+        QCOMPARE(QDir(env.path(".")).entryList({"copia.db*"}), QStringList());
+        PgRun(holder, "ROLLBACK");
+
         ConnectionSettings nowhere = pg.settings();
         nowhere.port = 1;
         const ServerCheck unreachable = CheckServer(nowhere);
