@@ -289,6 +289,15 @@ int RunCommandLine(const QStringList &arguments)
 StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, int waitMs)
 {
     StartupChecks found;
+    // The books on a server are copied to a file in the folder "copias" beside
+    // the configuration, the user's own place; the server keeps its pages
+    // itself, and tesorin --verificar checks its tables and rules.
+    if (ConnectionSettings where; ReadConnectionSettings(where).isEmpty() && where.isServer()) {
+        const QString config = FindIniFile();
+        found.copy = MakeServerDailyCopy(where, config, now, waitMs);
+        found.copyProblem = FinishDailyCopy(config, found.copy.made);
+        return found;
+    }
     // The copy first, then the pruning, which waits for a copy that passed its check.
     found.copy = MakeDailyCopy(database, now, waitMs);
     found.copyProblem = FinishDailyCopy(database, found.copy.made);
