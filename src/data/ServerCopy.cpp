@@ -1,9 +1,11 @@
 #include "data/ServerCopy.h"
 #include "data/Database.h"
+#include "data/IniFile.h"
 #include "data/Migrate.h"
 #include "data/PgSchema.h"
 #include "data/ServerCheck.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -323,7 +325,18 @@ int ServerCopyCommand(const QString &option, const QString &argument, QTextStrea
         e = CopyServerToFile(where, argument);
         summary = QStringLiteral("Copia hecha y verificada en ") + argument + QLatin1Char('.');
     } else {
-        e = RestoreServerFromFile(argument, where, &summary);
+        // As a file's restore keeps the file it replaces, the server's books are first copied aside.
+        const QString folder = CopiesFolder(FindIniFile());
+        const QString aside = QDir(folder).filePath(
+            QDateTime::currentDateTime().toString(QStringLiteral("'antes-de-restaurar-'yyyy-MM-dd-HHmmss-zzz'.db'")));
+        e = QDir().mkpath(folder) ? CopyServerToFile(where, aside)
+                                  : QStringLiteral("No se pudo crear la carpeta de copias ") + folder + QLatin1Char('.');
+        if (!e.isEmpty())
+            e = QStringLiteral("No se restauró nada: antes hay que apartar una copia de lo que tiene el servidor. ") + e;
+        else if (!(e = RestoreServerFromFile(argument, where, &summary)).isEmpty())
+            QFile::remove(aside);
+        else
+            summary += QStringLiteral(" Lo que tenía el servidor quedó aparte en ") + aside + QLatin1Char('.');
     }
     if (!e.isEmpty()) {
         err << e << "\n";

@@ -39,5 +39,7 @@ ServerCheck CheckServer(const ConnectionSettings &server, int waitMs = kDbWaitMs
 
 // tesorin --copia / --verificar / --restaurar when the configuration names a
 // server (`option` with its argument): the exit status, the result said on
-// `out` or `err`; -1 when the configuration names a file.
+// `out` or `err`; -1 when the configuration names a file. Before a restore the
+// server's books are copied aside to "antes-de-restaurar-<fecha>.db" in the
+// copies folder, as a file's restore keeps the file it replaces.
 int ServerCopyCommand(const QString &option, const QString &argument, QTextStream &out, QTextStream &err);

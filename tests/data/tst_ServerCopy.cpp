@@ -175,6 +175,11 @@ private slots:
         QCOMPARE(restored.err, QString());
         QCOMPARE(restored.code, 0);
         QVERIFY2(restored.out.startsWith("Se restauraron 1 socios, 8 movimientos, 1 cuotas,"), qPrintable(restored.out));
+        // What the server had is kept aside, as a file's restore keeps the file; a refused restore keeps nothing.
+        const QStringList aside = QDir(env.path("copias")).entryList({"antes-de-restaurar-*.db"});
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(restored.out.endsWith(" Lo que tenía el servidor quedó aparte en " + env.path("copias/" + aside.first()) + ".\n"));
+        QCOMPARE(fileRows(env.path("copias/" + aside.first())).filter(QRegularExpression("^Movimiento")).size(), 12);
         // The server holds the copy's rows: a new copy of it is the same file again.
         QCOMPARE(run("--copia", env.path("despues.db")).code, 0);
         QCOMPARE(fileRows(env.path("despues.db")), fileRows(file));
