@@ -14,6 +14,7 @@
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/QtPrompts.h"
+#include "data/ServerCopy.h"
 #include <QSqlQuery>
 #include "data/ValueRules.h"
 
@@ -242,6 +243,9 @@ int RunCommandLine(const QStringList &arguments)
             err << "Falta la ruta de " << option << ".\n" << kUsage;
             return 2;
         }
+        // On a server the copy is an ordinary file, and the restore and the check work on the server's tables.
+        if (const int code = ServerCopyCommand(QLatin1String(option), argument, out, err); code >= 0)
+            return code;
         const QString database = configuredDatabase(err);
         if (database.isEmpty())
             return 1;
@@ -285,6 +289,15 @@ int RunCommandLine(const QStringList &arguments)
 StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, int waitMs)
 {
     StartupChecks found;
+    // The books on a server are copied to a file in the folder "copias" beside
+    // the configuration, the user's own place; the server keeps its pages
+    // itself, and tesorin --verificar checks its tables and rules.
+    if (ConnectionSettings where; ReadConnectionSettings(where).isEmpty() && where.isServer()) {
+        const QString config = FindIniFile();
+        found.copy = MakeServerDailyCopy(where, config, now, waitMs);
+        found.copyProblem = FinishDailyCopy(config, found.copy.made);
+        return found;
+    }
     // The copy first, then the pruning, which waits for a copy that passed its check.
     found.copy = MakeDailyCopy(database, now, waitMs);
     found.copyProblem = FinishDailyCopy(database, found.copy.made);

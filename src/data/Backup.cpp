@@ -197,6 +197,12 @@ QString NewestGoodCopy(const QString &database)
 
 DailyCopy MakeDailyCopy(const QString &database, const QDateTime &now, int waitMs)
 {
+    return MakeDailyCopyWith(database, now, [&](const QString &target) { return CopyDatabase(database, target, waitMs); });
+}
+
+DailyCopy MakeDailyCopyWith(const QString &database, const QDateTime &now,
+                            const std::function<QString(const QString &target)> &copy)
+{
     DailyCopy result;
     const QString today = kPrefix + now.toString(QStringLiteral("yyyy-MM-dd"));
     for (const QString &copy : CopiesOf(database))
@@ -210,7 +216,7 @@ DailyCopy MakeDailyCopy(const QString &database, const QDateTime &now, int waitM
     }
     const QString target = QDir(folder).filePath(kPrefix + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))
                                                  + QStringLiteral(".db"));
-    const QString error = CopyDatabase(database, target, waitMs);
+    const QString error = copy(target);
     if (!error.isEmpty()) {
         result.warning = kNoCopyToday.trimmed() + QLatin1Char(' ') + error;
         return result;
@@ -239,7 +245,7 @@ QString FinishDailyCopy(const QString &database, const QString &made, int keep)
     return QString();
 }
 
-QString RestoreDatabase(const QString &database, const QString &copy, const QDateTime &now)
+QString CheckCopyToRestore(const QString &copy)
 {
     const DbCheck check = CheckDatabase(copy, CheckDepth::Full);
     if (check.state == DbCheck::State::Damaged)
@@ -249,6 +255,13 @@ QString RestoreDatabase(const QString &database, const QString &copy, const QDat
                + check.raw + QLatin1Char(')');
     if (!check.sound())
         return QStringLiteral("No se pudo leer la copia ") + copy + QStringLiteral(". ") + check.description();
+    return QString();
+}
+
+QString RestoreDatabase(const QString &database, const QString &copy, const QDateTime &now)
+{
+    if (const QString refused = CheckCopyToRestore(copy); !refused.isEmpty())
+        return refused;
     // Nobody may be using the file while it is replaced: no instance of ours,
     // even idle, and no other program inside a transaction.
     const ExclusiveUse alone(database);

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // How long a copy or a check waits, at most, while another program holds the file.
 constexpr int kDbWaitMs = 5000;
@@ -45,6 +46,10 @@ struct DailyCopy
 };
 // The first copy of the day, named tesorin-AAAA-MM-DD-HHMMSS.db after `now`.
 DailyCopy MakeDailyCopy(const QString &database, const QDateTime &now, int waitMs = kDbWaitMs);
+// The same, the copy made by `copy` at the target it is given ("" or why not):
+// the books of a server, kept in the folder beside `database`.
+DailyCopy MakeDailyCopyWith(const QString &database, const QDateTime &now,
+                            const std::function<QString(const QString &target)> &copy);
 // Checks the copy just made and only then removes all but the `keep` newest;
 // a copy that fails its check is removed and said ("" when all went well).
 QString FinishDailyCopy(const QString &database, const QString &made, int keep = 30);
@@ -54,5 +59,7 @@ QString FinishDailyCopy(const QString &database, const QString &made, int keep =
 // while any instance of the program has the database open, or another
 // program holds it. "" or the reason.
 QString RestoreDatabase(const QString &database, const QString &copy, const QDateTime &now);
+// The full check of a copy about to be restored: "" when sound, or why it is refused.
+QString CheckCopyToRestore(const QString &copy);
 // The refusal of whatever needs the database alone while an instance has it open.
 QString OpenElsewhereText(const QString &database);

@@ -1,4 +1,5 @@
 #include "data/Migrate.h"
+#include "data/Backup.h"
 #include "data/ConfigFile.h"
 #include "data/ServerCheck.h"
 #include "data/Database.h"
@@ -26,89 +27,72 @@ const char *const kTarget = "tesorin-migrar-servidor";
 // of 65535 values in one statement.
 const int kBatchRows = 1000;
 
-[[noreturn]] void fail(const QString &text)
-{
-    throw RuntimeError(kServerError, text);
-}
-
 QString serverReason(const QSqlError &e)
 {
     return (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
 }
 
-// An exact sum of decimal amounts. Each amount is the shortest decimal text
-// that reads back as the stored double (what was typed: at most 15 digits),
-// kept as an integer count of its own last decimal place; the counts are
-// added per place and joined at the end, so nothing is rounded on the way.
-class DecimalSum
+} // namespace
+
+void CopyFail(const QString &text)
 {
-public:
-    static QString textOf(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+    throw RuntimeError(kServerError, text);
+}
 
-    void add(const QString &text)
-    {
-        const qsizetype e = text.indexOf(QLatin1Char('e'));
-        QString mantissa = e < 0 ? text : text.left(e);
-        int scale = e < 0 ? 0 : -text.mid(e + 1).toInt();
-        const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
-        if (point >= 0) {
-            scale += int(mantissa.size() - point - 1);
-            mantissa.remove(point, 1);
-        }
-        m_byScale[scale] += mantissa.toLongLong();
-    }
-
-    // The sum as plain decimal text without trailing zeros ("1234.57", "0").
-    QString text() const
-    {
-        const int top = m_byScale.empty() ? 0 : std::max(0, m_byScale.rbegin()->first);
-        __int128 total = 0;
-        for (const auto &[scale, count] : m_byScale) {
-            __int128 term = count;
-            for (int i = scale; i < top; ++i)
-                if (__builtin_mul_overflow(term, 10, &term))
-                    fail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
-            if (__builtin_add_overflow(total, term, &total))
-                fail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
-        }
-        const bool negative = total < 0;
-        QString digits;
-        for (unsigned __int128 u = negative ? -(unsigned __int128)total : total; u > 0; u /= 10)
-            digits.prepend(QChar(u'0' + int(u % 10)));
-        digits = digits.rightJustified(top + 1, QLatin1Char('0'));
-        if (top > 0)
-            digits.insert(digits.size() - top, QLatin1Char('.'));
-        return Normalized((negative ? QStringLiteral("-") : QString()) + digits);
-    }
-
-    // A decimal text without trailing zeros after its point.
-    static QString Normalized(QString t)
-    {
-        if (t.contains(QLatin1Char('.'))) {
-            while (t.endsWith(QLatin1Char('0')))
-                t.chop(1);
-            if (t.endsWith(QLatin1Char('.')))
-                t.chop(1);
-        }
-        return t == QLatin1String("-0") || t.isEmpty() ? QStringLiteral("0") : t;
-    }
-
-private:
-    std::map<int, __int128> m_byScale;
-};
-
-struct Table
+QString DecimalSum::textOf(double v)
 {
-    QString name;          // as the file names it
-    QStringList columns;   // in the file's order
-    QString key;           // its numbered key; "" for Parametro
-    QString amount;        // the amount column summed; "" when none
-    QString noun;          // what the summary calls its rows
-};
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
 
-QList<Table> tables()
+void DecimalSum::add(const QString &text)
 {
-    QList<Table> list;
+    const qsizetype e = text.indexOf(QLatin1Char('e'));
+    QString mantissa = e < 0 ? text : text.left(e);
+    int scale = e < 0 ? 0 : -text.mid(e + 1).toInt();
+    const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
+    if (point >= 0) {
+        scale += int(mantissa.size() - point - 1);
+        mantissa.remove(point, 1);
+    }
+    m_byScale[scale] += mantissa.toLongLong();
+}
+
+QString DecimalSum::text() const
+{
+    const int top = m_byScale.empty() ? 0 : std::max(0, m_byScale.rbegin()->first);
+    __int128 total = 0;
+    for (const auto &[scale, count] : m_byScale) {
+        __int128 term = count;
+        for (int i = scale; i < top; ++i)
+            if (__builtin_mul_overflow(term, 10, &term))
+                CopyFail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
+        if (__builtin_add_overflow(total, term, &total))
+            CopyFail(QStringLiteral("Las sumas de los importes son demasiado grandes para verificarlas."));
+    }
+    const bool negative = total < 0;
+    QString digits;
+    for (unsigned __int128 u = negative ? -(unsigned __int128)total : total; u > 0; u /= 10)
+        digits.prepend(QChar(u'0' + int(u % 10)));
+    digits = digits.rightJustified(top + 1, QLatin1Char('0'));
+    if (top > 0)
+        digits.insert(digits.size() - top, QLatin1Char('.'));
+    return Normalized((negative ? QStringLiteral("-") : QString()) + digits);
+}
+
+QString DecimalSum::Normalized(QString t)
+{
+    if (t.contains(QLatin1Char('.'))) {
+        while (t.endsWith(QLatin1Char('0')))
+            t.chop(1);
+        if (t.endsWith(QLatin1Char('.')))
+            t.chop(1);
+    }
+    return t == QLatin1String("-0") || t.isEmpty() ? QStringLiteral("0") : t;
+}
+
+QList<BookTable> BookTables()
+{
+    QList<BookTable> list;
     const std::map<QString, std::array<QString, 3>> about = {
         {QStringLiteral("Socio"), {QStringLiteral("IDSocio"), QString(), QStringLiteral("socios")}},
         {QStringLiteral("Movimiento"), {QStringLiteral("IDMovimiento"), QStringLiteral("Importe"), QStringLiteral("movimientos")}},
@@ -118,15 +102,84 @@ QList<Table> tables()
         {QStringLiteral("Parametro"), {QString(), QString(), QStringLiteral("parámetros")}}};
     for (const auto &[name, columns] : RequiredColumns()) {
         const auto &a = about.at(name);
-        list << Table{name, columns, a[0], a[1], a[2]};
+        list << BookTable{name, columns, a[0], a[1], a[2]};
     }
-    std::sort(list.begin(), list.end(), [](const Table &a, const Table &b) {
+    std::sort(list.begin(), list.end(), [](const BookTable &a, const BookTable &b) {
         static const QStringList order = {QStringLiteral("Socio"), QStringLiteral("Movimiento"), QStringLiteral("Cuota"),
                                           QStringLiteral("Cuenta"), QStringLiteral("Curso"), QStringLiteral("Parametro")};
         return order.indexOf(a.name) < order.indexOf(b.name);
     });
     return list;
 }
+
+QString SumKey(const BookTable &t, const QVariant &medio, const QVariant &tipo)
+{
+    return t.name == QLatin1String("Movimiento") ? t.name + QLatin1Char(' ') + medio.toString() + QLatin1Char('/')
+                                                       + tipo.toString()
+                                                 : t.name;
+}
+
+ServerTransaction::ServerTransaction(const QSqlDatabase &db, const QString &begin) : m_db(db)
+{
+    PgRun(m_db, begin);
+}
+
+ServerTransaction::~ServerTransaction()
+{
+    if (!m_done) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+void ServerTransaction::commit()
+{
+    PgRun(m_db, QStringLiteral("COMMIT"));
+    m_done = true;
+}
+
+std::map<QString, QString> ServerSums(const QSqlDatabase &db, const BookTable &t)
+{
+    const bool byMedium = t.name == QLatin1String("Movimiento");
+    QSqlQuery s = ServerQuery(db, byMedium ? QStringLiteral("SELECT mediopago, tipo, sum(importe)::text FROM movimiento"
+                                                            " WHERE importe IS NOT NULL GROUP BY mediopago, tipo")
+                                           : QStringLiteral("SELECT NULL, NULL, sum(valor)::text FROM cuota"
+                                                            " WHERE valor IS NOT NULL HAVING count(*) > 0"));
+    std::map<QString, QString> sums;
+    while (s.next())
+        sums[SumKey(t, s.value(0), s.value(1))] = DecimalSum::Normalized(s.value(2).toString());
+    return sums;
+}
+
+QSqlQuery ServerQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q(db);
+    // A statement without values is sent as it is: the driver prepares with
+    // PREPARE, which takes no LOCK or SET.
+    bool done = binds.isEmpty() ? q.exec(sql) : q.prepare(sql);
+    if (done && !binds.isEmpty()) {
+        for (const QVariant &b : binds)
+            q.addBindValue(b);
+        done = q.exec();
+    }
+    if (!done)
+        ServerFail(q.lastError());
+    return q;
+}
+
+void ServerFail(const QSqlError &e)
+{
+    // lock_not_available: another program held a table longer than the wait.
+    if (e.nativeErrorCode() == QLatin1String("55P03"))
+        CopyFail(QStringLiteral("Otro programa está usando la base de datos del servidor y no la soltó a tiempo. "
+                                "Espere un momento y vuelva a intentar. (%1)")
+                     .arg(serverReason(e).section(QLatin1Char('\n'), 0, 0)));
+    CopyFail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(e)));
+}
+
+namespace {
+
+using Table = BookTable;
 
 // The file's value as the server stores it. The one-letter codes are compared
 // without case in the file, so they are stored in capitals, the form the
@@ -139,7 +192,7 @@ QVariant serverValue(const Table &t, const QString &column, const QVariant &v, c
         bool ok = false;
         const double d = v.toDouble(&ok);
         if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray || !ok || !std::isfinite(d))
-            fail(QStringLiteral("La fila %1 de %2 tiene en %3 un valor que no es un importe: «%4».")
+            CopyFail(QStringLiteral("La fila %1 de %2 tiene en %3 un valor que no es un importe: «%4».")
                      .arg(rowKey.toString(), t.name, column, v.toString()));
         return DecimalSum::textOf(d);
     }
@@ -150,53 +203,18 @@ QVariant serverValue(const Table &t, const QString &column, const QVariant &v, c
     return v;
 }
 
-// Guards the server's transaction: rolled back unless committed.
-class ServerTransaction
-{
-public:
-    explicit ServerTransaction(const QSqlDatabase &db) : m_db(db) { PgRun(m_db, QStringLiteral("BEGIN")); }
-    ~ServerTransaction()
-    {
-        if (!m_done) {
-            QSqlQuery q(m_db);
-            q.exec(QStringLiteral("ROLLBACK"));
-        }
-    }
-    void commit()
-    {
-        PgRun(m_db, QStringLiteral("COMMIT"));
-        m_done = true;
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_done = false;
-};
-
-QSqlQuery serverQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {})
-{
-    QSqlQuery q(db);
-    if (!q.prepare(sql))
-        fail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        fail(QStringLiteral("El servidor rechazó una consulta: %1").arg(serverReason(q.lastError())));
-    return q;
-}
-
 void refuseNonEmpty(const QSqlDatabase &db, const ConnectionSettings &server)
 {
-    QSqlQuery q = serverQuery(db, QStringLiteral("SELECT current_setting('server_encoding')"));
+    QSqlQuery q = ServerQuery(db, QStringLiteral("SELECT current_setting('server_encoding')"));
     if (q.next() && q.value(0).toString() != QLatin1String("UTF8"))
-        fail(QStringLiteral("La base de datos %1 no usa la codificación UTF8 (usa %2). Créela con "
+        CopyFail(QStringLiteral("La base de datos %1 no usa la codificación UTF8 (usa %2). Créela con "
                             "ENCODING 'UTF8' y vuelva a intentar.")
                  .arg(server.database, q.value(0).toString()));
-    q = serverQuery(db, QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+    q = ServerQuery(db, QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
                                        " WHERE n.nspname NOT IN ('pg_catalog', 'information_schema')"
                                        " AND n.nspname NOT LIKE 'pg\\_toast%' AND c.relkind IN ('r', 'p', 'v', 'm', 'S', 'f')"));
     if (q.next() && q.value(0).toLongLong() > 0)
-        fail(QStringLiteral("La base de datos %1 del servidor no está vacía (ya tiene tablas). --migrar sólo copia en "
+        CopyFail(QStringLiteral("La base de datos %1 del servidor no está vacía (ya tiene tablas). --migrar sólo copia en "
                             "una base de datos vacía.")
                  .arg(server.describe()));
 }
@@ -207,13 +225,6 @@ struct Tally
     std::map<QString, qint64> rows;
     std::map<QString, DecimalSum> sums; // "Movimiento E/I", "Cuota"
 };
-
-QString sumKey(const Table &t, const QVariant &medio, const QVariant &tipo)
-{
-    return t.name == QLatin1String("Movimiento") ? t.name + QLatin1Char(' ') + medio.toString() + QLatin1Char('/')
-                                                       + tipo.toString()
-                                                 : t.name;
-}
 
 // The copy's prepared statements. They outlive the server's transaction:
 // once a statement has failed, the server takes nothing but the rollback,
@@ -227,7 +238,7 @@ void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table
     in.setForwardOnly(true);
     const QString order = t.key.isEmpty() ? t.columns.first() : t.key;
     if (!in.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(t.columns.join(QStringLiteral(", ")), t.name, order)))
-        fail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
+        CopyFail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
     const int width = int(t.columns.size());
     const int amountAt = t.amount.isEmpty() ? -1 : int(t.columns.indexOf(t.amount));
     const int medioAt = int(t.columns.indexOf(QStringLiteral("MedioPago")));
@@ -246,7 +257,7 @@ void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table
             q.addBindValue(v);
         if (!q.exec()) {
             const QString first = batch.value(0).toString();
-            fail(QStringLiteral("El servidor no aceptó las filas de %1 desde la clave %2: %3")
+            CopyFail(QStringLiteral("El servidor no aceptó las filas de %1 desde la clave %2: %3")
                      .arg(t.name, first, serverReason(q.lastError())));
         }
         batch.clear();
@@ -256,28 +267,29 @@ void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table
         for (int c = 0; c < width; ++c)
             batch << serverValue(t, t.columns[c], in.value(c), in.value(0));
         if (amountAt >= 0 && !batch[start + amountAt].isNull())
-            tally.sums[sumKey(t, batch.value(start + medioAt), batch.value(start + tipoAt))].add(
+            tally.sums[SumKey(t, batch.value(start + medioAt), batch.value(start + tipoAt))].add(
                 batch[start + amountAt].toString());
         ++copied;
         if (batch.size() == width * kBatchRows) {
             if (!prepared && !(prepared = full.prepare(insertSql(kBatchRows))))
-                fail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(full.lastError())));
+                CopyFail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(full.lastError())));
             send(full);
         }
     }
     if (in.lastError().isValid())
-        fail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
+        CopyFail(QStringLiteral("No se pudo leer la tabla %1 del archivo: %2").arg(t.name, in.lastError().text()));
     if (!batch.isEmpty()) {
         QSqlQuery &rest = statements.emplace_back(server);
         if (!rest.prepare(insertSql(int(batch.size() / width))))
-            fail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(rest.lastError())));
+            CopyFail(QStringLiteral("El servidor rechazó la copia de %1: %2").arg(t.name, serverReason(rest.lastError())));
         send(rest);
     }
     tally.rows[t.name] = copied;
 }
 
 // The numbering goes on past the highest key the file ever gave (its
-// sqlite_sequence remembers keys of rows since deleted), so no key is reused.
+// sqlite_sequence remembers keys of rows since deleted) and the highest the
+// server ever gave, so no key is given twice.
 void continueNumbering(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t)
 {
     qint64 used = 0;
@@ -286,11 +298,18 @@ void continueNumbering(const QSqlDatabase &file, const QSqlDatabase &server, con
     q.addBindValue(t.name);
     if (q.exec() && q.next())
         used = q.value(0).toLongLong();
-    serverQuery(server,
-                QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), greatest(coalesce(max(%2), 0), ?) + 1, false)"
-                               " FROM %1")
-                    .arg(t.name.toLower(), t.key.toLower()),
-                {used});
+    QSqlQuery seq = ServerQuery(server, QStringLiteral("SELECT pg_get_serial_sequence(?, ?)"), {t.name.toLower(), t.key.toLower()});
+    const QString sequence = seq.next() ? seq.value(0).toString() : QString();
+    if (sequence.isEmpty())
+        CopyFail(QStringLiteral("La tabla %1 del servidor no numera sus filas.").arg(t.name));
+    // The name comes from the server itself, already quoted where it needs it.
+    seq = ServerQuery(server, QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE last_value - 1 END FROM ") + sequence);
+    if (seq.next())
+        used = std::max(used, seq.value(0).toLongLong());
+    ServerQuery(server,
+                QStringLiteral("SELECT setval(?, greatest(coalesce(max(%1), 0), ?) + 1, false) FROM %2")
+                    .arg(t.key.toLower(), t.name.toLower()),
+                {sequence, used});
 }
 
 // The server's rows and sums against what was read from the file.
@@ -298,23 +317,16 @@ void verify(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t
 {
     QSqlQuery f(file);
     if (!f.exec(QStringLiteral("SELECT COUNT(*) FROM ") + t.name) || !f.next())
-        fail(QStringLiteral("No se pudo contar la tabla %1 del archivo.").arg(t.name));
+        CopyFail(QStringLiteral("No se pudo contar la tabla %1 del archivo.").arg(t.name));
     const qint64 fileRows = f.value(0).toLongLong();
-    QSqlQuery s = serverQuery(server, QStringLiteral("SELECT count(*) FROM ") + t.name.toLower());
+    QSqlQuery s = ServerQuery(server, QStringLiteral("SELECT count(*) FROM ") + t.name.toLower());
     const qint64 serverRows = s.next() ? s.value(0).toLongLong() : -1;
     if (fileRows != tally.rows.at(t.name) || serverRows != fileRows)
-        fail(QStringLiteral("La tabla %1 tiene %2 filas en el archivo y %3 en el servidor.")
+        CopyFail(QStringLiteral("La tabla %1 tiene %2 filas en el archivo y %3 en el servidor.")
                  .arg(t.name).arg(fileRows).arg(serverRows));
     if (t.amount.isEmpty())
         return;
-    const bool byMedium = t.name == QLatin1String("Movimiento");
-    s = serverQuery(server, byMedium ? QStringLiteral("SELECT mediopago, tipo, sum(importe)::text FROM movimiento"
-                                                      " WHERE importe IS NOT NULL GROUP BY mediopago, tipo")
-                                     : QStringLiteral("SELECT NULL, NULL, sum(valor)::text FROM cuota WHERE valor IS NOT NULL"
-                                                      " HAVING count(*) > 0"));
-    std::map<QString, QString> onServer;
-    while (s.next())
-        onServer[sumKey(t, s.value(0), s.value(1))] = DecimalSum::Normalized(s.value(2).toString());
+    const std::map<QString, QString> onServer = ServerSums(server, t);
     std::map<QString, QString> inFile;
     for (const auto &[key, sum] : tally.sums)
         if (key == t.name || key.startsWith(t.name + QLatin1Char(' ')))
@@ -324,24 +336,82 @@ void verify(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t
         for (const auto &[key, sum] : inFile)
             diffs << QStringLiteral("%1: %2 en el archivo, %3 en el servidor")
                          .arg(key, sum, onServer.count(key) ? onServer.at(key) : QStringLiteral("nada"));
-        fail(QStringLiteral("Las sumas de %1 no coinciden (%2).").arg(t.amount, diffs.join(QStringLiteral("; "))));
+        CopyFail(QStringLiteral("Las sumas de %1 no coinciden (%2).").arg(t.amount, diffs.join(QStringLiteral("; "))));
     }
 }
 
-QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const ConnectionSettings &settings)
+// Who else is connected to the server's database: user, PC and program of each.
+QStringList otherConnections(const QSqlDatabase &db)
+{
+    QSqlQuery q = ServerQuery(db, QStringLiteral(
+        "SELECT usename, coalesce(nullif(client_hostname, ''), host(client_addr)), client_port, application_name"
+        " FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid()"
+        " AND backend_type = 'client backend' ORDER BY usename, client_addr, application_name"));
+    QStringList who;
+    while (q.next()) {
+        // A connection through the server's own socket has no address (port -1);
+        // another user's address is shown only to the server's administrators.
+        const QString where = !q.value(1).isNull()      ? QStringLiteral("desde ") + q.value(1).toString()
+                              : q.value(2).toInt() == -1 ? QStringLiteral("en la computadora del servidor")
+                                                         : QStringLiteral("desde una computadora que el servidor no informa");
+        QString one = QStringLiteral("usuario %1 %2").arg(q.value(0).toString(), where);
+        if (!q.value(3).toString().isEmpty())
+            one += QStringLiteral(" (programa %1)").arg(q.value(3).toString());
+        who << one;
+    }
+    return who;
+}
+
+void refuseWhileOthersConnected(const QSqlDatabase &db, const ConnectionSettings &server)
+{
+    const QStringList who = otherConnections(db);
+    if (!who.isEmpty())
+        CopyFail(QStringLiteral("No se puede restaurar: hay otros programas conectados a la base %1: %2. Cierre esos "
+                                "programas (en todas las computadoras que la usen) y vuelva a intentar.")
+                     .arg(server.describe(), who.join(QStringLiteral("; "))));
+}
+
+// The server's tables, emptied for the copy's rows once nobody else is connected.
+void emptyForRestore(const QSqlDatabase &db, const ConnectionSettings &server)
+{
+    QSqlQuery q = ServerQuery(db, QStringLiteral("SELECT to_regclass('movimiento') IS NULL"));
+    if (q.next() && q.value(0).toBool())
+        CopyFail(QStringLiteral("La base %1 del servidor no tiene las tablas de Tesorin; para llenar una base vacía use "
+                                "tesorin --migrar.").arg(server.describe()));
+    refuseWhileOthersConnected(db, server);
+    // Whoever connects now waits for the restore to end, and sees it whole; a
+    // program that still holds a table is waited for a bounded time.
+    ServerQuery(db, QStringLiteral("SET LOCAL lock_timeout = %1").arg(kDbWaitMs));
+    QStringList names;
+    for (const Table &t : BookTables())
+        names << t.name.toLower();
+    ServerQuery(db, QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(names.join(QStringLiteral(", "))));
+    refuseWhileOthersConnected(db, server); // one may have come in between
+    for (const QString &name : std::as_const(names))
+        PgRun(db, QStringLiteral("DELETE FROM ") + name);
+}
+
+enum class Into { EmptyDatabase, Replace };
+
+QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const ConnectionSettings &settings, Into into)
 {
     // The file is read in one transaction: every table as it was at one moment,
     // even while a program writes to it.
     Transaction reading(file);
     Statements statements;
     ServerTransaction writing(server);
-    refuseNonEmpty(server, settings);
-    CreatePgSchema(server, PgIndexes::Later);
+    if (into == Into::EmptyDatabase) {
+        refuseNonEmpty(server, settings);
+        CreatePgSchema(server, PgIndexes::Later);
+    } else {
+        emptyForRestore(server, settings);
+    }
     Tally tally;
-    const QList<Table> all = tables();
+    const QList<Table> all = BookTables();
     for (const Table &t : all)
         copyTable(file, server, t, tally, statements);
-    CreatePgIndexes(server);
+    if (into == Into::EmptyDatabase)
+        CreatePgIndexes(server);
     QStringList copied;
     for (const Table &t : all) {
         if (!t.key.isEmpty())
@@ -351,13 +421,12 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
     }
     writing.commit();
     const QString last = copied.takeLast();
-    return QStringLiteral("Se copiaron %1 y %2 a %3; sumas verificadas.")
+    return QString::fromUtf8(into == Into::EmptyDatabase ? "Se copiaron %1 y %2 a %3; sumas verificadas."
+                                                         : "Se restauraron %1 y %2 en %3; sumas verificadas.")
         .arg(copied.join(QStringLiteral(", ")), last, settings.describe());
 }
 
-} // namespace
-
-QString MigrateToServer(const QString &file, const ConnectionSettings &server, QString *summary)
+QString fileIntoServer(const QString &file, const ConnectionSettings &server, QString *summary, Into into)
 {
     QList<DbErrorEntry> errors;
     const QString path = QFileInfo(file).absoluteFilePath();
@@ -369,9 +438,11 @@ QString MigrateToServer(const QString &file, const ConnectionSettings &server, Q
     if (OpenServerConnection(QLatin1String(kTarget), server, &error)) {
         try {
             *summary = copyAll(QSqlDatabase::database(QLatin1String(kSource), false),
-                               QSqlDatabase::database(QLatin1String(kTarget), false), server);
+                               QSqlDatabase::database(QLatin1String(kTarget), false), server, into);
         } catch (const RuntimeError &e) {
-            error = e.description() + QStringLiteral(" No se copió nada: el servidor quedó como estaba.");
+            error = e.description() + QString::fromUtf8(into == Into::EmptyDatabase
+                                                           ? " No se copió nada: el servidor quedó como estaba."
+                                                           : " No se restauró nada: el servidor quedó como estaba.");
         }
     }
     CloseConnection(QLatin1String(kTarget));
@@ -379,16 +450,35 @@ QString MigrateToServer(const QString &file, const ConnectionSettings &server, Q
     return error;
 }
 
-int MigrarCommand(const QString &file, QTextStream &out, QTextStream &err)
+} // namespace
+
+QString MigrateToServer(const QString &file, const ConnectionSettings &server, QString *summary)
+{
+    return fileIntoServer(file, server, summary, Into::EmptyDatabase);
+}
+
+QString RestoreServerFromFile(const QString &file, const ConnectionSettings &server, QString *summary)
+{
+    if (const QString refused = CheckCopyToRestore(file); !refused.isEmpty())
+        return refused;
+    return fileIntoServer(file, server, summary, Into::Replace);
+}
+
+QString ReadCommandSettings(ConnectionSettings &where)
 {
     if (env().appDir.isEmpty()) {
         const QFileInfo exe(QCoreApplication::applicationFilePath());
         env().appDir = exe.absolutePath();
         env().exeBaseName = exe.completeBaseName();
     }
+    return ReadConnectionSettings(where).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+int MigrarCommand(const QString &file, QTextStream &out, QTextStream &err)
+{
     QString error, summary;
     ConnectionSettings server;
-    error = ReadConnectionSettings(server);
+    error = ReadCommandSettings(server);
     if (error.isEmpty() && !server.isServer())
         error = QStringLiteral("La configuración nombra un archivo, no un servidor: escriba en la sección "
                                "[DataSourceName] Servidor=, Base= y Usuario= (y Puerto= y SSL= si hace falta) "
