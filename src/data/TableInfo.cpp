@@ -60,7 +60,7 @@ QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const
 {
     // Both engines give the stored row back (SQLite since 3.35): a key that is
     // a text, or one the table numbered itself, reads the same way.
-    QSqlQuery q = run(db, insert + QStringLiteral(" RETURNING ") + quotedName(keyColumn), binds);
+    QSqlQuery q = run(db, insert + QStringLiteral(" RETURNING ") + QuotedTableName(db, keyColumn), binds);
     if (!q.next())
         throw StorageError(QSqlError(QString(), QStringLiteral("La base de datos no informó la clave de la fila agregada."),
                                      QSqlError::StatementError));

@@ -44,5 +44,6 @@ QString SqlOrderTerm(const QSqlDatabase &db, const QString &x, bool ascending);
 QString SqlLikeCondition(const QSqlDatabase &db, const QString &x);
 QString SqlLikePattern(const QSqlDatabase &db, const QString &pattern);
 
-// `table`'s name quoted for SQL, as the engine holds it.
+// A table's (or a column's) name quoted for SQL, as the engine holds it: the
+// server holds the schema's names in lower case.
 QString QuotedTableName(const QSqlDatabase &db, const QString &table);

@@ -3,6 +3,7 @@
 // explanation given for what it refuses.
 #include "data/Database.h"
 #include "data/PgSchema.h"
+#include "data/Storage.h"
 #include "data/TableInfo.h"
 #include "masterdata/FilterCriterion.h"
 #include "support/PgTest.h"
@@ -91,6 +92,7 @@ private slots:
     void datesNotInTheStoredForm();
     void hostileCriteriaAreRefusedOrMatchAtOnce();
     void textsOrderAlikeOnBothEngines();
+    void keysAlikeOnBothEngines();
     void cleanupTestCase() { m_pg.reset(); }
 
 private:
@@ -261,6 +263,29 @@ void tst_FilterCriterion::textsOrderAlikeOnBothEngines()
     QCOMPARE(orders.at(0), QStringLiteral("99,2,1,3,5,4,10,11,8,7,9,12,6"));
     QCOMPARE(orders.at(2), orders.at(0));
     QCOMPARE(orders.at(3), orders.at(1));
+}
+
+// The editor's rows are named by each table's key, read and returned alike by
+// a file and a server, a text key included.
+void tst_FilterCriterion::keysAlikeOnBothEngines()
+{
+    PG_TEST_DB(pg);
+    TestEnv env;
+    env.openNewDb();
+    QSqlDatabase server = pg.open();
+    CreatePgSchema(server);
+    for (const QSqlDatabase &db : {Conexion(), server}) {
+        QStringList keys;
+        for (const char *table : {"Curso", "Socio", "Cuota", "Cuenta", "Movimiento", "Parametro"})
+            keys << PrimaryKeyColumns(db, table).join('+').toLower();
+        QCOMPARE(keys.join(','), QStringLiteral("idcurso,idsocio,idcuota,idcuenta,idmovimiento,parametro"));
+        QCOMPARE(InsertReturningKey(db, "INSERT INTO " + QuotedTableName(db, "Curso") + " (Nombre) VALUES (?)", {"1ro"},
+                                    "IDCurso").toInt(), 1);
+        QCOMPARE(InsertReturningKey(db, "INSERT INTO Parametro (Parametro, Valor) VALUES (?, ?)", {"ZONA", "sur"},
+                                    "Parametro").toString(), QStringLiteral("ZONA"));
+        QVERIFY_THROWS_EXCEPTION(StorageError, InsertReturningKey(db, "INSERT INTO Parametro (Parametro) VALUES ('ZONA')",
+                                                                   {}, "Parametro"));
+    }
 }
 
 QTEST_MAIN(tst_FilterCriterion)
