@@ -158,7 +158,7 @@ void likeEs(sqlite3_context *ctx, int, sqlite3_value **argv)
             return;
         }
     }
-    sqlite3_result_int(ctx, like->matches(stringOf(argv[1])) ? 1 : 0);
+    sqlite3_result_int(ctx, like->matchesUtf8(textOf(argv[1])) ? 1 : 0);
 }
 
 void dateKey(sqlite3_context *ctx, int, sqlite3_value **argv)

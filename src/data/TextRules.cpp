@@ -141,18 +141,26 @@ int CompareTexts(QStringView a, QStringView b)
 }
 
 namespace {
-std::vector<char32_t> foldedCodePoints(const QString &text)
+// A text folded for searching (FoldSpanish, ñ as n), as code points.
+void foldedCodePoints(QByteArrayView utf8, std::vector<char32_t> &out)
 {
-    const QList<uint> ucs4 = text.toCaseFolded().toUcs4();
-    return std::vector<char32_t>(ucs4.begin(), ucs4.end());
+    thread_local std::string folded;
+    folded.clear();
+    FoldSpanish(utf8, Enye::AsN, folded);
+    out.clear();
+    const auto *p = reinterpret_cast<const unsigned char *>(folded.data());
+    const auto *end = p + folded.size();
+    while (p < end)
+        out.push_back(*p < 0x80 ? char32_t(*p++) : nextCodePoint(p, end));
 }
 } // namespace
 
 LikeMatcher::LikeMatcher(const QString &pattern)
 {
-    std::vector<char32_t> current;
+    std::vector<char32_t> current, folded;
+    foldedCodePoints(pattern.toUtf8(), folded);
     bool afterAny = false;
-    for (char32_t c : foldedCodePoints(pattern)) {
+    for (char32_t c : folded) {
         if (c == U'%' || c == U'*') {
             if (m_segments.empty() && current.empty())
                 m_leadingAny = true;
@@ -187,7 +195,13 @@ bool LikeMatcher::matchAt(const std::vector<char32_t> &segment, const std::vecto
 
 bool LikeMatcher::matches(const QString &value) const
 {
-    const std::vector<char32_t> text = foldedCodePoints(value);
+    return matchesUtf8(value.toUtf8());
+}
+
+bool LikeMatcher::matchesUtf8(QByteArrayView utf8) const
+{
+    thread_local std::vector<char32_t> text;
+    foldedCodePoints(utf8, text);
     if (!m_anyAtAll)
         return m_segments.size() == 1 && m_segments[0].size() == text.size() && matchAt(m_segments[0], text, 0);
     size_t first = 0, last = m_segments.size();

@@ -33,15 +33,17 @@ QString SocioOrderKey(const QString &column);
 int CompareTexts(QStringView a, QStringView b);
 
 // A filter's LIKE pattern: % or * any text, _ or ? one character, the rest
-// literally, without regard to case. Each stretch between two "any text" marks
-// is found at its leftmost place, which is where it serves best, so a match
-// takes one pass over the text for each stretch's length: no pattern, however
-// many marks it has, makes it slow.
+// literally, without regard to case or accents (both folded as FoldSpanish
+// does, ñ as n). Each stretch between two "any text" marks is found at its
+// leftmost place, which is where it serves best, so a match takes one pass
+// over the text for each stretch's length: no pattern, however many marks it
+// has, makes it slow.
 class LikeMatcher
 {
 public:
     explicit LikeMatcher(const QString &pattern = QString());
     bool matches(const QString &text) const;
+    bool matchesUtf8(QByteArrayView utf8) const;
 
 private:
     static constexpr char32_t kOne = 0xFFFFFFFF; // stands for one character of any kind

@@ -1,5 +1,6 @@
 #include "masterdata/FilterCriterion.h"
 #include "data/Database.h"
+#include "data/TableInfo.h"
 
 namespace {
 
@@ -267,6 +268,7 @@ private:
                                  + QStringLiteral(" es de texto: escriba el valor entre comillas simples, por ejemplo ")
                                  + example + QStringLiteral("'texto'.")};
             n.value = m_tok.text;
+            FoldSpanish(m_tok.text.toUtf8(), Enye::AfterN, n.sortKey);
             return;
         case FieldKind::Integer:
         case FieldKind::Real: {
@@ -343,8 +345,6 @@ bool FilterCriterion::parse(const QString &text, const QList<GridField> &fields,
     m_nodes.clear();
     m_root = -1;
     m_text = text;
-    m_collator = std::make_shared<QCollator>(locale);
-    m_collator->setCaseSensitivity(Qt::CaseInsensitive);
     try {
         CriterionParser p(*this, text, fields, locale);
         p.run();
@@ -386,9 +386,13 @@ bool FilterCriterion::compare(const Node &n, const QVariant &v) const
 
     int c = 0;
     switch (n.kind) {
-    case FieldKind::Text:
-        c = m_collator->compare(v.toString(), n.value.toString());
+    case FieldKind::Text: {
+        thread_local std::string folded;
+        folded.clear();
+        FoldSpanish(v.toString().toUtf8(), Enye::AfterN, folded);
+        c = folded.compare(n.sortKey);
         break;
+    }
     case FieldKind::Integer:
     case FieldKind::Real: {
         bool ok = false;
@@ -435,41 +439,41 @@ QString dateText(qint64 key)
 }
 } // namespace
 
-void FilterCriterion::toSql(const std::function<QString(int field)> &column,
+void FilterCriterion::toSql(const QSqlDatabase &db, const std::function<QString(int field)> &column,
                             const std::function<bool(int field)> &irregularDates, QString *where,
                             QVariantList *binds) const
 {
     where->clear();
     binds->clear();
     if (m_root >= 0)
-        *where = sqlOf(m_root, column, irregularDates, binds);
+        *where = sqlOf(db, m_root, column, irregularDates, binds);
 }
 
-QString FilterCriterion::sqlOf(int node, const std::function<QString(int)> &column,
+QString FilterCriterion::sqlOf(const QSqlDatabase &db, int node, const std::function<QString(int)> &column,
                                const std::function<bool(int)> &irregularDates, QVariantList *binds) const
 {
     const Node &n = m_nodes[size_t(node)];
     if (n.type != Node::Compare) {
-        const QString left = sqlOf(n.left, column, irregularDates, binds);
-        const QString right = sqlOf(n.right, column, irregularDates, binds);
+        const QString left = sqlOf(db, n.left, column, irregularDates, binds);
+        const QString right = sqlOf(db, n.right, column, irregularDates, binds);
         return QLatin1Char('(') + left + (n.type == Node::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "))
                + right + QLatin1Char(')');
     }
     const QString c = column(n.field);
     if (n.op == Op::Like) {
-        *binds << n.value.toString();
-        return QStringLiteral("like_es(?, ") + c + QLatin1Char(')');
+        *binds << SqlLikePattern(db, n.value.toString());
+        return SqlLikeCondition(db, c);
     }
     const QString op = QLatin1String(sqlOperator(int(n.op)));
     switch (n.kind) {
     case FieldKind::Text:
         *binds << n.value.toString();
-        return QStringLiteral("(CAST(%1 AS TEXT) %2 (? COLLATE es_texto))").arg(c, op);
+        return QStringLiteral("(%1 %2 %3)").arg(SqlSortText(db, c), op, SqlSortText(db, QStringLiteral("?")));
     case FieldKind::Integer:
     case FieldKind::Real:
         // Only numbers compare with a number; the column's index serves.
         *binds << n.value.toDouble();
-        return QStringLiteral("(%1 %2 ? AND typeof(%1) IN ('integer', 'real'))").arg(c, op);
+        return QStringLiteral("(%1 %2 ? AND %3)").arg(c, op, SqlIsNumber(db, c));
     case FieldKind::Date:
         if (irregularDates(n.field)) {
             *binds << n.value.toLongLong();

@@ -9,15 +9,17 @@
 //
 // Numbers use a point or the locale's decimal separator; dates are written as
 // the grid shows them; LIKE takes % or * for any text and _ or ? for one
-// character. The criterion is evaluated by SQLite, as a condition whose values
-// are all bound (toSql), or on rows in memory (matches); both give the same
-// rows. The typed text never becomes part of a database statement.
+// character. Texts compare, and LIKE matches, without regard to case or
+// accents, by the fold the engines order texts by (sort_es, FoldSpanish). The
+// criterion is evaluated by the database, as a condition whose values are all
+// bound (toSql), or on rows in memory (matches); every engine and the memory
+// give the same rows. The typed text never becomes part of a statement.
 #include "data/TextRules.h"
 #include "masterdata/GridValues.h"
 
-#include <QCollator>
+#include <QSqlDatabase>
 #include <functional>
-#include <memory>
+#include <string>
 #include <vector>
 
 class FilterCriterion
@@ -36,11 +38,11 @@ public:
     // by its position in `fields`.
     bool matches(const std::function<QVariant(int field)> &stored) const;
 
-    // The criterion as an SQL condition (empty for an empty criterion) and its
-    // bound values, with the functions of every connection (Storage.h).
+    // The criterion as an SQL condition for the engine of `db` (empty for an
+    // empty criterion) and its bound values (TableInfo.h).
     // `column` names a field's column in SQL; `irregularDates` tells whether a
     // date field holds any value not in the stored form "YYYY-MM-DD HH:MM:SS".
-    void toSql(const std::function<QString(int field)> &column,
+    void toSql(const QSqlDatabase &db, const std::function<QString(int field)> &column,
                const std::function<bool(int field)> &irregularDates, QString *where,
                QVariantList *binds) const;
 
@@ -54,16 +56,16 @@ private:
         FieldKind kind = FieldKind::Text;
         Op op = Op::Eq;
         QVariant value; // a number, a text, or a date as its DateKey
+        std::string sortKey; // a text's fold for ordering
         LikeMatcher like;
     };
     bool eval(int node, const std::function<QVariant(int)> &stored) const;
     bool compare(const Node &n, const QVariant &v) const;
-    QString sqlOf(int node, const std::function<QString(int)> &column,
+    QString sqlOf(const QSqlDatabase &db, int node, const std::function<QString(int)> &column,
                   const std::function<bool(int)> &irregularDates, QVariantList *binds) const;
 
     friend class CriterionParser;
     std::vector<Node> m_nodes;
     int m_root = -1;
     QString m_text;
-    std::shared_ptr<QCollator> m_collator;
 };

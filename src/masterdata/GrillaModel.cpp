@@ -1,6 +1,7 @@
 #include "masterdata/GrillaModel.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/TableInfo.h"
 #include "masterdata/RowRules.h"
 
 #include <QSqlField>
@@ -44,7 +45,7 @@ bool GrillaTableModel::open(const QString &table)
 {
     beginResetModel();
     m_table = table;
-    m_tableSql = quotedName(table);
+    m_tableSql = QuotedTableName(m_db, table);
     m_unread.clear();
     m_readFailing = false;
     m_fields.clear();
@@ -52,48 +53,77 @@ bool GrillaTableModel::open(const QString &table)
     m_cache.clear();
     m_irregular.clear();
     m_keyColumn = -1;
+    m_keySql.clear();
+    m_textKey = false;
+    m_textKeyNumbers.clear();
+    m_textKeys.clear();
     clearPending();
     std::vector<qint64> keys;
     bool ok = true;
     try {
-        RegisterTextFunctions(m_db);
+        // A server's database holds these functions itself.
+        if (!IsServerConnection(m_db))
+            RegisterTextFunctions(m_db);
+        const QSqlRecord rec = m_db.record(table);
+        for (int i = 0; i < rec.count(); ++i) {
+            m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
+            m_columns << quotedName(rec.fieldName(i));
+        }
+        const QStringList key = PrimaryKeyColumns(m_db, table);
+        for (int i = 0; key.size() == 1 && i < m_fields.size(); ++i)
+            if (m_fields.at(i).name.compare(key.first(), Qt::CaseInsensitive) == 0)
+                m_keyColumn = i;
+        if (m_keyColumn >= 0) {
+            m_keySql = column(m_keyColumn);
+            m_textKey = m_fields.at(m_keyColumn).kind == FieldKind::Text;
+        } else if (!IsServerConnection(m_db)) {
+            m_keySql = QStringLiteral("rowid"); // a table made elsewhere, without a key of one column
+        } else if (!m_fields.isEmpty()) {
+            fail(QStringLiteral("La tabla %1 no tiene una clave primaria de una sola columna: "
+                                "el editor no puede identificar sus filas.").arg(table), ErrInvalidUse);
+            ok = false;
+        }
+    } catch (const StorageError &e) {
+        m_lastError = e.sqlError();
+        ok = false;
     } catch (const RuntimeError &e) {
         fail(e.description(), int(e.number()));
         ok = false;
     }
     ok = ok && readKeys(QString(), {}, orderBy(-1, Qt::AscendingOrder), &keys);
     if (ok) {
-        const QSqlRecord rec = m_db.record(table);
-        for (int i = 0; i < rec.count(); ++i) {
-            m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
-            m_columns << quotedName(rec.fieldName(i));
-        }
-        // A single INTEGER PRIMARY KEY is the rowid itself: changing it moves the row's key.
-        QSqlQuery info(m_db);
-        int keyColumns = 0, key = -1;
-        if (info.exec(QStringLiteral("PRAGMA table_info(") + m_tableSql + QLatin1Char(')'))) {
-            while (info.next())
-                if (info.value(5).toInt() > 0) {
-                    ++keyColumns;
-                    if (info.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
-                        key = info.value(0).toInt();
-                }
-        }
-        if (keyColumns == 1)
-            m_keyColumn = key;
         m_keys = std::move(keys);
     } else {
+        m_fields.clear();
+        m_columns.clear();
         m_keys.clear();
     }
     endResetModel();
     return ok;
 }
 
+QVariant GrillaTableModel::keyValue(qint64 key) const
+{
+    return m_textKey ? QVariant(m_textKeys.value(qsizetype(key - 1))) : QVariant(key);
+}
+
+qint64 GrillaTableModel::keyOfValue(const QVariant &value) const
+{
+    if (!m_textKey)
+        return value.toLongLong();
+    const QString text = value.toString();
+    const auto it = m_textKeyNumbers.constFind(text);
+    if (it != m_textKeyNumbers.constEnd())
+        return *it;
+    m_textKeys << text;
+    return *m_textKeyNumbers.insert(text, m_textKeys.size());
+}
+
 bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds, const QString &order,
                                 std::vector<qint64> *keys, const QString &tieColumn,
                                 std::vector<bool> *sameAsPrevious)
 {
-    QString sql = QStringLiteral("SELECT rowid") + (tieColumn.isEmpty() ? QString() : QStringLiteral(", ") + tieColumn)
+    QString sql = QStringLiteral("SELECT ") + m_keySql + (tieColumn.isEmpty() ? QString() : QStringLiteral(", ") + tieColumn)
                   + QStringLiteral(" FROM ") + m_tableSql;
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
@@ -109,7 +139,12 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
         // seconds through QSqlQuery.
         RowReader rows(m_db, sql, binds);
         while (rows.next()) {
-            keys->push_back(rows.integer(0));
+            if (m_textKey) {
+                const QByteArrayView text = rows.text(0);
+                keys->push_back(keyOfValue(QString::fromUtf8(text.data(), text.size())));
+            } else {
+                keys->push_back(rows.integer(0));
+            }
             if (!sameAsPrevious)
                 continue;
             auto type = rows.type(1);
@@ -148,44 +183,44 @@ bool GrillaTableModel::irregularDates(int field) const
     // Once per field and window: the editor itself only ever stores the plain form.
     QSqlQuery q(m_db);
     const QString c = column(field);
-    const bool irregular =
-        !q.exec(QStringLiteral("SELECT 1 FROM ") + m_tableSql + QStringLiteral(" WHERE ") + c
-                + QStringLiteral(" IS NOT NULL AND (typeof(") + c + QStringLiteral(") <> 'text' OR ") + c
-                + QStringLiteral(" NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]')"
-                                 " LIMIT 1"))
-        || q.next();
+    const bool irregular = !q.exec(QStringLiteral("SELECT 1 FROM ") + m_tableSql + QStringLiteral(" WHERE ") + c
+                                   + QStringLiteral(" IS NOT NULL AND ") + SqlNotStoredDate(m_db, c)
+                                   + QStringLiteral(" LIMIT 1"))
+                           || q.next();
     m_irregular.insert(field, irregular);
     return irregular;
 }
 
 QString GrillaTableModel::orderBy(int sortColumn, Qt::SortOrder order) const
 {
+    // Equal values keep the table's order: that of the keys.
+    const QString byKey = m_textKey ? SqlByteText(m_db, m_keySql) : m_keySql;
     if (sortColumn < 0 || sortColumn >= m_fields.size())
-        return QStringLiteral("rowid");
-    const QString dir = order == Qt::AscendingOrder ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
+        return byKey;
+    const bool up = order == Qt::AscendingOrder;
     const QString c = column(sortColumn);
     QStringList terms;
     switch (m_fields.at(sortColumn).kind) {
     case FieldKind::Integer:
     case FieldKind::Real:
-        // SQLite's own order: nulls, then numbers, then anything else.
-        terms << c + dir;
+        // Nulls, then numbers, then anything else (in a file).
+        terms << SqlOrderTerm(m_db, c, up);
         break;
     case FieldKind::Date:
         if (!irregularDates(sortColumn)) {
-            terms << c + dir;
+            terms << SqlOrderTerm(m_db, c, up);
             break;
         }
-        terms << QStringLiteral("CASE WHEN %1 IS NULL THEN 0 WHEN date_key(%1) IS NOT NULL THEN 1 ELSE 2 END").arg(c) + dir
-              << QStringLiteral("date_key(%1)").arg(c) + dir
-              << QStringLiteral("CAST(%1 AS TEXT) COLLATE es_texto").arg(c) + dir;
+        terms << SqlOrderTerm(m_db, QStringLiteral("CASE WHEN %1 IS NULL THEN 0 WHEN date_key(%1) IS NOT NULL THEN 1 ELSE 2 END").arg(c), up)
+              << SqlOrderTerm(m_db, QStringLiteral("date_key(%1)").arg(c), up)
+              << SqlOrderTerm(m_db, SqlSortText(m_db, c), up);
         break;
     case FieldKind::Text:
-        terms << QStringLiteral("(%1 IS NOT NULL)").arg(c) + dir << QStringLiteral("sort_es(%1)").arg(c) + dir
-              << QStringLiteral("CAST(%1 AS TEXT) COLLATE es_texto").arg(c) + dir;
+        terms << SqlOrderTerm(m_db, QStringLiteral("(%1 IS NOT NULL)").arg(c), up)
+              << SqlOrderTerm(m_db, SqlSortText(m_db, c), up);
         break;
     }
-    terms << QStringLiteral("rowid"); // equal values keep the table's order
+    terms << byKey;
     return terms.join(QStringLiteral(", "));
 }
 
@@ -195,10 +230,10 @@ bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, 
         return false;
     QString where;
     QVariantList binds;
-    criterion.toSql([this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
+    criterion.toSql(m_db, [this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
                     &binds);
     std::vector<qint64> keys;
-    // A descending order on a column SQLite orders by itself is read ascending,
+    // A descending order on a column the database orders by itself is read ascending,
     // straight along the column's index, and turned round here; rows of equal
     // value keep the table's order.
     const bool turned = order == Qt::DescendingOrder && sortColumn >= 0 && sortColumn < m_fields.size()
@@ -272,16 +307,18 @@ const QVector<QVariant> *GrillaTableModel::rowValues(int row) const
     const int last = std::min(int(m_keys.size()) - 1, row + kBlockAfter);
     QVariantList binds;
     QStringList marks;
+    std::vector<qint64> asked;
     for (int r = first; r <= last; ++r) {
         if ((r == m_pendingRow && m_pendingIsNew) || m_cache.contains(m_keys[size_t(r)]))
             continue;
-        binds << m_keys[size_t(r)];
+        asked.push_back(m_keys[size_t(r)]);
+        binds << keyValue(asked.back());
         marks << QStringLiteral("?");
     }
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    bool read = q.prepare(QStringLiteral("SELECT rowid, ") + m_columns.join(QStringLiteral(", "))
-                          + QStringLiteral(" FROM ") + m_tableSql + QStringLiteral(" WHERE rowid IN (")
+    bool read = q.prepare(QStringLiteral("SELECT ") + m_keySql + QStringLiteral(", ") + m_columns.join(QStringLiteral(", "))
+                          + QStringLiteral(" FROM ") + m_tableSql + QStringLiteral(" WHERE ") + m_keySql + QStringLiteral(" IN (")
                           + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
     if (read) {
         for (const QVariant &b : std::as_const(binds))
@@ -292,8 +329,8 @@ const QVector<QVariant> *GrillaTableModel::rowValues(int row) const
         // Never shown empty, which would read as stored values and could be
         // saved over the real ones. The grid asks while it paints, when no
         // message can open: the window tells the user afterwards.
-        for (const QVariant &b : std::as_const(binds))
-            m_unread.insert(b.toLongLong());
+        for (qint64 k : asked)
+            m_unread.insert(k);
         if (!m_readFailing) {
             m_readFailing = true;
             emit const_cast<GrillaTableModel *>(this)->rowsUnreadable(q.lastError());
@@ -305,7 +342,7 @@ const QVector<QVariant> *GrillaTableModel::rowValues(int row) const
         QVector<QVariant> values(m_fields.size());
         for (int c = 0; c < m_fields.size(); ++c)
             values[c] = q.value(c + 1);
-        m_cache.insert(q.value(0).toLongLong(), values);
+        m_cache.insert(keyOfValue(q.value(0)), values);
     }
     it = m_cache.constFind(key);
     if (it != m_cache.constEnd())
@@ -439,15 +476,15 @@ bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
         // that no other program can start using it before it goes.
         m_refusal.clear();
         Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
-        if (!t.active() || !DeleteRefusal(m_db, m_table, m_keys[size_t(r)], &m_refusal, &m_lastError)
+        if (!t.active() || !DeleteRefusal(m_db, m_table, keyValue(m_keys[size_t(r)]), &m_refusal, &m_lastError)
             || !m_refusal.isEmpty())
             return false;
         QSqlQuery q(m_db);
-        if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE rowid = ?"))) {
+        if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE ") + m_keySql + QStringLiteral(" = ?"))) {
             m_lastError = q.lastError();
             return false;
         }
-        q.addBindValue(m_keys[size_t(r)]);
+        q.addBindValue(keyValue(m_keys[size_t(r)]));
         if (!q.exec() || !t.commit(&m_lastError)) {
             if (q.lastError().isValid())
                 m_lastError = q.lastError();
@@ -467,7 +504,7 @@ bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
 
 bool GrillaTableModel::deleteRefusal(int row, QString *refusal)
 {
-    return DeleteRefusal(m_db, m_table, m_keys[size_t(row)], refusal, &m_lastError);
+    return DeleteRefusal(m_db, m_table, keyValue(m_keys[size_t(row)]), refusal, &m_lastError);
 }
 
 void GrillaTableModel::clearPending()
@@ -526,49 +563,52 @@ bool GrillaTableModel::writePending()
             return true;
         }
         sql = QStringLiteral("UPDATE ") + m_tableSql + QStringLiteral(" SET ")
-              + names.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?");
-        values << m_keys[size_t(row)];
+              + names.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE ") + m_keySql + QStringLiteral(" = ?");
+        values << keyValue(m_keys[size_t(row)]);
     }
     // The rules that depend on other rows are checked under the write lock.
     m_refusal.clear();
     Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
     if (!t.active()
-        || !WriteRefusal(m_db, m_table, m_fields, m_pendingIsNew ? 0 : m_keys[size_t(row)], m_edit, m_editSet,
+        || !WriteRefusal(m_db, m_table, m_fields, m_pendingIsNew ? QVariant() : keyValue(m_keys[size_t(row)]), m_edit, m_editSet,
                          &m_refusal, &m_lastError)
         || !m_refusal.isEmpty())
         return false;
-    QSqlQuery q(m_db);
-    if (!q.prepare(sql)) {
-        m_lastError = q.lastError();
-        return false;
-    }
-    for (const QVariant &v : std::as_const(values))
-        q.addBindValue(v);
-    if (!q.exec()) {
-        m_lastError = q.lastError();
-        return false;
-    }
-    // Another program may have deleted the row since it was shown: an update
-    // that changes nothing must not pass for a stored edit.
-    if (!m_pendingIsNew && q.numRowsAffected() == 0) {
-        m_refusal = QStringLiteral("Este registro ya no está en la tabla %1: otro programa lo eliminó. "
-                                   "Sus cambios no se guardaron.").arg(m_table);
-        return false;
-    }
     const qint64 oldKey = m_keys[size_t(row)];
     qint64 key = oldKey;
     if (m_pendingIsNew) {
         try {
-            key = InsertedKey(q);
-        } catch (const RuntimeError &e) {
-            fail(e.description(), int(e.number()));
+            key = keyOfValue(InsertReturningKey(m_db, sql, values,
+                                                m_keyColumn >= 0 ? m_fields.at(m_keyColumn).name : m_keySql));
+        } catch (const StorageError &e) {
+            m_lastError = e.sqlError();
             return false;
         }
+    } else {
+        QSqlQuery q(m_db);
+        if (!q.prepare(sql)) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        for (const QVariant &v : std::as_const(values))
+            q.addBindValue(v);
+        if (!q.exec()) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        // Another program may have deleted the row since it was shown: an update
+        // that changes nothing must not pass for a stored edit.
+        if (q.numRowsAffected() == 0) {
+            m_refusal = QStringLiteral("Este registro ya no está en la tabla %1: otro programa lo eliminó. "
+                                       "Sus cambios no se guardaron.").arg(m_table);
+            return false;
+        }
+        // A changed key moves the row's key.
+        if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
+            key = keyOfValue(m_edit.at(m_keyColumn));
     }
     if (!t.commit(&m_lastError))
         return false;
-    else if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
-        key = m_edit.at(m_keyColumn).toLongLong();
     m_cache.remove(oldKey);
     m_cache.remove(key);
     m_keys[size_t(row)] = key;

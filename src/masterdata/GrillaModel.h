@@ -1,11 +1,12 @@
 #pragma once
 // The table editor's data. GrillaTableModel is one table, read on a
-// connection of the editor's own: it holds only the keys (rowid) of the rows
-// selected, in the order shown, and reads the rows' values as the grid asks for
-// them, so a table of a million rows opens at once. Filtering and ordering are
-// SQLite's (with the functions of Storage.h); each changed, added or deleted row
-// is written straight back to the table. GrillaProxy is what the grid shows:
-// those rows and the empty new-row line at the bottom.
+// connection of the editor's own: it holds only the primary keys of the rows
+// selected, in the order shown, and reads the rows' values by key as the grid
+// asks for them, so a table of a million rows opens at once. Filtering and
+// ordering are the database's, written for its engine (TableInfo.h); each
+// changed, added or deleted row is written straight back to the table, found
+// by its key. GrillaProxy is what the grid shows: those rows and the empty
+// new-row line at the bottom.
 #include "masterdata/FilterCriterion.h"
 #include "masterdata/GridValues.h"
 
@@ -39,7 +40,9 @@ public:
     // the rows then stay as they were.
     bool select(const FilterCriterion &criterion, int sortColumn, Qt::SortOrder order);
 
-    // The key of a row (its rowid), and the rows of some keys (-1: not shown).
+    // What names a row in the model while it is open (its key, or for a
+    // table keyed by a text, that text's number here), and the rows of some
+    // of those (-1: not shown).
     qint64 keyOf(int row) const { return m_keys[size_t(row)]; }
     std::vector<int> rowsOfKeys(const std::vector<qint64> &keys) const;
 
@@ -85,7 +88,7 @@ signals:
 private:
     QString column(int field) const { return m_columns.at(field); }
     bool irregularDates(int field) const;
-    // The rowids a statement selects, in order; with `tieColumn`, also whether
+    // The keys a statement selects, in order; with `tieColumn`, also whether
     // each row's value there equals the previous row's.
     bool readKeys(const QString &where, const QVariantList &binds, const QString &orderBy,
                   std::vector<qint64> *keys, const QString &tieColumn = QString(),
@@ -101,7 +104,15 @@ private:
     QString m_tableSql;        // the table's name, quoted for SQL
     QStringList m_columns;     // each field's name, quoted for SQL
     QList<GridField> m_fields;
-    int m_keyColumn = -1;      // the field that is the rowid itself, if any
+    // The row's key as bound in SQL, and the one the model holds.
+    QVariant keyValue(qint64 key) const;
+    qint64 keyOfValue(const QVariant &value) const;
+
+    int m_keyColumn = -1;      // the field that is the primary key
+    QString m_keySql;          // its name, quoted for SQL
+    bool m_textKey = false;    // a key that is a text, numbered here in order of reading
+    mutable QHash<QString, qint64> m_textKeyNumbers;
+    mutable QStringList m_textKeys;    // the text of number n at n - 1
     std::vector<qint64> m_keys; // the rows shown, in order (a new row's entry is 0)
     mutable QHash<qint64, QVector<QVariant>> m_cache;
     mutable QSet<qint64> m_unread;  // rows whose reading failed

@@ -66,15 +66,17 @@ bool firstValue(const QSqlDatabase &db, const QString &sql, const QVariantList &
     return true;
 }
 
-bool storedValue(const QSqlDatabase &db, const char *table, const char *column, qint64 rowid, QVariant *value,
-                 QSqlError *error)
+// The key of the row keyed `rowKey`, as the table holds it now (null when the
+// row is new or gone).
+bool storedKey(const QSqlDatabase &db, const char *table, const char *key, const QVariant &rowKey, QVariant *value,
+               QSqlError *error)
 {
-    if (rowid == 0) {
+    if (rowKey.isNull()) {
         *value = QVariant();
         return true;
     }
-    return firstValue(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(QLatin1String(column), QLatin1String(table)),
-                      {rowid}, value, error);
+    return firstValue(db, QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?").arg(QLatin1String(key), QLatin1String(table)),
+                      {rowKey}, value, error);
 }
 
 // "la usan 12 movimientos y 2 cuotas"; "" when nothing uses `key`.
@@ -106,12 +108,12 @@ bool users(const QSqlDatabase &db, const Numbered &t, const QVariant &key, QStri
     return true;
 }
 
-// What the row `rowid` of a numbered table may not undergo while others use it.
-bool usedRowRefusal(const QSqlDatabase &db, const Numbered &t, qint64 rowid, const QString &what,
+// What the row keyed `rowKey` of a numbered table may not undergo while others use it.
+bool usedRowRefusal(const QSqlDatabase &db, const Numbered &t, const QVariant &rowKey, const QString &what,
                     const QVariant &newKey, QString *refusal, QSqlError *error)
 {
     QVariant key;
-    if (!storedValue(db, t.table, t.key, rowid, &key, error))
+    if (!storedKey(db, t.table, t.key, rowKey, &key, error))
         return false;
     if (key.isNull() || (newKey.isValid() && !newKey.isNull() && newKey.toLongLong() == key.toLongLong()))
         return true;
@@ -150,14 +152,15 @@ QString emptyCode(const QString &field, const Code &code)
 
 } // namespace
 
-bool DeleteRefusal(const QSqlDatabase &db, const QString &table, qint64 rowid, QString *refusal, QSqlError *error)
+bool DeleteRefusal(const QSqlDatabase &db, const QString &table, const QVariant &rowKey, QString *refusal,
+                   QSqlError *error)
 {
     refusal->clear();
     if (const Numbered *t = numbered(table))
-        return usedRowRefusal(db, *t, rowid, QStringLiteral("No se puede eliminar "), QVariant(), refusal, error);
+        return usedRowRefusal(db, *t, rowKey, QStringLiteral("No se puede eliminar "), QVariant(), refusal, error);
     if (same(table, "Parametro")) {
         QVariant name;
-        if (!storedValue(db, "Parametro", "Parametro", rowid, &name, error))
+        if (!storedKey(db, "Parametro", "Parametro", rowKey, &name, error))
             return false;
         if (isAdmin(name))
             *refusal = QStringLiteral("No se puede eliminar el parámetro ADMIN") + QString::fromUtf16(kAdminNeeded);
@@ -165,15 +168,15 @@ bool DeleteRefusal(const QSqlDatabase &db, const QString &table, qint64 rowid, Q
     return true;
 }
 
-bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<GridField> &fields, qint64 rowid,
+bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<GridField> &fields, const QVariant &rowKey,
                   const QVector<QVariant> &values, const QVector<bool> &set, QString *refusal, QSqlError *error)
 {
     refusal->clear();
     if (const Numbered *t = numbered(table)) {
         const int key = fieldIndex(fields, t->key);
-        if (rowid == 0 || key < 0 || !set.at(key))
+        if (rowKey.isNull() || key < 0 || !set.at(key))
             return true;
-        return usedRowRefusal(db, *t, rowid, QStringLiteral("No se puede cambiar el número de "), values.at(key),
+        return usedRowRefusal(db, *t, rowKey, QStringLiteral("No se puede cambiar el número de "), values.at(key),
                               refusal, error);
     }
     if (same(table, "Parametro")) {
@@ -181,13 +184,13 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
         QVariant stored;
         if (name < 0 || value < 0)
             return true;
-        if (!storedValue(db, "Parametro", "Parametro", rowid, &stored, error))
+        if (!storedKey(db, "Parametro", "Parametro", rowKey, &stored, error))
             return false;
         if (isAdmin(stored) && set.at(name) && !isAdmin(values.at(name))) {
             *refusal = QStringLiteral("No se puede cambiar el nombre del parámetro ADMIN") + QString::fromUtf16(kAdminNeeded);
             return true;
         }
-        if (!isAdmin(set.at(name) ? values.at(name) : stored) || !(set.at(value) || rowid == 0))
+        if (!isAdmin(set.at(name) ? values.at(name) : stored) || !(set.at(value) || rowKey.isNull()))
             return true;
         const QString password = values.at(value).toString();
         if (password.isEmpty())
@@ -198,7 +201,7 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
                                       "espacios en blanco: al pedirla se la rechazaría sin aviso.");
         return true;
     }
-    if (same(table, "Movimiento") && rowid == 0) {
+    if (same(table, "Movimiento") && rowKey.isNull()) {
         for (const Code &code : kCodes) {
             const int c = fieldIndex(fields, code.field);
             if (c >= 0 && values.at(c).isNull()) {

@@ -9,16 +9,16 @@
 #include <QSqlError>
 #include <QVector>
 
-// Why row `rowid` of `table` may not be deleted, in `refusal` ("" when it
-// may). Reads the table: run it inside the deleting transaction. False, with
+// Why the row of `table` whose primary key is `key` may not be deleted, in
+// `refusal` ("" when it may). Reads the table: run it inside the deleting transaction. False, with
 // the database's error, when the reading fails.
-bool DeleteRefusal(const QSqlDatabase &db, const QString &table, qint64 rowid, QString *refusal,
+bool DeleteRefusal(const QSqlDatabase &db, const QString &table, const QVariant &key, QString *refusal,
                    QSqlError *error);
 
 // Why a row of `table` may not be written with `values` (`set` marks the
-// fields the user set; `rowid` is 0 for a new row), in `refusal`. Reads the
+// fields the user set; `key`, the row's primary key, is null for a new row), in `refusal`. Reads the
 // table: run it inside the writing transaction. False on a database error.
-bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<GridField> &fields, qint64 rowid,
+bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<GridField> &fields, const QVariant &key,
                   const QVector<QVariant> &values, const QVector<bool> &set, QString *refusal, QSqlError *error);
 
 // A value typed in a coded field (a movement's Tipo and MedioPago) becomes

@@ -1,8 +1,12 @@
 // The filter criterion of the table editor: what it accepts, what each
-// criterion selects (in memory and as SQL, alike), and the explanation given
-// for what it refuses.
+// criterion selects (in memory, in a file and on a server, alike), and the
+// explanation given for what it refuses.
 #include "data/Database.h"
+#include "data/PgSchema.h"
+#include "data/Storage.h"
+#include "data/TableInfo.h"
 #include "masterdata/FilterCriterion.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -35,20 +39,37 @@ QString selected(const FilterCriterion &c)
     return ids.join(QLatin1Char(','));
 }
 
-// The same, selected by SQLite from a table holding kRows; `irregular` takes
-// the way for dates not all in the stored form.
-QString selectedBySql(const FilterCriterion &c, bool irregular)
+// The same, selected by the database from a table holding kRows (Filtro in a
+// file, the server's Cuota); `irregular` takes the way for dates not all in the
+// stored form.
+QString selectedBySql(const FilterCriterion &c, bool irregular, const QSqlDatabase &db = Conexion())
 {
     QString where;
     QVariantList binds;
-    c.toSql([](int f) { return kFields.at(f).name; }, [irregular](int) { return irregular; }, &where, &binds);
-    QSqlQuery q = Exec("SELECT IDCuota FROM Filtro" + (where.isEmpty() ? QString() : " WHERE " + where)
-                           + " ORDER BY IDCuota",
+    c.toSql(db, [](int f) { return kFields.at(f).name; }, [irregular](int) { return irregular; }, &where, &binds);
+    const QString table = IsServerConnection(db) ? "Cuota" : "Filtro";
+    QSqlQuery q = Exec(db, "SELECT IDCuota FROM " + table + (where.isEmpty() ? QString() : " WHERE " + where)
+                               + " ORDER BY IDCuota",
                        binds);
     QStringList ids;
     while (q.next())
         ids << q.value(0).toString();
     return ids.join(QLatin1Char(','));
+}
+
+// The rows in the server's Cuota, made once for every case.
+QSqlDatabase serverDb(std::unique_ptr<PgTestDb> &pg)
+{
+    if (!pg) {
+        pg = std::make_unique<PgTestDb>();
+        if (!pg->error().isEmpty())
+            qFatal("%s", qPrintable(pg->error()));
+        QSqlDatabase db = pg->open();
+        CreatePgSchema(db);
+        for (const QVariantList &row : kRows)
+            Exec(db, "INSERT INTO Cuota (IDCuota, Descripcion, vigencia, Valor) VALUES (?, ?, ?, ?)", row);
+    }
+    return QSqlDatabase::database(QStringLiteral("pgtest"));
 }
 
 void createFiltro()
@@ -70,6 +91,12 @@ private slots:
     void parse();
     void datesNotInTheStoredForm();
     void hostileCriteriaAreRefusedOrMatchAtOnce();
+    void textsOrderAlikeOnBothEngines();
+    void keysAlikeOnBothEngines();
+    void cleanupTestCase() { m_pg.reset(); }
+
+private:
+    std::unique_ptr<PgTestDb> m_pg;
 };
 
 void tst_FilterCriterion::hostileCriteriaAreRefusedOrMatchAtOnce()
@@ -134,6 +161,8 @@ void tst_FilterCriterion::parse_data()
     ok("like percent", comma, "Descripcion LIKE 'cuota%'", "1,2");
     ok("like star and question", comma, "Descripcion like '*d?angelo'", "3");
     ok("like is whole text", comma, "Descripcion LIKE 'uota'", "");
+    ok("like folds accents", comma, "Descripcion LIKE 'NANDU' OR Descripcion LIKE '%d?ángelo'", "3,5");
+    ok("ñ is no n", comma, "Descripcion='nandu' OR Descripcion>'nz'", "5");
     ok("case ignored, accented too", comma, "Descripcion='ÑANDÚ'", "5");
     ok("null matches nothing", comma, "Descripcion<>'x'", "1,2,3,5");
     ok("date and time", comma, "vigencia>=#1/6/2026 10:30#", "3,5");
@@ -180,6 +209,8 @@ void tst_FilterCriterion::parse()
         QCOMPARE(selected(c), ids);
         QCOMPARE(selectedBySql(c, false), ids);
         QCOMPARE(selectedBySql(c, true), ids);
+        if (PgTestDb::serverConfigured()) // the server's dates are all in the stored form
+            QCOMPARE(selectedBySql(c, false, serverDb(m_pg)), ids);
     } else
         QVERIFY(c.isEmpty());
 }
@@ -195,6 +226,66 @@ void tst_FilterCriterion::datesNotInTheStoredForm()
     QString why;
     QVERIFY(c.parse("vigencia=#1/3/2026#", kFields, ::env().locale, &why));
     QCOMPARE(selectedBySql(c, true), QStringLiteral("2"));
+}
+
+// The editor's order of texts (nulls first, case and accents aside, ñ after
+// every n, then the key) is the same in a file and on a server.
+void tst_FilterCriterion::textsOrderAlikeOnBothEngines()
+{
+    PG_TEST_DB(pg);
+    TestEnv env;
+    env.openNewDb();
+    createFiltro();
+    const QStringList texts = {"Ñu", "nube", "NUBE", "Núñez", "nunez", "Nuñez", "Zeta", "árbol", "Arce", "_x", "10", "9"};
+    QSqlDatabase server = pg.open();
+    CreatePgSchema(server);
+    for (const QSqlDatabase &db : {Conexion(), server}) {
+        Exec(db, IsServerConnection(db) ? "DELETE FROM Cuota" : "DELETE FROM Filtro");
+        for (int i = 0; i < texts.size(); ++i)
+            Exec(db, IsServerConnection(db) ? "INSERT INTO Cuota (IDCuota, Descripcion) VALUES (?, ?)"
+                                            : "INSERT INTO Filtro (IDCuota, Descripcion) VALUES (?, ?)",
+                 {texts.size() - i, texts.at(i)});
+        Exec(db, IsServerConnection(db) ? "INSERT INTO Cuota (IDCuota) VALUES (99)" : "INSERT INTO Filtro (IDCuota) VALUES (99)");
+    }
+    QStringList orders;
+    for (const QSqlDatabase &db : {Conexion(), server}) {
+        for (bool up : {true, false}) {
+            QSqlQuery q = Exec(db, QStringLiteral("SELECT IDCuota FROM %1 ORDER BY %2, %3, IDCuota")
+                                       .arg(IsServerConnection(db) ? "Cuota" : "Filtro",
+                                            SqlOrderTerm(db, "(Descripcion IS NOT NULL)", up),
+                                            SqlOrderTerm(db, SqlSortText(db, "Descripcion"), up)));
+            QStringList ids;
+            while (q.next())
+                ids << q.value(0).toString();
+            orders << ids.join(',');
+        }
+    }
+    QCOMPARE(orders.at(0), QStringLiteral("99,2,1,3,5,4,10,11,8,7,9,12,6"));
+    QCOMPARE(orders.at(2), orders.at(0));
+    QCOMPARE(orders.at(3), orders.at(1));
+}
+
+// The editor's rows are named by each table's key, read and returned alike by
+// a file and a server, a text key included.
+void tst_FilterCriterion::keysAlikeOnBothEngines()
+{
+    PG_TEST_DB(pg);
+    TestEnv env;
+    env.openNewDb();
+    QSqlDatabase server = pg.open();
+    CreatePgSchema(server);
+    for (const QSqlDatabase &db : {Conexion(), server}) {
+        QStringList keys;
+        for (const char *table : {"Curso", "Socio", "Cuota", "Cuenta", "Movimiento", "Parametro"})
+            keys << PrimaryKeyColumns(db, table).join('+').toLower();
+        QCOMPARE(keys.join(','), QStringLiteral("idcurso,idsocio,idcuota,idcuenta,idmovimiento,parametro"));
+        QCOMPARE(InsertReturningKey(db, "INSERT INTO " + QuotedTableName(db, "Curso") + " (Nombre) VALUES (?)", {"1ro"},
+                                    "IDCurso").toInt(), 1);
+        QCOMPARE(InsertReturningKey(db, "INSERT INTO Parametro (Parametro, Valor) VALUES (?, ?)", {"ZONA", "sur"},
+                                    "Parametro").toString(), QStringLiteral("ZONA"));
+        QVERIFY_THROWS_EXCEPTION(StorageError, InsertReturningKey(db, "INSERT INTO Parametro (Parametro) VALUES ('ZONA')",
+                                                                   {}, "Parametro"));
+    }
 }
 
 QTEST_MAIN(tst_FilterCriterion)

@@ -132,6 +132,7 @@ private slots:
     void dates();
     void rowsOthersUseStay();
     void codesAndAdminPassword();
+    void rowsAreFoundByTheirKey();
     void unreadRowsAreNeverShownEmpty();
 
 private:
@@ -489,6 +490,32 @@ void tst_frmGrilla::codesAndAdminPassword()
     type(params, admin, 1, "nueva");
     params->grid()->setCurrentIndex(params->rows()->index(1 - admin, 0));
     QCOMPARE(stored("SELECT Valor FROM Parametro WHERE Parametro = 'ADMIN'").toString(), "nueva");
+}
+
+// A row is found by its key: renamed, it is found by its new name; replaced by
+// another program meanwhile (the new row taking its place in the file), the new
+// row is left alone.
+void tst_frmGrilla::rowsAreFoundByTheirKey()
+{
+    m_env->openNewDb([](const QSqlDatabase &db) { Exec(db, "INSERT INTO Parametro VALUES ('ZONA', 'norte')"); });
+    ScriptedPrompts &p = *m_env->prompts;
+    frmGrilla *w = open("Parametro");
+    QVERIFY(w);
+    const int zona = columnTexts(w, 0).indexOf("ZONA");
+    type(w, zona, 0, "REGION");
+    w->grid()->setCurrentIndex(w->rows()->index(0, 0));
+    type(w, zona, 1, "sur");
+    w->grid()->setCurrentIndex(w->rows()->index(0, 0));
+    QCOMPARE(stored("SELECT group_concat(Parametro || '=' || Valor) FROM Parametro WHERE Valor IN ('norte', 'sur')")
+                 .toString(), "REGION=sur");
+
+    Exec("DELETE FROM Parametro WHERE Parametro = 'REGION'");
+    Exec("INSERT INTO Parametro VALUES ('OTRO', 'x')");
+    p.expectMessage("Este registro ya no está en la tabla Parametro: otro programa lo eliminó. Sus cambios no se guardaron."
+                        + kRowHint, MsgIcon::Exclamation, MsgButtons::OK);
+    type(w, zona, 1, "oeste");
+    QTest::keyClick(w->grid(), Qt::Key_Escape);
+    QCOMPARE(stored("SELECT Valor FROM Parametro WHERE Parametro = 'OTRO'").toString(), "x");
 }
 
 void tst_frmGrilla::unreadRowsAreNeverShownEmpty()

@@ -1,0 +1,140 @@
+#include "data/TableInfo.h"
+#include "data/Storage.h"
+#include "data/TextRules.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+namespace {
+
+QString quotedName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw StorageError(q.lastError());
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        throw StorageError(q.lastError());
+    return q;
+}
+
+} // namespace
+
+bool IsServerConnection(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+QStringList PrimaryKeyColumns(const QSqlDatabase &db, const QString &table)
+{
+    QStringList columns;
+    if (IsServerConnection(db)) {
+        // The schema writes its names without quotes: the server holds them in lower case.
+        QSqlQuery q = run(db,
+                          QStringLiteral("SELECT k.column_name FROM information_schema.table_constraints c"
+                                         " JOIN information_schema.key_column_usage k"
+                                         " ON k.constraint_schema = c.constraint_schema"
+                                         " AND k.constraint_name = c.constraint_name"
+                                         " WHERE c.constraint_type = 'PRIMARY KEY' AND c.table_schema = current_schema()"
+                                         " AND c.table_name = ? ORDER BY k.ordinal_position"),
+                          {table.toLower()});
+        while (q.next())
+            columns << q.value(0).toString();
+        return columns;
+    }
+    QSqlQuery q = run(db, QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"), {table});
+    while (q.next())
+        columns << q.value(0).toString();
+    return columns;
+}
+
+QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
+                            const QString &keyColumn)
+{
+    // Both engines give the stored row back (SQLite since 3.35): a key that is
+    // a text, or one the table numbered itself, reads the same way.
+    QSqlQuery q = run(db, insert + QStringLiteral(" RETURNING ") + QuotedTableName(db, keyColumn), binds);
+    if (!q.next())
+        throw StorageError(QSqlError(QString(), QStringLiteral("La base de datos no informó la clave de la fila agregada."),
+                                     QSqlError::StatementError));
+    return q.value(0);
+}
+
+QString SqlFoldText(const QSqlDatabase &db, const QString &x)
+{
+    return IsServerConnection(db) ? QStringLiteral("fold_es(CAST(%1 AS text)) COLLATE \"C\"").arg(x)
+                                  : QStringLiteral("fold_es(%1)").arg(x);
+}
+
+QString SqlSortText(const QSqlDatabase &db, const QString &x)
+{
+    return IsServerConnection(db) ? QStringLiteral("sort_es(CAST(%1 AS text)) COLLATE \"C\"").arg(x)
+                                  : QStringLiteral("sort_es(%1)").arg(x);
+}
+
+QString SqlByteText(const QSqlDatabase &db, const QString &x)
+{
+    return IsServerConnection(db) ? QStringLiteral("CAST(%1 AS text) COLLATE \"C\"").arg(x)
+                                  : QStringLiteral("CAST(%1 AS TEXT) COLLATE BINARY").arg(x);
+}
+
+QString SqlIsNumber(const QSqlDatabase &db, const QString &x)
+{
+    // The server's columns hold only values of their own type.
+    return IsServerConnection(db) ? QStringLiteral("%1 IS NOT NULL").arg(x)
+                                  : QStringLiteral("typeof(%1) IN ('integer', 'real')").arg(x);
+}
+
+QString SqlNotStoredDate(const QSqlDatabase &db, const QString &x)
+{
+    if (IsServerConnection(db))
+        return QStringLiteral("%1 !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'").arg(x);
+    return QStringLiteral("(typeof(%1) <> 'text' OR %1 NOT GLOB "
+                          "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
+        .arg(x);
+}
+
+QString SqlOrderTerm(const QSqlDatabase &db, const QString &x, bool ascending)
+{
+    // SQLite holds a null below every value; the server above, unless told.
+    if (IsServerConnection(db))
+        return x + (ascending ? QStringLiteral(" ASC NULLS FIRST") : QStringLiteral(" DESC NULLS LAST"));
+    return x + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+QString SqlLikeCondition(const QSqlDatabase &db, const QString &x)
+{
+    return IsServerConnection(db) ? SqlFoldText(db, x) + QStringLiteral(" LIKE ?")
+                                  : QStringLiteral("like_es(?, %1)").arg(x);
+}
+
+QString SqlLikePattern(const QSqlDatabase &db, const QString &pattern)
+{
+    if (!IsServerConnection(db))
+        return pattern; // like_es reads the marks itself
+    // The server's LIKE: % and _ are its own marks, \ its escape.
+    QString out;
+    for (const QChar c : FoldSpanish(pattern, Enye::AsN)) {
+        if (c == QLatin1Char('*'))
+            out += QLatin1Char('%');
+        else if (c == QLatin1Char('?'))
+            out += QLatin1Char('_');
+        else if (c == QLatin1Char('\\'))
+            out += QStringLiteral("\\\\");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString QuotedTableName(const QSqlDatabase &db, const QString &table)
+{
+    return quotedName(IsServerConnection(db) ? table.toLower() : table);
+}
