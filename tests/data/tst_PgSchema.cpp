@@ -19,16 +19,6 @@ QStringList column(QSqlQuery q)
     return out;
 }
 
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {})
-{
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    return q;
-}
 } // namespace
 
 class tst_PgSchema : public QObject
@@ -41,7 +31,7 @@ private slots:
         QSqlDatabase db = pg.open();
         CreatePgSchema(db);
         for (const auto &[table, columns] : RequiredColumns()) {
-            const QStringList have = column(run(db, QStringLiteral("SELECT column_name FROM information_schema.columns"
+            const QStringList have = column(RunOrDie(db, QStringLiteral("SELECT column_name FROM information_schema.columns"
                                                                    " WHERE table_name = ? ORDER BY ordinal_position"),
                                                 {table.toLower()}));
             QCOMPARE(have.join(QLatin1Char(',')), columns.join(QLatin1Char(',')).toLower());
@@ -50,7 +40,7 @@ private slots:
                      .toString(),
                  QStringLiteral("numeric"));
         // The statements' own spellings find the columns; a new row gets the next key.
-        run(db, QStringLiteral("INSERT INTO Movimiento (Fecha, tipo, Importe, MedioPago) VALUES (?, 'I', ?, 'E')"),
+        RunOrDie(db, QStringLiteral("INSERT INTO Movimiento (Fecha, tipo, Importe, MedioPago) VALUES (?, 'I', ?, 'E')"),
             {QStringLiteral("2025-03-01 10:00:00"), QStringLiteral("0.1")});
         QCOMPARE(pg.scalar(QStringLiteral("SELECT IDMovimiento FROM movimiento WHERE IDcuota IS NULL")).toInt(), 1);
         // What the file's rules refuse, the server refuses too.
@@ -109,24 +99,24 @@ private slots:
                                    QStringLiteral("Nuzo, Juan"), QStringLiteral("Gómez, Berta"), QStringLiteral("Nunez, Ema"),
                                    QStringLiteral("Ibáñez, Raúl"), QStringLiteral("Gomez_Paz"), QStringLiteral("Ibanez, Ana")};
         for (const QString &n : names) {
-            run(db, QStringLiteral("INSERT INTO socio (nombre) VALUES (?)"), {n});
-            run(file, QStringLiteral("INSERT INTO Socio (Nombre) VALUES (?)"), {n});
+            RunOrDie(db, QStringLiteral("INSERT INTO socio (nombre) VALUES (?)"), {n});
+            RunOrDie(file, QStringLiteral("INSERT INTO Socio (Nombre) VALUES (?)"), {n});
         }
         const QString search = QStringLiteral("SELECT Nombre FROM Socio WHERE fold_es(Nombre) LIKE '%' || fold_es(?) || '%' ORDER BY ");
         const QString fileOrder = SocioOrderKey(QStringLiteral("Nombre")) + QStringLiteral(", IDSocio");
         const QString serverOrder = PgOrderKey(QStringLiteral("Nombre")) + QStringLiteral(", IDSocio");
-        const QStringList all = column(run(file, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + fileOrder));
-        QCOMPARE(column(run(db, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + serverOrder)), all);
+        const QStringList all = column(RunOrDie(file, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + fileOrder));
+        QCOMPARE(column(RunOrDie(db, QStringLiteral("SELECT Nombre FROM Socio ORDER BY ") + serverOrder)), all);
         QCOMPARE(all.mid(0, 4), (QStringList{QStringLiteral("gomez, Ana"), QStringLiteral("Gómez, Berta"),
                                              QStringLiteral("GOMEZ, Luis"), QStringLiteral("Gomez_Paz")}));
         QCOMPARE(all.mid(6), (QStringList{QStringLiteral("Nunez, Ema"), QStringLiteral("Núñez, Eva"), QStringLiteral("Nuzo, Juan")}));
         for (const QString &typed : {QStringLiteral("GÓMEZ"), QStringLiteral("nunez"), QStringLiteral("ibañez")}) {
-            const QStringList found = column(run(file, search + fileOrder, {typed}));
-            QCOMPARE(column(run(db, search + serverOrder, {typed})), found);
+            const QStringList found = column(RunOrDie(file, search + fileOrder, {typed}));
+            QCOMPARE(column(RunOrDie(db, search + serverOrder, {typed})), found);
             QVERIFY2(found.size() >= 2, qPrintable(typed));
         }
         // Ordering by the folded text keeps ñ after every n.
-        QCOMPARE(column(run(db, QStringLiteral("SELECT Nombre FROM Socio WHERE nombre LIKE 'N%' ORDER BY sort_es(Nombre)"
+        QCOMPARE(column(RunOrDie(db, QStringLiteral("SELECT Nombre FROM Socio WHERE nombre LIKE 'N%' ORDER BY sort_es(Nombre)"
                                                " COLLATE \"C\""))),
                  (QStringList{QStringLiteral("Nunez, Ema"), QStringLiteral("Núñez, Eva"), QStringLiteral("Nuzo, Juan")}));
         CloseConnection(QStringLiteral("archivo"));

@@ -63,11 +63,17 @@ QVariant PgTestDb::scalar(const QString &sql, const QVariantList &binds)
 {
     QSqlDatabase db = QSqlDatabase::contains(QStringLiteral("pgtest")) ? QSqlDatabase::database(QStringLiteral("pgtest"))
                                                                          : open();
+    QSqlQuery q = RunOrDie(db, sql, binds);
+    return q.next() ? q.value(0) : QVariant();
+}
+
+QSqlQuery RunOrDie(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
     QSqlQuery q(db);
     q.prepare(sql);
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    return q.next() ? q.value(0) : QVariant();
+    return q;
 }

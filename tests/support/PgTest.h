@@ -7,6 +7,7 @@
 #include "data/ConnectionSettings.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 class PgTestDb
@@ -30,6 +31,10 @@ private:
     QString m_error;
     QStringList m_connections;
 };
+
+// Runs a statement with bound values on either engine; a failure ends the
+// test program with the statement and the error (setting up must not fail).
+QSqlQuery RunOrDie(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
 
 #define PG_TEST_DB(var)                                                                                               \
     if (!PgTestDb::serverConfigured())                                                                                \
