@@ -614,11 +614,6 @@ Transaction::~Transaction()
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
-void Transaction::commit()
-{
-    Exec(m_db, QStringLiteral("COMMIT"));
-    m_done = true;
-}
 
 namespace {
 bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
@@ -636,6 +631,16 @@ Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(st
     // On the server, the statements go in one message: one round trip.
     const QStringList begin = Dialect::Begin(EngineOf(m_db), mode == Mode::Immediate);
     m_done = !execOrError(m_db, begin.join(QStringLiteral("; ")), error);
+}
+
+void Transaction::commit()
+{
+    if (!m_db.isOpen())
+        throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+    // Not prepared: the server prepares no transaction command.
+    QSqlError error;
+    if (!commit(&error))
+        throw RuntimeError::fromSql(error);
 }
 
 bool Transaction::commit(QSqlError *error)

@@ -1,4 +1,6 @@
 #include "support/PgTest.h"
+#include "data/Database.h"
+#include "data/Migrate.h"
 #include "data/ServerCheck.h"
 
 #include <QCoreApplication>
@@ -70,4 +72,13 @@ QVariant PgTestDb::scalar(const QString &sql, const QVariantList &binds)
     if (!q.exec())
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
     return q.next() ? q.value(0) : QVariant();
+}
+
+QString PgTestDb::openConexionOnCopyOf(const QString &file)
+{
+    CloseConexion();
+    QString summary, error = MigrateToServer(file, m_settings, &summary);
+    if (error.isEmpty())
+        OpenConexionOnServer(m_settings, QString(), &error);
+    return error;
 }
