@@ -99,6 +99,31 @@ QString NoCaseOrder(Engine engine, const QString &expr)
         .arg(expr);
 }
 
+QString OrderedAsFile(Engine engine, const QString &select, const QList<OrderKey> &keys)
+{
+    QStringList order;
+    for (const OrderKey &k : keys) {
+        if (engine == Engine::SQLite)
+            order << k.column + (k.descending ? QStringLiteral(" DESC") : QString());
+        else if (k.text && !k.descending)
+            order << NoCaseOrder(engine, k.column);
+        else
+            order << (k.text ? QStringLiteral("translate(%1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"
+                                              " COLLATE \"C\"").arg(k.column)
+                             : k.column)
+                         + (k.descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+    }
+    if (engine == Engine::SQLite)
+        return select + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    // The server orders a UNION by its output columns only, never by an expression of them.
+    return QStringLiteral("SELECT * FROM (%1) AS filas ORDER BY %2").arg(select, order.join(QStringLiteral(", ")));
+}
+
+QString KeyAsText(Engine engine, const QString &column)
+{
+    return engine == Engine::SQLite ? column : QStringLiteral("CAST(%1 AS text) AS %1").arg(column);
+}
+
 QString MemberOrder(Engine engine, const QString &column)
 {
     return engine == Engine::SQLite ? SocioOrderKey(column) : PgOrderKey(column) + QStringLiteral(" NULLS FIRST");

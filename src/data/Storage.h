@@ -93,6 +93,20 @@ QStringList Begin(Engine engine, bool immediate);
 // An ordering key of a text without regard to ASCII case, nulls first, as the
 // file's NOCASE columns order. `expr` may not be an output column's alias.
 QString NoCaseOrder(Engine engine, const QString &expr);
+// One key of OrderedAsFile: an output column, a text or not, up or down.
+struct OrderKey
+{
+    QString column;
+    bool text = true;
+    bool descending = false;
+};
+// `select` (one SELECT or a UNION of them) in the order of `keys` as the file
+// orders it: texts without regard to ASCII case, nulls first going up and
+// last going down. On the file it is `select ORDER BY keys` as written.
+QString OrderedAsFile(Engine engine, const QString &select, const QList<OrderKey> &keys);
+// A key column as text on the server, where a UNION with a text ('' for "all")
+// needs both of one type; as it is on the file.
+QString KeyAsText(Engine engine, const QString &column);
 // The member list's order key (see SocioOrderKey), nulls first.
 QString MemberOrder(Engine engine, const QString &column);
 // `column = ?` without regard to case (a setting's name).

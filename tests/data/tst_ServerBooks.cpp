@@ -35,6 +35,8 @@ void fillBooks(const QSqlDatabase &db)
              {id, QString::fromUtf8(n), QStringLiteral("Hijo %1 Martín").arg(id), id % 5 ? QVariant(id % 5) : QVariant()});
     }
     Exec(db, QStringLiteral("INSERT INTO Socio (IDSocio, Nombre, IDCurso) VALUES (40, NULL, 2)"));
+    Exec(db, QStringLiteral("INSERT INTO Cuota (IDCuota, Descripcion, vigencia) VALUES (1, 'Anual', '2026-03-01 00:00:00'),"
+                            " (2, 'Sin fecha', NULL), (3, 'Vieja', '2025-03-01 00:00:00')"));
     Exec(db, QStringLiteral("INSERT INTO Cuenta (IDCuenta, Descripcion, Tipo, IDcuentaPadre) VALUES"
                             " (1, 'Cuotas', 'I', NULL), (2, 'cuotas anuales', 'I', 1), (3, 'Luz', 'E', 5),"
                             " (4, 'LUZ y gas', 'E', 5), (5, 'Servicios', 'E', NULL), (6, NULL, 'E', NULL)"));
@@ -100,6 +102,19 @@ QMap<QString, QStringList> answers()
         const QString sql = SocioSearchSql(f, &binds);
         a[QStringLiteral("socios %1/%2/%3/%4").arg(f.numero, f.nombre, f.alumno, f.curso)] = readAll(sql, binds);
     }
+    // The windows' lists of courses, accounts and fees.
+    const Engine e = EngineOf(Conexion());
+    a[QStringLiteral("cursos")] = readAll(
+        Dialect::OrderedAsFile(e, QStringLiteral("SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION SELECT ")
+                                      + Dialect::KeyAsText(e, QStringLiteral("IDCurso")) + QStringLiteral(", Nombre FROM Curso"),
+                               {{QStringLiteral("Nombre")}}),
+        {});
+    a[QStringLiteral("cuentas")] = readAll(Dialect::OrderedAsFile(e, QStringLiteral("SELECT * FROM Cuenta"),
+                                                                  {{QStringLiteral("IDcuentapadre"), false},
+                                                                   {QStringLiteral("Descripcion")}}),
+                                           {});
+    a[QStringLiteral("cuotas")] = readAll(
+        Dialect::OrderedAsFile(e, QStringLiteral("SELECT * FROM Cuota"), {{QStringLiteral("vigencia"), true, true}}), {});
     a[QStringLiteral("libro")] = reportRows(MemberBookSource(QDateTime(QDate(2026, 6, 1), QTime(12, 0))));
     a[QStringLiteral("balance")] = reportRows(BalanceSource(QDate(2026, 1, 1), QDate(2026, 12, 31)));
     a[QStringLiteral("recibo")] = {QString::number(GetProximoRecibo().value_or(-1))};
@@ -133,6 +148,8 @@ private slots:
         const QMap<QString, QStringList> file = answers();
         QCOMPARE(file[QStringLiteral("socios ///")].size(), 18);
         QCOMPARE(file[QStringLiteral("socios /NUÑEZ//")].size(), 2);
+        QCOMPARE(file[QStringLiteral("cursos")].first(), QStringLiteral("4|<null>"));
+        QCOMPARE(file[QStringLiteral("cuotas")].last(), QStringLiteral("2|Sin fecha|<null>|<null>|<null>"));
         QCOMPARE(file[QStringLiteral("recibo")], QStringList{QStringLiteral("81")});
         QCOMPARE(file[QStringLiteral("recibo sin recibos")], QStringList{QStringLiteral("7")});
         QCOMPARE(file[QStringLiteral("saldos")], (QStringList{QStringLiteral("3001.9"), QStringLiteral("-99.79")}));
