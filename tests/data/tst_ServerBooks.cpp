@@ -213,6 +213,37 @@ private slots:
                  QStringLiteral("50/50"));
     }
 
+    // Two programs pay 30 times 25 each at once from a cash box of 1000.
+    void twoPayersNeverSpendTheSameMoney()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb("pagos.db", [](const QSqlDatabase &db) {
+                      AddMovimiento(db, "I", "E", 1000);
+                      AddMovimiento(db, "I", "C", 5000);
+                  })).isEmpty());
+        CloseConexion();
+        QProcess a, b;
+        for (QProcess *p : {&a, &b}) {
+            p->start(QStringLiteral(LEDGER_WRITER), {QStringLiteral("postgresql:") + pg.settings().database, "pay", "25", "30"});
+            QVERIFY(p->waitForStarted());
+        }
+        QThread::msleep(300);
+        for (QProcess *p : {&a, &b}) {
+            p->write("go\n");
+            QVERIFY(p->waitForBytesWritten());
+        }
+        int paid = 0;
+        for (QProcess *p : {&a, &b}) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            paid += int(p->readAllStandardOutput().count("P "));
+        }
+        QCOMPARE(paid, 40);
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT sum(importe) FROM movimiento WHERE mediopago = 'E' AND tipo = 'E'")).toDouble(),
+                 1000.0);
+    }
+
     // Round trips included, as the fee window asks and then records.
     void aFeeIsCollectedQuickly()
     {
