@@ -26,7 +26,7 @@ public:
     // Answers queued by the benchmark, in order; then the proposed text.
     QStringList inputAnswers;
     QStringList fileAnswers;
-    std::optional<QString> input(const QString &, const QString &, const QString &proposed) override
+    std::optional<QString> input(const QString &, const QString &, const QString &proposed, bool) override
     {
         return inputAnswers.isEmpty() ? proposed : inputAnswers.takeFirst();
     }

@@ -54,7 +54,7 @@ public:
         std::fprintf(stderr, "make_manual: mensaje inesperado: %s\n", qPrintable(text));
         return MsgResult::Cancel;
     }
-    std::optional<QString> input(const QString &prompt, const QString &, const QString &defaultText) override
+    std::optional<QString> input(const QString &prompt, const QString &, const QString &defaultText, bool) override
     {
         if (answers.empty()) {
             std::fprintf(stderr, "make_manual: pregunta inesperada: %s\n", qPrintable(prompt));

@@ -368,6 +368,60 @@ void checkInTheBackground(const QString &database, const QDateTime &now)
 
 } // namespace
 
+namespace {
+
+// The configured file opened as the shared connection; each failure is told
+// with Reintentar and Cancelar. False when the user cancelled.
+bool openFileBooks(const QString &database)
+{
+    QList<DbErrorEntry> errors;
+    while (!OpenConexion(database, &errors)) {
+        if (MsgBox(ConnectionFailureText(database, errors), MsgIcon::Critical, MsgButtons::RetryCancel)
+            != MsgResult::Retry)
+            return false;
+    }
+    return true;
+}
+
+// The books on the server. The password comes from libpq's password file;
+// when the server asks for one (or refuses the one typed) it is asked here,
+// in a box that hides it, and kept only in memory. Each refusal (no server,
+// a wrong password, no rights, no tables) is told with Reintentar and
+// Cancelar. False when the user cancelled.
+bool openServerBooks(const ConnectionSettings &where)
+{
+    // How the server check words these two refusals (ServerCheck.cpp).
+    const auto asksForPassword = [](const QString &error) {
+        return error.startsWith(QStringLiteral("El servidor pide una clave"))
+               || error.startsWith(QStringLiteral("El servidor rechazó la clave"));
+    };
+    QString password, error;
+    bool asked = false;
+    while (!OpenConexionOnServer(where, password, &error)) {
+        // The first time the server asks, no need to say so before asking.
+        if (asked || !asksForPassword(error)) {
+            if (MsgBox(QStringLiteral("No se ha podido establecer la Conexión con la Base de Datos.\r\r") + error
+                           + QStringLiteral("\r\rServidor: ") + where.describe(),
+                       MsgIcon::Critical, MsgButtons::RetryCancel)
+                != MsgResult::Retry)
+                return false;
+        }
+        if (asksForPassword(error)) {
+            const std::optional<QString> typed = AskPassword(
+                QStringLiteral("Clave del usuario %1 en el servidor %2:")
+                    .arg(where.user.isEmpty() ? QStringLiteral("de esta sesión") : where.user, where.describe()),
+                AppTitle());
+            if (!typed)
+                return false;
+            password = *typed;
+            asked = true;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 // Fills every part of the environment with the real thing (system clock, Qt
 // dialogs, primary screen, system locale, the running executable's folder and name).
 void InstallSystemEnvironment()
@@ -415,31 +469,32 @@ bool RunStartup()
     }
 
     step(splash, QStringLiteral("Cargando Parámetros de Conexión..."), 20);
-    QString database;
-    if (const QString problem = configuredFile(database); !problem.isEmpty()) {
+    ConnectionSettings where;
+    if (const QString problem = ReadConnectionSettings(where); !problem.isEmpty()) {
         failureExit(problem);
         return false;
     }
+    const QString database = where.file;
 
     step(splash, QStringLiteral("Conectando a la Base de Datos..."), 30);
-    QList<DbErrorEntry> errors;
-    while (!OpenConexion(database, &errors)) {
-        const MsgResult answer =
-            MsgBox(ConnectionFailureText(database, errors), MsgIcon::Critical, MsgButtons::RetryCancel);
-        if (answer != MsgResult::Retry) {
-            UnloadAllForms({});
-            ResetMousePointer();
-            return false;
-        }
+    if (!(where.isServer() ? openServerBooks(where) : openFileBooks(database))) {
+        UnloadAllForms({});
+        ResetMousePointer();
+        return false;
     }
 
     if (ConexionIsReadOnly())
-        MsgBox(QStringLiteral("La base de datos no se puede modificar (el archivo es de solo lectura). "
-                              "Puede consultarla, pero no registrar ni cambiar datos.")
-                   + QStringLiteral("\r\rArchivo: ") + database,
+        MsgBox(where.isServer()
+                   ? QStringLiteral("La base de datos no se puede modificar (su usuario del servidor solo puede "
+                                    "consultarla). Puede consultarla, pero no registrar ni cambiar datos.")
+                         + QStringLiteral("\r\rServidor: ") + where.describe()
+                   : QStringLiteral("La base de datos no se puede modificar (el archivo es de solo lectura). "
+                                    "Puede consultarla, pero no registrar ni cambiar datos.")
+                         + QStringLiteral("\r\rArchivo: ") + database,
                MsgIcon::Exclamation);
-    if (const QString warning = NetworkDriveWarning(database); !warning.isEmpty())
-        MsgBox(warning, MsgIcon::Exclamation);
+    if (!where.isServer())
+        if (const QString warning = NetworkDriveWarning(database); !warning.isEmpty())
+            MsgBox(warning, MsgIcon::Exclamation);
 
     step(splash, QStringLiteral("Cargando Parámetros de la Aplicación..."), 50);
     step(splash, QStringLiteral("Cargando y Diseñando Toolbars..."), 70);
@@ -466,7 +521,12 @@ bool RunStartup()
     main->resize(qMin(1000, screen.width() * 9 / 10), qMin(700, screen.height() * 9 / 10));
     CenterForm(main);
     main->show();
-    checkInTheBackground(database, env().clock->now());
+    // The daily copy and the check look at a file; a server's books are
+    // copied and checked by the commands that name it.
+    if (where.isServer())
+        emit BackgroundChecks::instance().finished();
+    else
+        checkInTheBackground(database, env().clock->now());
     return true;
 }
 

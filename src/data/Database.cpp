@@ -1,8 +1,11 @@
 #include "data/Database.h"
 #include "data/InUse.h"
+#include "data/ServerCheck.h"
 #include "data/TextRules.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -10,6 +13,7 @@
 #include <QSqlRecord>
 #include <QUrl>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -20,6 +24,15 @@ constexpr int kSqliteError = 1; // SQLite's code for an error in a statement or 
 
 QString g_conexionPath;
 quint64 g_conexionSerial = 0;
+// The server the shared connection is on, when it is: the reports open their
+// own connections to it with the same password, which is never written anywhere.
+std::optional<ConnectionSettings> g_server;
+QString g_serverPassword;
+
+QString serverConnectionString(const ConnectionSettings &where)
+{
+    return QStringLiteral("postgresql://") + where.user + QLatin1Char('@') + where.describe();
+}
 
 QList<DbErrorEntry> errorsOf(const QSqlError &e)
 {
@@ -356,10 +369,57 @@ bool DateKey(const QVariant &stored, qint64 *key)
     return true;
 }
 
+namespace {
+
+// The six tables and their columns on the server, read in one statement.
+QList<DbErrorEntry> missingOnServer(const QSqlDatabase &db)
+{
+    QList<DbErrorEntry> errs;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT lower(c.relname), lower(a.attname) FROM pg_class c"
+                               " JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
+                               " WHERE c.relkind IN ('r', 'p') AND pg_table_is_visible(c.oid)")))
+        return errorsOf(q.lastError());
+    QHash<QString, QSet<QString>> have;
+    while (q.next())
+        have[q.value(0).toString()].insert(q.value(1).toString());
+    for (const auto &[table, columns] : RequiredColumns()) {
+        const auto t = have.constFind(table.toLower());
+        if (t == have.cend()) {
+            errs << DbErrorEntry{kSqliteError, QStringLiteral("no such table: ") + table};
+            continue;
+        }
+        for (const QString &c : columns)
+            if (!t->contains(c.toLower()))
+                errs << DbErrorEntry{kSqliteError, QStringLiteral("no such column: ") + table + QLatin1Char('.') + c};
+    }
+    return errs;
+}
+
+bool openOnServer(const QString &connectionName, const ConnectionSettings &where, const QString &password,
+                  QList<DbErrorEntry> *errors)
+{
+    QString error;
+    QList<DbErrorEntry> errs;
+    if (!OpenServerConnection(connectionName, where, &error, password))
+        errs << DbErrorEntry{DbCantOpen, error};
+    else
+        errs = missingOnServer(QSqlDatabase::database(connectionName, false));
+    if (!errs.isEmpty())
+        CloseConnection(connectionName);
+    if (errors)
+        *errors = errs;
+    return errs.isEmpty();
+}
+
+} // namespace
+
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors)
 {
     CloseConnection(connectionName);
+    if (g_server && path == serverConnectionString(*g_server))
+        return openOnServer(connectionName, *g_server, g_serverPassword, errors);
     QList<DbErrorEntry> errs;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -449,6 +509,8 @@ QSqlDatabase Conexion()
 
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
 {
+    g_server.reset();
+    g_serverPassword.clear();
     g_conexionPath = path;
     ++g_conexionSerial;
     MarkInUse(path); // before opening: a restore cannot swap the file in between
@@ -456,6 +518,32 @@ bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
     if (!open)
         UnmarkInUse();
     return open;
+}
+
+bool OpenConexionOnServer(const ConnectionSettings &where, const QString &password, QString *error)
+{
+    CloseConexion();
+    ++g_conexionSerial;
+    QList<DbErrorEntry> errs;
+    if (!openOnServer(QLatin1String(kConexion), where, password, &errs)) {
+        QStringList said;
+        for (const DbErrorEntry &e : std::as_const(errs))
+            said << e.description;
+        *error = errs.size() == 1 && errs.first().nativeNumber == DbCantOpen
+                     ? said.first()
+                     : QStringLiteral("La base %1 no tiene las tablas de Tesorin (%2). Cópielas con tesorin --migrar.")
+                           .arg(where.describe(), said.join(QStringLiteral("; ")));
+        return false;
+    }
+    g_server = where;
+    g_serverPassword = password;
+    g_conexionPath = serverConnectionString(where);
+    return true;
+}
+
+bool ConexionIsOnServer()
+{
+    return ConexionIsOpen() && EngineOf(Conexion()) == Engine::PostgreSQL;
 }
 
 void CloseConexion()
@@ -506,7 +594,13 @@ QString TextOrEmpty(const QVariant &v)
 
 Transaction::Transaction(QSqlDatabase db, Mode mode) : m_db(std::move(db))
 {
-    Exec(m_db, mode == Mode::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    if (!m_db.isOpen())
+        throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+    QSqlError error;
+    Transaction begun(m_db, mode, &error);
+    if (!begun.active())
+        throw RuntimeError::fromSql(error);
+    begun.m_done = true; // the transaction is this guard's now
 }
 
 Transaction::~Transaction()
@@ -514,16 +608,12 @@ Transaction::~Transaction()
     if (m_done || !m_db.isOpen())
         return;
     // A failed rollback leaves nothing to do: SQLite has already undone the
-    // transaction when the rollback itself fails.
+    // transaction when the rollback itself fails, and the server undoes it
+    // when the connection is gone.
     QSqlQuery q(m_db);
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
-void Transaction::commit()
-{
-    Exec(m_db, QStringLiteral("COMMIT"));
-    m_done = true;
-}
 
 namespace {
 bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
@@ -538,8 +628,19 @@ bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
 
 Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(std::move(db))
 {
-    m_done = !execOrError(m_db, mode == Mode::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
-                          error);
+    // On the server, the statements go in one message: one round trip.
+    const QStringList begin = Dialect::Begin(EngineOf(m_db), mode == Mode::Immediate);
+    m_done = !execOrError(m_db, begin.join(QStringLiteral("; ")), error);
+}
+
+void Transaction::commit()
+{
+    if (!m_db.isOpen())
+        throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+    // Not prepared: the server prepares no transaction command.
+    QSqlError error;
+    if (!commit(&error))
+        throw RuntimeError::fromSql(error);
 }
 
 bool Transaction::commit(QSqlError *error)

@@ -42,15 +42,25 @@ void CloseConnection(const QString &connectionName);
 // The program-wide connection.
 QSqlDatabase Conexion();
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
+// Opens the program-wide connection on the server `where` names (`password`
+// empty: libpq's password file) and checks that the six tables are there.
+// The password is kept in memory only, for the connections of their own that
+// the reports open on the same books. false, with `error` in Spanish (never
+// the password), when it cannot.
+bool OpenConexionOnServer(const ConnectionSettings &where, const QString &password, QString *error);
+// Whether the shared connection is on a server.
+bool ConexionIsOnServer();
 void CloseConexion();
 bool ConexionIsOpen();
-// True when the file was opened but cannot be written (its permissions, a
-// read-only disk): it can be read, and every write will fail.
+// True when the books were opened but cannot be written (the file's
+// permissions, a read-only disk, a server role that may only read): they can
+// be read, and every write will fail.
 bool ConexionIsReadOnly();
 // Changes each time the shared connection is opened again (on any file), so
 // whatever was read through the previous one is known to be stale.
 quint64 ConexionSerial();
-// The "connection string" other components open their own connection from: the path.
+// The "connection string" other components open their own connection from
+// (OpenConnection takes it): the path, or on a server a name for its books.
 QString ConnectionString();
 
 // A value as it is bound: dates (and days, at midnight) as their stored text,

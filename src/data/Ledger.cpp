@@ -21,16 +21,19 @@ QVariant textOrNull(const std::optional<QString> &v)
 // (MedioPago, Tipo, Importe) index answers it without reading the table.
 qint64 millionths(Medium medio, Direction tipo)
 {
+    const Engine engine = EngineOf(Conexion());
     // A text (or blob) written into Importe by another tool would count as 0;
     // such values sort after every number, so the same index finds them at once.
-    QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Importe FROM Movimiento"
-                                        " WHERE MedioPago = ? AND Tipo = ? AND Importe >= '' LIMIT 1"),
-                         {MediumCode(medio), DirectionCode(tipo)});
-    if (bad.next())
-        throw RuntimeError(ErrTypeMismatch, QStringLiteral("El movimiento %1 tiene un importe que no es un número: \"%2\".")
-                                                .arg(bad.value(0).toString(), bad.value(1).toString()));
-    QSqlQuery q = Exec(QStringLiteral("SELECT SUM(CAST(ROUND(Importe * 1000000) AS INTEGER)) FROM Movimiento"
-                                      " WHERE MedioPago = ? AND Tipo = ?"),
+    if (Dialect::NumbersMayHoldText(engine)) {
+        QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Importe FROM Movimiento"
+                                            " WHERE MedioPago = ? AND Tipo = ? AND Importe >= '' LIMIT 1"),
+                             {MediumCode(medio), DirectionCode(tipo)});
+        if (bad.next())
+            throw RuntimeError(ErrTypeMismatch, QStringLiteral("El movimiento %1 tiene un importe que no es un número: \"%2\".")
+                                                    .arg(bad.value(0).toString(), bad.value(1).toString()));
+    }
+    QSqlQuery q = Exec(QStringLiteral("SELECT ") + Dialect::MillionthsSum(engine, QStringLiteral("Importe"))
+                           + QStringLiteral(" FROM Movimiento WHERE MedioPago = ? AND Tipo = ?"),
                        {MediumCode(medio), DirectionCode(tipo)});
     return q.next() ? q.value(0).toLongLong() : 0;
 }
@@ -107,9 +110,22 @@ const Ledger::Sums &Ledger::sums() const
     if (m_sums->valid && m_sums->state == now)
         return *m_sums;
     m_sums->valid = false;
-    for (Medium m : {Medium::Cash, Medium::Bank})
-        for (Direction d : {Direction::Income, Direction::Expense})
-            m_sums->millionths[mediumIndex(m)][directionIndex(d)] = millionths(m, d);
+    if (EngineOf(Conexion()) == Engine::PostgreSQL) {
+        // The server adds the four in one pass over the index, in half the time of four passes.
+        for (auto &row : m_sums->millionths)
+            row[0] = row[1] = 0;
+        QSqlQuery q = Exec(QStringLiteral("SELECT MedioPago, Tipo, ")
+                           + Dialect::MillionthsSum(Engine::PostgreSQL, QStringLiteral("Importe"))
+                           + QStringLiteral(" FROM Movimiento WHERE MedioPago IN ('E', 'C') AND Tipo IN ('I', 'E')"
+                                            " GROUP BY MedioPago, Tipo"));
+        while (q.next())
+            m_sums->millionths[q.value(0).toString() == MediumCode(Medium::Cash) ? 0 : 1]
+                              [q.value(1).toString() == DirectionCode(Direction::Income) ? 0 : 1] = q.value(2).toLongLong();
+    } else {
+        for (Medium m : {Medium::Cash, Medium::Bank})
+            for (Direction d : {Direction::Income, Direction::Expense})
+                m_sums->millionths[mediumIndex(m)][directionIndex(d)] = millionths(m, d);
+    }
     m_sums->state = now;
     m_sums->valid = true;
     return *m_sums;
@@ -153,13 +169,14 @@ void Ledger::addToSums(const Kept &kept, const QList<Movement> &written, int cha
 
 qint64 Ledger::insert(const Movement &m)
 {
-    const QSqlQuery q = Exec(
+    return InsertReturningKey(
+        Conexion(),
         QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
                        " ChequeNumero, Descripcion, Recibo, IDContraAsiento) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {m.fecha, keyOrNull(m.idSocio), keyOrNull(m.idCuota), keyOrNull(m.idCuenta), DirectionCode(m.tipo),
          m.importe, MediumCode(m.medio), textOrNull(m.chequeNumero), m.descripcion, keyOrNull(m.recibo),
-         keyOrNull(m.idContraAsiento)});
-    return InsertedKey(q);
+         keyOrNull(m.idContraAsiento)},
+        QStringLiteral("IDMovimiento"));
 }
 
 bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id)

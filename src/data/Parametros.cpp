@@ -31,7 +31,9 @@ qint32 numericValueOrThrow(const QString &text)
 QString GetParametro(const QString &name)
 {
     try {
-        QSqlQuery q = Exec(QStringLiteral("SELECT * from Parametro where Parametro=?"), {name});
+        QSqlQuery q = Exec(QStringLiteral("SELECT * from Parametro where ")
+                               + Dialect::SameNoCase(EngineOf(Conexion()), QStringLiteral("Parametro")),
+                           {name});
         if (!q.next())
             return QString();
         return TextOrEmpty(q.value(QStringLiteral("Valor"))).trimmed();
@@ -66,11 +68,13 @@ std::optional<qint32> GetProximoRecibo()
 {
     try {
         // A receipt number written as text by another tool would pass for the highest one.
-        QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Recibo FROM Movimiento WHERE Recibo >= '' LIMIT 1"));
-        if (bad.next())
-            throw RuntimeError(ErrTypeMismatch,
-                               QStringLiteral("El movimiento %1 tiene un número de recibo que no es un número: \"%2\".")
-                                   .arg(bad.value(0).toString(), bad.value(1).toString()));
+        if (Dialect::NumbersMayHoldText(EngineOf(Conexion()))) {
+            QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Recibo FROM Movimiento WHERE Recibo >= '' LIMIT 1"));
+            if (bad.next())
+                throw RuntimeError(ErrTypeMismatch,
+                                   QStringLiteral("El movimiento %1 tiene un número de recibo que no es un número: \"%2\".")
+                                       .arg(bad.value(0).toString(), bad.value(1).toString()));
+        }
         QSqlQuery q = Exec(QStringLiteral("SELECT max(Recibo) as ReciboNumero from Movimiento "));
         if (!q.next())
             return numericValueOrThrow(GetParametro(QStringLiteral("PROXIMORECIBO")));

@@ -92,8 +92,9 @@ QStringList indexStatements()
         QStringLiteral("CREATE INDEX movimiento_cuota ON movimiento (idcuota)"),
         QStringLiteral("CREATE INDEX socio_nombre ON socio (nombre)"),
         QStringLiteral("CREATE INDEX socio_curso ON socio (idcurso)"),
+        // Nulls first, as the file orders them, so the list is read in the index's order.
         QStringLiteral("CREATE INDEX socio_orden ON socio (") + PgOrderKey(QStringLiteral("nombre"))
-            + QStringLiteral(", idsocio)"),
+            + QStringLiteral(" NULLS FIRST, idsocio)"),
         QStringLiteral("CREATE INDEX cuota_vigencia ON cuota (vigencia)"),
         QStringLiteral("CREATE INDEX cuota_cuenta ON cuota (idcuenta)"),
         QStringLiteral("CREATE INDEX cuenta_padre ON cuenta (idcuentapadre)"),

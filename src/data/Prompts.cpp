@@ -22,3 +22,8 @@ std::optional<QString> AskText(const QString &prompt, const QString &title, cons
 {
     return env().prompts->input(prompt, title, defaultText);
 }
+
+std::optional<QString> AskPassword(const QString &prompt, const QString &title)
+{
+    return env().prompts->input(prompt, title, QString(), true);
+}

@@ -21,8 +21,9 @@ public:
     virtual MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                               int defaultButton, const QString &title) = 0;
     // An input box: the text typed, or nothing when the user cancelled.
+    // `hidden`: what is typed is not shown (a password).
     virtual std::optional<QString> input(const QString &prompt, const QString &title,
-                                         const QString &defaultText) = 0;
+                                         const QString &defaultText, bool hidden = false) = 0;
     // A save-file dialog; cancelling gives the empty text. `filter` uses the
     // "description|pattern|description|pattern" convention (a lone pattern is fine).
     virtual QString saveFileName(const QString &filter, const QString &defaultExtension,
@@ -42,3 +43,5 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
                            const QString &initialDirectory = QString());
 // For the questions where cancelling must be told from an empty answer.
 std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText);
+// A password, in a box that does not show what is typed; nothing when cancelled.
+std::optional<QString> AskPassword(const QString &prompt, const QString &title);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -73,11 +74,14 @@ MsgResult QtPrompts::message(const QString &text, MsgIcon icon, MsgButtons butto
     return resultOf(r);
 }
 
-std::optional<QString> QtPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
+std::optional<QString> QtPrompts::input(const QString &prompt, const QString &title, const QString &defaultText,
+                                        bool hidden)
 {
     QInputDialog dlg(QApplication::activeWindow());
     dlg.setWindowTitle(title);
     dlg.setLabelText(displayText(prompt));
+    if (hidden)
+        dlg.setTextEchoMode(QLineEdit::Password);
     dlg.setTextValue(defaultText);
     dlg.setOkButtonText(QMessageBox::tr("OK"));
     if (dlg.exec() != QDialog::Accepted)

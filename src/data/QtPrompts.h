@@ -8,7 +8,7 @@ public:
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                       int defaultButton, const QString &title) override;
     std::optional<QString> input(const QString &prompt, const QString &title,
-                  const QString &defaultText) override;
+                                 const QString &defaultText, bool hidden = false) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;

@@ -185,7 +185,7 @@ std::unique_ptr<RowReader::Cursor> SqliteCursor(sqlite3 *handle, const QString &
     return std::make_unique<Cursor>(handle, sql, binds);
 }
 
-ChangeToken StorageChangeToken(const QSqlDatabase &db)
+ChangeToken SqliteChangeToken(const QSqlDatabase &db)
 {
     ChangeToken t;
     QSqlQuery q = Exec(db, QStringLiteral("PRAGMA data_version"));
@@ -195,13 +195,13 @@ ChangeToken StorageChangeToken(const QSqlDatabase &db)
     return t;
 }
 
-bool StorageIsReadOnly(const QSqlDatabase &db)
+bool SqliteIsReadOnly(const QSqlDatabase &db)
 {
     sqlite3 *h = SqliteHandle(db);
     return h && sqlite3_db_readonly(h, "main") == 1;
 }
 
-void RegisterTextFunctions(const QSqlDatabase &db)
+void SqliteRegisterTextFunctions(const QSqlDatabase &db)
 {
     sqlite3 *h = SqliteHandle(db);
     if (!h)

@@ -12,3 +12,8 @@ sqlite3 *SqliteHandle(const QSqlDatabase &db);
 
 // The reader's cursor over a statement on `handle`; throws StorageError.
 std::unique_ptr<RowReader::Cursor> SqliteCursor(sqlite3 *handle, const QString &sql, const QVariantList &binds);
+
+// The seam's SQLite answers (Storage.h says what each gives).
+ChangeToken SqliteChangeToken(const QSqlDatabase &db);
+bool SqliteIsReadOnly(const QSqlDatabase &db);
+void SqliteRegisterTextFunctions(const QSqlDatabase &db);

@@ -1,9 +1,25 @@
 #include "data/Storage.h"
+#include "data/Database.h"
+#include "data/PgSchema.h"
+#include "data/PgStorage.h"
 #include "data/SqliteStorage.h"
+#include "data/TextRules.h"
+
+#include <QSqlDriver>
+
+Engine EngineOf(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
+}
 
 RowReader::RowReader(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
 {
-    // The engine is the connection's: SQLite's is the only one read this way yet.
+    if (!db.isOpen())
+        throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
+    if (EngineOf(db) == Engine::PostgreSQL) {
+        m_cursor = PgCursor(db, sql, binds);
+        return;
+    }
     sqlite3 *h = SqliteHandle(db);
     if (!h)
         throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
@@ -24,3 +40,112 @@ qint64 InsertedKey(const QSqlQuery &insert)
         throw RuntimeError(ErrInvalidUse, QStringLiteral("La base de datos no informó la clave de la fila agregada."));
     return key.toLongLong();
 }
+
+qint64 InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
+                          const QString &keyColumn)
+{
+    if (EngineOf(db) == Engine::SQLite)
+        return InsertedKey(Exec(db, insert, binds));
+    // The driver's last insert id is a row's OID, which the server's tables do not have.
+    QSqlQuery q = Exec(db, insert + QStringLiteral(" RETURNING ") + keyColumn, binds);
+    if (!q.next())
+        throw RuntimeError(ErrInvalidUse, QStringLiteral("La base de datos no informó la clave de la fila agregada."));
+    return q.value(0).toLongLong();
+}
+
+ChangeToken StorageChangeToken(const QSqlDatabase &db)
+{
+    return EngineOf(db) == Engine::PostgreSQL ? PgChangeToken(db) : SqliteChangeToken(db);
+}
+
+bool StorageIsReadOnly(const QSqlDatabase &db)
+{
+    return EngineOf(db) == Engine::PostgreSQL ? PgIsReadOnly(db) : SqliteIsReadOnly(db);
+}
+
+void RegisterTextFunctions(const QSqlDatabase &db)
+{
+    // The server's database holds its own (made with its schema).
+    if (EngineOf(db) == Engine::SQLite)
+        SqliteRegisterTextFunctions(db);
+}
+
+namespace Dialect {
+
+QStringList Begin(Engine engine, bool immediate)
+{
+    if (engine == Engine::SQLite)
+        return {immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")};
+    if (!immediate)
+        return {QStringLiteral("BEGIN")};
+    // The server's writers queue on one lock, as the file's writers do on its
+    // write lock: SHARE ROW EXCLUSIVE conflicts with itself and with every
+    // plain INSERT, UPDATE or DELETE of movements (ROW EXCLUSIVE), and not with
+    // readers. Under READ COMMITTED each statement after it sees every row
+    // committed before the lock was granted, so a check made here (the fee
+    // already paid, the cash left, the highest receipt) still holds when the
+    // row is written. A serializable transaction would need every caller to
+    // run its work again after a conflict; the lock needs nothing of them.
+    return {QStringLiteral("BEGIN"), QStringLiteral("LOCK TABLE movimiento IN SHARE ROW EXCLUSIVE MODE")};
+}
+
+QString NoCaseOrder(Engine engine, const QString &expr)
+{
+    if (engine == Engine::SQLite)
+        return expr + QStringLiteral(" COLLATE NOCASE");
+    // NOCASE folds the 26 ASCII letters and compares bytes; nulls come first.
+    return QStringLiteral("translate(%1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\""
+                          " NULLS FIRST")
+        .arg(expr);
+}
+
+QString OrderedAsFile(Engine engine, const QString &select, const QList<OrderKey> &keys)
+{
+    QStringList order;
+    for (const OrderKey &k : keys) {
+        if (engine == Engine::SQLite)
+            order << k.column + (k.descending ? QStringLiteral(" DESC") : QString());
+        else if (k.text && !k.descending)
+            order << NoCaseOrder(engine, k.column);
+        else
+            order << (k.text ? QStringLiteral("translate(%1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"
+                                              " COLLATE \"C\"").arg(k.column)
+                             : k.column)
+                         + (k.descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+    }
+    if (engine == Engine::SQLite)
+        return select + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    // The server orders a UNION by its output columns only, never by an expression of them.
+    return QStringLiteral("SELECT * FROM (%1) AS filas ORDER BY %2").arg(select, order.join(QStringLiteral(", ")));
+}
+
+QString KeyAsText(Engine engine, const QString &column)
+{
+    return engine == Engine::SQLite ? column : QStringLiteral("CAST(%1 AS text) AS %1").arg(column);
+}
+
+QString MemberOrder(Engine engine, const QString &column)
+{
+    return engine == Engine::SQLite ? SocioOrderKey(column) : PgOrderKey(column) + QStringLiteral(" NULLS FIRST");
+}
+
+QString SameNoCase(Engine engine, const QString &column)
+{
+    // The file's column compares without case by itself; the server's index is on upper().
+    return engine == Engine::SQLite ? column + QStringLiteral(" = ?")
+                                    : QStringLiteral("upper(%1) = upper(?)").arg(column);
+}
+
+QString MillionthsSum(Engine engine, const QString &column)
+{
+    // numeric sums exactly on the server; bigint refuses what 64 bits cannot hold.
+    return engine == Engine::SQLite ? QStringLiteral("SUM(CAST(ROUND(%1 * 1000000) AS INTEGER))").arg(column)
+                                    : QStringLiteral("CAST(SUM(ROUND(%1 * 1000000)) AS bigint)").arg(column);
+}
+
+bool NumbersMayHoldText(Engine engine)
+{
+    return engine == Engine::SQLite;
+}
+
+} // namespace Dialect

@@ -3,6 +3,7 @@
 // src/data reads and writes through what is declared here and in Database.h
 // (the connections, Exec and Transaction); only the engine's own file behind
 // it (SqliteStorage.cpp) speaks the engine's API.
+#include "data/ConnectionSettings.h"
 #include "data/Errors.h"
 
 #include <QByteArrayView>
@@ -71,8 +72,51 @@ private:
     std::unique_ptr<Cursor> m_cursor;
 };
 
-// The key of the row an INSERT just stored.
+// The key of the row an INSERT just stored (SQLite's connections).
 qint64 InsertedKey(const QSqlQuery &insert); // throws RuntimeError
+// Runs an INSERT with bound values and gives the key it stored in `keyColumn`:
+// the server says it with RETURNING, the file through its last row id.
+qint64 InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
+                          const QString &keyColumn); // throws RuntimeError
+
+// The engine behind an open connection.
+Engine EngineOf(const QSqlDatabase &db);
+
+// The few pieces of SQL the two engines write differently. Each gives the
+// text for `engine`; the statements around them are the same on both.
+namespace Dialect {
+// The first statements of a transaction. An immediate one holds, from its
+// start to its commit, the right to write the movements: SQLite's write lock
+// (BEGIN IMMEDIATE), and on the server a lock on the movements table that
+// every other writer of it waits for.
+QStringList Begin(Engine engine, bool immediate);
+// An ordering key of a text without regard to ASCII case, nulls first, as the
+// file's NOCASE columns order. `expr` may not be an output column's alias.
+QString NoCaseOrder(Engine engine, const QString &expr);
+// One key of OrderedAsFile: an output column, a text or not, up or down.
+struct OrderKey
+{
+    QString column;
+    bool text = true;
+    bool descending = false;
+};
+// `select` (one SELECT or a UNION of them) in the order of `keys` as the file
+// orders it: texts without regard to ASCII case, nulls first going up and
+// last going down. On the file it is `select ORDER BY keys` as written.
+QString OrderedAsFile(Engine engine, const QString &select, const QList<OrderKey> &keys);
+// A key column as text on the server, where a UNION with a text ('' for "all")
+// needs both of one type; as it is on the file.
+QString KeyAsText(Engine engine, const QString &column);
+// The member list's order key (see SocioOrderKey), nulls first.
+QString MemberOrder(Engine engine, const QString &column);
+// `column = ?` without regard to case (a setting's name).
+QString SameNoCase(Engine engine, const QString &column);
+// The exact sum of `column` in millionths, as a 64-bit integer.
+QString MillionthsSum(Engine engine, const QString &column);
+// Whether a number column may hold a text another tool wrote there: only the
+// file lets it, the server's numeric and integer columns refuse it.
+bool NumbersMayHoldText(Engine engine);
+} // namespace Dialect
 
 // What tells whether the database changed: a write by another connection
 // (another program, the table editor) moves `version`; a write by this one
@@ -86,7 +130,8 @@ struct ChangeToken
 ChangeToken StorageChangeToken(const QSqlDatabase &db); // throws RuntimeError
 
 // True when the database was opened but cannot be written (its permissions, a
-// read-only disk): it can be read, and every write will fail.
+// read-only disk, a server role that may only read): it can be read, and every
+// write will fail.
 bool StorageIsReadOnly(const QSqlDatabase &db);
 
 // Gives an open connection the SQL functions the statements are written with

@@ -51,7 +51,7 @@ QString SocioSearchSql(const SocioFilter &filter, QVariantList *binds)
     }
     if (!conditions.isEmpty())
         sql += QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND ")) + QLatin1Char(' ');
-    sql += QStringLiteral("ORDER BY ") + SocioOrderKey(QStringLiteral("Socio.Nombre"))
+    sql += QStringLiteral("ORDER BY ") + Dialect::MemberOrder(EngineOf(Conexion()), QStringLiteral("Socio.Nombre"))
            + QStringLiteral(", Socio.IDSocio");
     return sql;
 }

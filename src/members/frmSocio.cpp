@@ -229,8 +229,11 @@ void frmSocio::Form_Load()
 
     QString error;
     FillDataCombo(error, *datcboCurso,
-                  QStringLiteral("SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION  "
-                                 "SELECT * FROM Curso ORDER BY Nombre"),
+                  Dialect::OrderedAsFile(EngineOf(Conexion()),
+                                         QStringLiteral("SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION  "
+                                                        "SELECT %1, Nombre FROM Curso")
+                                             .arg(Dialect::KeyAsText(EngineOf(Conexion()), QStringLiteral("IDCurso"))),
+                                         {{QStringLiteral("Nombre")}}),
                   QStringLiteral("IDCurso"), QStringLiteral("Nombre"), true);
     if (!error.isEmpty())
         MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de Cursos.\r\r") + error,

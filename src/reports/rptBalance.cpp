@@ -134,6 +134,9 @@ ReportDataSource BalanceSource(const QDate &start, const QDate &end)
     // compare without case, so "e" is an expense, and a movement of any other
     // kind or medium is in no balance. A movement booked to an account without
     // a parent (or whose parent is gone) is grouped under that account itself.
+    // The texts are ordered without regard to case on either engine, as the
+    // file's columns compare.
+    const Engine engine = EngineOf(Conexion());
     ReportDataSource s;
     s.sql = QStringLiteral(
         "SELECT Movimiento.Fecha, upper(Movimiento.Tipo) AS Tipo, Movimiento.Importe, Movimiento.Descripcion,"
@@ -142,8 +145,10 @@ ReportDataSource BalanceSource(const QDate &start, const QDate &end)
         " LEFT JOIN Cuenta ON Cuenta_1.IDCuentaPadre = Cuenta.IDCuenta"
         " WHERE Movimiento.Fecha >= ? AND Movimiento.Fecha < ?"
         " AND Movimiento.Tipo IN ('E', 'I') AND Movimiento.MedioPago IN ('E', 'C')"
-        " ORDER BY 2, CuentaPadre COLLATE NOCASE, Cuenta_1.Descripcion, Movimiento.Descripcion,"
-        " Movimiento.IDMovimiento");
+        " ORDER BY 2, %1, %2, %3, Movimiento.IDMovimiento")
+                .arg(Dialect::NoCaseOrder(engine, QStringLiteral("coalesce(Cuenta.Descripcion, Cuenta_1.Descripcion)")),
+                     Dialect::NoCaseOrder(engine, QStringLiteral("Cuenta_1.Descripcion")),
+                     Dialect::NoCaseOrder(engine, QStringLiteral("Movimiento.Descripcion")));
     s.binds = {QDateTime(start, QTime(0, 0)), QDateTime(end.addDays(1), QTime(0, 0))};
     return s;
 }

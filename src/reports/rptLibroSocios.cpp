@@ -1,4 +1,5 @@
 #include "reports/rptLibroSocios.h"
+#include "data/Database.h"
 #include "data/Environment.h"
 #include "data/IniFile.h"
 
@@ -41,13 +42,16 @@ ReportDataSource MemberBookSource(const QDateTime &today)
     // The year is a range of Fecha, so the date index finds this year's fees
     // without reading every movement.
     const int year = today.date().year();
+    const Engine engine = EngineOf(Conexion());
     ReportDataSource s;
     s.sql = QStringLiteral(
         "SELECT Socio.Nombre, Socio.Alumno, Curso.Nombre AS Curso FROM Socio"
         " INNER JOIN Curso ON Socio.IDCurso = Curso.IDCurso"
         " WHERE Socio.IDSocio IN (SELECT IDSocio FROM Movimiento"
         " WHERE Fecha >= ? AND Fecha < ? AND IDCuota IS NOT NULL)"
-        " ORDER BY Curso.Nombre, Socio.Nombre");
+        " ORDER BY %1, %2")
+                .arg(Dialect::NoCaseOrder(engine, QStringLiteral("Curso.Nombre")),
+                     Dialect::NoCaseOrder(engine, QStringLiteral("Socio.Nombre")));
     s.binds = {QDateTime(QDate(year, 1, 1), QTime(0, 0)), QDateTime(QDate(year + 1, 1, 1), QTime(0, 0))};
     return s;
 }

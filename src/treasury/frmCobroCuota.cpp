@@ -93,7 +93,8 @@ frmCobroCuota::frmCobroCuota(QWidget *parent)
 
     // Window load.
     CenterForm(this);
-    fillCombo(*datcboCurso, QStringLiteral("SELECT * FROM Cuota ORDER BY vigencia DESC"), QStringLiteral("IDCuota"),
+    fillCombo(*datcboCurso, Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuota"),
+                                                   {{QStringLiteral("vigencia"), true, true}}), QStringLiteral("IDCuota"),
               QStringLiteral("Descripcion"), QStringLiteral("Cursos"));
 }
 

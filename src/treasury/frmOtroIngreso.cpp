@@ -1,5 +1,6 @@
 #include "treasury/frmOtroIngreso.h"
 #include "data/IniFile.h"
+#include "data/Database.h"
 #include "data/DataCombo.h"
 #include "data/Environment.h"
 #include "data/Errors.h"
@@ -45,7 +46,8 @@ frmOtroIngreso::frmOtroIngreso() : TreasuryWindow("frmOtroIngreso", QStringLiter
     connect(cmdOk, &QPushButton::clicked, this, &frmOtroIngreso::cmdOk_Click);
 
     CenterForm(this);
-    fillCombo(*datcboCuenta, QStringLiteral("SELECT * FROM Cuenta WHERE tipo='I' ORDER BY Descripcion"),
+    fillCombo(*datcboCuenta, Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuenta WHERE tipo='I'"),
+                                                    {{QStringLiteral("Descripcion")}}),
               QStringLiteral("IDCuenta"), QStringLiteral("Descripcion"), QStringLiteral("Cuentas"));
 }
 

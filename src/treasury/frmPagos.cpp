@@ -1,6 +1,7 @@
 #include "treasury/frmPagos.h"
 #include "data/IniFile.h"
 #include "data/DataCombo.h"
+#include "data/Database.h"
 #include "data/Environment.h"
 #include "data/Errors.h"
 #include "data/FormHelpers.h"
@@ -76,7 +77,8 @@ frmPagos::frmPagos() : TreasuryWindow("frmPagos", QStringLiteral("Ingreso de pag
     connect(cmdOk, &QPushButton::clicked, this, &frmPagos::cmdOk_Click);
 
     CenterForm(this);
-    fillCombo(*datcboCuenta, QStringLiteral("SELECT * FROM Cuenta WHERE tipo='E' ORDER BY IDcuentapadre, Descripcion"),
+    fillCombo(*datcboCuenta, Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuenta WHERE tipo='E'"),
+                                                    {{QStringLiteral("IDcuentapadre"), false}, {QStringLiteral("Descripcion")}}),
               QStringLiteral("IDCuenta"), QStringLiteral("Descripcion"), QStringLiteral("Cuentas"));
 }
 

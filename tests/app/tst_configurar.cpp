@@ -122,11 +122,14 @@ void tst_Configurar::aServerOrANetworkDriveAtStart()
 {
     TestEnv t;
     ConfigGuard guard;
-    t.writeIni("[DataSourceName]\nServidor=pc-tesorero\nBase=coop\n");
-    t.prompts->expectMessage("Esta versión de Tesorin abre solo un archivo de base de datos, y la configuración nombra "
-                             "un servidor PostgreSQL (coop@pc-tesorero:5432). Ponga en DataSource la ruta del "
-                             "archivo.\r\r" + t.path("tesorin.INI"),
-                             MsgIcon::Critical, MsgButtons::OK);
+    t.writeIni("[DataSourceName]\nServidor=/nada/aqui\nBase=coop\n");
+    ConnectionSettings nowhere;
+    nowhere.engine = Engine::PostgreSQL;
+    nowhere.host = QStringLiteral("/nada/aqui");
+    nowhere.database = QStringLiteral("coop");
+    t.prompts->expectMessage("No se ha podido establecer la Conexión con la Base de Datos.\r\r"
+                                 + TestServerConnection(nowhere, QString()) + "\r\rServidor: coop@/nada/aqui:5432",
+                             MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Cancel);
     QVERIFY(!RunStartup());
     QCOMPARE(RunCommandLine({"--verificar"}), 3); // a server that cannot be reached is not damaged
 

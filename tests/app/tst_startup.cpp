@@ -3,7 +3,11 @@
 #include "app/frmSplash.h"
 #include "data/Backup.h"
 #include "data/Database.h"
+#include "data/PgSchema.h"
+#include "data/ValueRules.h"
+#include "data/ServerCheck.h"
 #include "support/DbTrouble.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -89,6 +93,7 @@ private slots:
     void aFileInUseIsNotDamaged();
     void commandLineCopyCheckAndRestore();
     void commandLineAdminPassword();
+    void theBooksOnAServer();
 };
 
 void tst_Startup::screenWidth()
@@ -377,6 +382,96 @@ void tst_Startup::commandLineAdminPassword()
     CloseConexion();
     QCOMPARE(RunCommandLine({"--clave-admin", "otra"}), 0);
     QCOMPARE(admin().toString(), "otra");
+}
+
+namespace {
+QByteArray serverIni(const ConnectionSettings &s)
+{
+    return QStringLiteral("[DataSourceName]\nServidor=%1\nPuerto=%2\nBase=%3\nUsuario=%4\n")
+        .arg(s.host)
+        .arg(s.port)
+        .arg(s.database, s.user)
+        .toUtf8();
+}
+} // namespace
+
+// The configuration names a server: the books open there, a refusal is told
+// with Reintentar, and a role that may only read is told so.
+void tst_Startup::theBooksOnAServer()
+{
+    PG_TEST_DB(pg);
+    TestEnv t;
+    QVERIFY(pg.openConexionOnCopyOf(t.createDb("coop.db", [](const QSqlDatabase &d) { AddMovimiento(d, "I", "E", 75); }))
+                .isEmpty());
+    CloseConexion();
+
+    ConnectionSettings missing = pg.settings();
+    missing.database += QStringLiteral("_no");
+    t.writeIni(serverIni(missing));
+    const QString refused = kNoConnection + "\r\r" + TestServerConnection(missing, QString()) + "\r\rServidor: "
+                            + missing.describe();
+    t.prompts->expectMessage(refused, MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Retry);
+    t.prompts->expectMessage(refused, MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Cancel);
+    QVERIFY(!RunStartup());
+    QVERIFY(!anyWindowLeft());
+    QVERIFY(!ConexionIsOpen());
+
+    t.writeIni(serverIni(pg.settings()));
+    QVERIFY(startUp());
+    QVERIFY(ConexionIsOnServer());
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
+    MDIForm1::existing()->close();
+
+    const QString role = QStringLiteral("consulta_%1").arg(QCoreApplication::applicationPid());
+    PgRun(pg.open(), QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2").arg(role, QLatin1String(kPgRoleRead)));
+    ConnectionSettings reader = pg.settings();
+    reader.user = role;
+    t.writeIni(serverIni(reader));
+    t.prompts->expectMessage("La base de datos no se puede modificar (su usuario del servidor solo puede consultarla). "
+                             "Puede consultarla, pero no registrar ni cambiar datos.\r\rServidor: " + reader.describe(),
+                             MsgIcon::Exclamation, MsgButtons::OK);
+    QVERIFY(startUp());
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
+    MDIForm1::existing()->close();
+    PgRun(pg.open(), QStringLiteral("DROP ROLE %1").arg(role));
+
+    // A role the server asks a password of: asked in a box that hides it,
+    // asked again after a refusal, and never written anywhere.
+    const QString hba = pg.scalar(QStringLiteral("SELECT current_setting('hba_file')")).toString();
+    QFile file(hba);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray rules = file.readAll();
+    file.close();
+    const QString user = QStringLiteral("clave_%1").arg(QCoreApplication::applicationPid());
+    PgRun(pg.open(), QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'secreta' IN ROLE %2").arg(user, QLatin1String(kPgRoleWrite)));
+    auto restore = qScopeGuard([&] {
+        QFile back(hba);
+        if (back.open(QIODevice::WriteOnly))
+            back.write(rules);
+        back.close();
+        pg.scalar(QStringLiteral("SELECT pg_reload_conf()"));
+        PgRun(pg.open(), QStringLiteral("DROP ROLE %1").arg(user));
+    });
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("local all " + user.toUtf8() + " scram-sha-256\n" + rules);
+    file.close();
+    pg.scalar(QStringLiteral("SELECT pg_reload_conf()"));
+    qputenv("PGPASSFILE", t.path("sin-pgpass").toUtf8());
+    ConnectionSettings secret = pg.settings();
+    secret.user = user;
+    t.writeIni(serverIni(secret));
+    const QString ask = "Clave del usuario " + user + " en el servidor " + secret.describe() + ":";
+    t.prompts->expectPassword(ask, AppTitle(), "mala");
+    t.prompts->expectMessage(kNoConnection + "\r\r" + TestServerConnection(secret, "mala") + "\r\rServidor: "
+                                 + secret.describe(),
+                             MsgIcon::Critical, MsgButtons::RetryCancel, MsgResult::Retry);
+    t.prompts->expectPassword(ask, AppTitle(), "secreta");
+    QVERIFY(startUp());
+    QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
+    MDIForm1::existing()->close();
+    t.prompts->expectPassword(ask, AppTitle(), QString(), true);
+    QVERIFY(!RunStartup()); // cancelled: the program ends
+    QVERIFY(!anyWindowLeft());
 }
 
 QTEST_MAIN(tst_Startup)

@@ -1,7 +1,10 @@
 // The ledger's rules, without any window: the duplicate fee, the transfer's two
-// linked rows, exact balances, and the change signal after commits only.
+// linked rows, exact balances, and the change signal after commits only. Each
+// runs on a file and on the same books copied to a server.
 #include "data/Database.h"
 #include "data/Ledger.h"
+#include "data/PgSchema.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QSignalSpy>
@@ -22,7 +25,73 @@ class tst_Ledger : public QObject
         return m;
     }
 
+    std::unique_ptr<PgTestDb> m_pg;
+    static bool onServer()
+    {
+        QFETCH_GLOBAL(bool, server);
+        return server;
+    }
+    // The test's books on the row's engine: a new file, or its copy on a fresh server database.
+    QString openBooks(TestEnv &t, const std::function<void(const QSqlDatabase &)> &fill = {})
+    {
+        const QString path = t.openNewDb(fill);
+        m_pg.reset();
+        if (onServer()) {
+            m_pg = std::make_unique<PgTestDb>();
+            const QString error = m_pg->error().isEmpty() ? m_pg->openConexionOnCopyOf(path) : m_pg->error();
+            if (!error.isEmpty())
+                QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        }
+        if (ConexionIsOnServer() != onServer())
+            QTest::qFail("los libros no están en el motor de la fila", __FILE__, __LINE__);
+        return path;
+    }
+    // The shared connection opened again on the same books.
+    void reopen(const QString &path)
+    {
+        CloseConexion();
+        QList<DbErrorEntry> errors;
+        QString error;
+        QVERIFY(m_pg ? OpenConexionOnServer(m_pg->settings(), QString(), &error) : OpenConexion(path, &errors));
+    }
+    // A statement that makes every new movement of kind `tipo` fail.
+    void refuseInserts(const char *tipo)
+    {
+        if (!onServer()) {
+            Exec(QStringLiteral("CREATE TRIGGER no_rows BEFORE INSERT ON Movimiento WHEN NEW.Tipo LIKE '%1'"
+                                " BEGIN SELECT RAISE(ABORT, 'disco lleno'); END").arg(QLatin1String(tipo)));
+            return;
+        }
+        PgRun(Conexion(), QStringLiteral("CREATE FUNCTION no_rows() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                            " IF NEW.tipo LIKE '%1' THEN RAISE EXCEPTION 'disco lleno'; END IF; RETURN NEW; END $$")
+                 .arg(QLatin1String(tipo)));
+        PgRun(Conexion(), QStringLiteral("CREATE TRIGGER no_rows BEFORE INSERT ON movimiento FOR EACH ROW EXECUTE FUNCTION no_rows()"));
+    }
+    void allowInserts()
+    {
+        if (onServer())
+            PgRun(Conexion(), QStringLiteral("DROP TRIGGER no_rows ON movimiento"));
+        else
+            Exec(QStringLiteral("DROP TRIGGER no_rows"));
+    }
+
 private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgresql") << true;
+    }
+    void init()
+    {
+        if (onServer() && !PgTestDb::serverConfigured())
+            QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");
+    }
+    void cleanup()
+    {
+        CloseConexion();
+        m_pg.reset();
+    }
     void aFeeIsCollectedOncePerMember();
     void paymentsAndIncomeAreStoredAsGiven();
     void aTransferIsTwoLinkedRowsOrNothing();
@@ -35,7 +104,7 @@ private slots:
 void tst_Ledger::aFeeIsCollectedOncePerMember()
 {
     TestEnv t;
-    t.openNewDb();
+    openBooks(t);
     Ledger &l = Ledger::instance();
     QVERIFY(!l.feeAlreadyPaid(1, 7));
     qint64 id = 0;
@@ -60,7 +129,7 @@ void tst_Ledger::aFeeIsCollectedOncePerMember()
 void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
 {
     TestEnv t;
-    t.openNewDb([](const QSqlDatabase &db) {
+    openBooks(t, [](const QSqlDatabase &db) {
         for (int i = 0; i < 2505; ++i) // a bank balance of 250.5 that doubles hold only nearly
             AddMovimiento(db, "I", "C", 0.1);
     });
@@ -84,8 +153,8 @@ void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
     m.medio = Medium::Cash;
     const qint64 ingreso = l.recordIncome(m);
     auto row = [](qint64 id) {
-        return Scalar("SELECT Tipo || MedioPago || '|' || IFNULL(ChequeNumero, 'null') || '|' || Descripcion"
-                      " || '|' || IFNULL(IDSocio, 'null') FROM Movimiento WHERE IDMovimiento=?",
+        return Scalar("SELECT Tipo || MedioPago || '|' || COALESCE(ChequeNumero, 'null') || '|' || Descripcion"
+                      " || '|' || COALESCE(CAST(IDSocio AS TEXT), 'null') FROM Movimiento WHERE IDMovimiento=?",
                       {id})
             .toString();
     };
@@ -97,7 +166,7 @@ void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
 void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
 {
     TestEnv t;
-    t.openNewDb();
+    openBooks(t);
     Ledger &l = Ledger::instance();
     const auto [out, in] = l.transfer(Medium::Bank, t.clock->now(), 500, QStringLiteral("a caja"),
                                       QStringLiteral("ACAJA"));
@@ -105,21 +174,20 @@ void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
     QCOMPARE(Scalar("SELECT IDContraAsiento FROM Movimiento WHERE IDMovimiento=?", {in}).toLongLong(), out);
     QCOMPARE(Scalar("SELECT Tipo || MedioPago || ChequeNumero FROM Movimiento WHERE IDMovimiento=?", {out}).toString(),
              QStringLiteral("ECACAJA"));
-    QCOMPARE(Scalar("SELECT Tipo || MedioPago || IFNULL(ChequeNumero, '-') FROM Movimiento WHERE IDMovimiento=?", {in})
+    QCOMPARE(Scalar("SELECT Tipo || MedioPago || COALESCE(ChequeNumero, '-') FROM Movimiento WHERE IDMovimiento=?", {in})
                  .toString(),
              QStringLiteral("IE-"));
     QCOMPARE(l.balances().caja, 500.0);
     QCOMPARE(l.balances().banco, -500.0);
 
     // The second row fails: nothing of the transfer stays, and nobody is told of a change.
-    Exec("CREATE TRIGGER no_income BEFORE INSERT ON Movimiento WHEN NEW.Tipo = 'I'"
-         " BEGIN SELECT RAISE(ABORT, 'disco lleno'); END");
+    refuseInserts("I");
     QSignalSpy changed(&l, &Ledger::changed);
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.transfer(Medium::Cash, t.clock->now(), 70, QStringLiteral("x")));
     QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 2);
     QCOMPARE(changed.count(), 0);
     // The failed transfer left no transaction open behind it.
-    Exec("DROP TRIGGER no_income");
+    allowInserts();
     l.transfer(Medium::Cash, t.clock->now(), 70, QStringLiteral("x"));
     QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento").toInt(), 4);
 }
@@ -127,7 +195,7 @@ void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
 void tst_Ledger::balancesAreExact()
 {
     TestEnv t;
-    t.openNewDb([](const QSqlDatabase &db) {
+    openBooks(t, [](const QSqlDatabase &db) {
         // Amounts that binary fractions cannot hold; added as doubles they drift.
         for (int i = 0; i < 1000; ++i) {
             AddMovimiento(db, "I", "E", 0.1);
@@ -148,7 +216,7 @@ void tst_Ledger::balancesAreExact()
 void tst_Ledger::balancesFollowEveryWriter()
 {
     TestEnv t;
-    const QString path = t.openNewDb();
+    openBooks(t);
     Ledger &l = Ledger::instance();
     QCOMPARE(l.balance(Medium::Cash), 0.0);
     l.recordFee(fee(1, 7, 0.3));
@@ -166,7 +234,7 @@ void tst_Ledger::balancesFollowEveryWriter()
     QCOMPARE(l.balance(Medium::Bank), 4.8);
     {
         QList<DbErrorEntry> errors;
-        QVERIFY(OpenConnection("otra", path, &errors));
+        QVERIFY(OpenConnection("otra", ConnectionString(), &errors));
         AddMovimiento(QSqlDatabase::database("otra", false), "E", "C", 0.8);
         CloseConnection("otra");
     }
@@ -186,7 +254,7 @@ void tst_Ledger::balancesFollowEveryWriter()
 void tst_Ledger::keptBalancesRoundEachAmount()
 {
     TestEnv t;
-    const QString path = t.openNewDb();
+    const QString path = openBooks(t);
     Ledger &l = Ledger::instance();
     QCOMPARE(l.balance(Medium::Cash), 0.0); // from here on the sums are kept
     Movement m = fee(1, 1);
@@ -199,9 +267,7 @@ void tst_Ledger::keptBalancesRoundEachAmount()
     m.importe = 0.29;
     l.recordPayment(m);
     const double kept = l.balance(Medium::Cash);
-    CloseConexion(); // a new connection: the sums are added up afresh
-    QList<DbErrorEntry> errors;
-    QVERIFY(OpenConexion(path, &errors));
+    reopen(path); // a new connection: the sums are added up afresh
     QCOMPARE(kept, l.balance(Medium::Cash));
     QCOMPARE(kept, 1251.305001);
 }
@@ -209,7 +275,7 @@ void tst_Ledger::keptBalancesRoundEachAmount()
 void tst_Ledger::changedFollowsCommitsOnly()
 {
     TestEnv t;
-    t.openNewDb();
+    openBooks(t);
     Ledger &l = Ledger::instance();
     QSignalSpy changed(&l, &Ledger::changed);
     l.recordFee(fee(1, 7));
@@ -218,7 +284,7 @@ void tst_Ledger::changedFollowsCommitsOnly()
     QCOMPARE(changed.count(), 1);
     l.transfer(Medium::Cash, t.clock->now(), 1, QString());
     QCOMPARE(changed.count(), 2);
-    Exec("CREATE TRIGGER no_rows BEFORE INSERT ON Movimiento BEGIN SELECT RAISE(ABORT, 'no'); END");
+    refuseInserts("%");
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordFee(fee(3, 7)));
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordPayment(fee(3, 7, 10)));
     QCOMPARE(changed.count(), 2);

@@ -10,6 +10,14 @@
 // way the payment window does (the balance looked at first, a pause for the
 // question, then the ledger), printing "P key" for each stored and "R" for
 // each refused.
+//
+//   ledger_writer DATABASE fee ROUNDS
+// waits for a line on its input, then collects fee 1 of members 1 to ROUNDS
+// the way the fee window does (asked first, then the ledger), printing
+// "F key" for each stored and "Y" for each found already paid.
+//
+// DATABASE "postgresql:NAME" is the database NAME on the test server that
+// TESORIN_PG_HOST, TESORIN_PG_PORT and TESORIN_PG_USER name.
 #include "data/Database.h"
 #include "data/Ledger.h"
 
@@ -44,6 +52,47 @@ int pay(double amount, int count)
     return 0;
 }
 
+int collectFees(int rounds)
+{
+    char go[8];
+    if (!std::fgets(go, sizeof go, stdin))
+        return 2;
+    Ledger &ledger = Ledger::instance();
+    for (int socio = 1; socio <= rounds; ++socio) {
+        Movement fee;
+        fee.fecha = QDateTime::currentDateTime();
+        fee.idSocio = socio;
+        fee.idCuota = 1;
+        fee.importe = 1500;
+        fee.descripcion = QStringLiteral("Cuota");
+        qint64 key = 0;
+        if (!ledger.feeAlreadyPaid(socio, 1) && ledger.recordFee(fee, &key) == Ledger::FeeOutcome::Recorded)
+            std::printf("F %lld\n", key);
+        else
+            std::printf("Y\n");
+    }
+    return 0;
+}
+
+bool open(const QString &database)
+{
+    if (!database.startsWith(QLatin1String("postgresql:"))) {
+        QList<DbErrorEntry> errors;
+        return OpenConexion(database, &errors);
+    }
+    ConnectionSettings where;
+    where.engine = Engine::PostgreSQL;
+    where.host = qEnvironmentVariable("TESORIN_PG_HOST");
+    where.port = qEnvironmentVariableIntValue("TESORIN_PG_PORT") ? qEnvironmentVariableIntValue("TESORIN_PG_PORT") : 5432;
+    where.user = qEnvironmentVariable("TESORIN_PG_USER");
+    where.database = database.mid(int(qstrlen("postgresql:")));
+    QString error;
+    if (OpenConexionOnServer(where, QString(), &error))
+        return true;
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -51,11 +100,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    QList<DbErrorEntry> errors;
-    if (!OpenConexion(QString::fromLocal8Bit(argv[1]), &errors))
+    if (!open(QString::fromLocal8Bit(argv[1])))
         return 1;
-    if (argc == 5 && qstrcmp(argv[2], "pay") == 0) {
+    if (argc >= 4 && (qstrcmp(argv[2], "pay") == 0 || qstrcmp(argv[2], "fee") == 0)) {
         try {
+            if (qstrcmp(argv[2], "fee") == 0)
+                return collectFees(QByteArray(argv[3]).toInt());
+            if (argc != 5)
+                return 2;
             return pay(QByteArray(argv[3]).toDouble(), QByteArray(argv[4]).toInt());
         } catch (const RuntimeError &e) {
             std::fprintf(stderr, "%s\n", qPrintable(ErrorText(e)));

@@ -1,4 +1,6 @@
 #include "support/PgTest.h"
+#include "data/Database.h"
+#include "data/Migrate.h"
 #include "data/ServerCheck.h"
 
 #include <QCoreApplication>
@@ -76,4 +78,13 @@ QSqlQuery RunOrDie(const QSqlDatabase &db, const QString &sql, const QVariantLis
     if (!q.exec())
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
     return q;
+}
+
+QString PgTestDb::openConexionOnCopyOf(const QString &file)
+{
+    CloseConexion();
+    QString summary, error = MigrateToServer(file, m_settings, &summary);
+    if (error.isEmpty())
+        OpenConexionOnServer(m_settings, QString(), &error);
+    return error;
 }

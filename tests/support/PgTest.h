@@ -23,6 +23,9 @@ public:
     const ConnectionSettings &settings() const { return m_settings; }
     // An open connection to the test's database under `name`, closed at the end.
     QSqlDatabase open(const QString &name = QStringLiteral("pgtest"));
+    // The shared connection on this database, holding a copy of the books
+    // file `file` (tesorin --migrar's copy); "" or why not.
+    QString openConexionOnCopyOf(const QString &file);
     // The first value of the first row of a statement on the test's database.
     QVariant scalar(const QString &sql, const QVariantList &binds = {});
 

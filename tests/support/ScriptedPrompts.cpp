@@ -47,6 +47,15 @@ ScriptedPrompts &ScriptedPrompts::expectInputCancelled(const QString &prompt, co
     return *this;
 }
 
+ScriptedPrompts &ScriptedPrompts::expectPassword(const QString &prompt, const QString &title, const QString &answer,
+                                                 bool cancel)
+{
+    expectInput(prompt, title, QString(), answer);
+    m_queue.back().accept = cancel;
+    m_queue.back().hidden = true;
+    return *this;
+}
+
 ScriptedPrompts &ScriptedPrompts::expectSaveFile(const QString &filter, const QString &answer)
 {
     Expected e{Kind::SaveFile, filter};
@@ -119,11 +128,14 @@ MsgResult ScriptedPrompts::message(const QString &text, MsgIcon icon, MsgButtons
     return e.answer;
 }
 
-std::optional<QString> ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultText)
+std::optional<QString> ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultText,
+                                              bool hidden)
 {
     Expected e;
     if (!take(Kind::Input, prompt, e))
         return std::nullopt;
+    if (e.hidden != hidden)
+        fail(QStringLiteral("\"%1\": se esperaba una caja que %2 lo que se escribe").arg(prompt, e.hidden ? QStringLiteral("oculte") : QStringLiteral("muestre")));
     if (e.title != title)
         fail(QStringLiteral("Título distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.title, title));
     if (e.defaultText != defaultText)

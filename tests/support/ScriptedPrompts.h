@@ -19,6 +19,10 @@ public:
                                  const QString &defaultText, const QString &answer);
     // The user cancels the input box.
     ScriptedPrompts &expectInputCancelled(const QString &prompt, const QString &title, const QString &defaultText);
+    // A box that hides what is typed (a password): `answer` is typed, or with
+    // `cancel` the box is cancelled.
+    ScriptedPrompts &expectPassword(const QString &prompt, const QString &title, const QString &answer,
+                                    bool cancel = false);
     ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
     ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
 
@@ -32,7 +36,8 @@ public:
 
     MsgResult message(const QString &text, MsgIcon icon, MsgButtons buttons,
                       int defaultButton, const QString &title) override;
-    std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText) override;
+    std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText,
+                                 bool hidden = false) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
@@ -51,6 +56,7 @@ private:
         MsgResult answer = MsgResult::OK;
         QString answerText;
         bool accept = false; // printer dialog confirmed; input box cancelled
+        bool hidden = false; // an input box that hides what is typed
         std::function<void(QPrinter &)> setup;
     };
     bool take(Kind kind, const QString &what, Expected &out);

@@ -1,0 +1,8 @@
+#pragma once
+// The PostgreSQL side of the storage seam (Storage.h), over Qt's QPSQL driver.
+#include "data/Storage.h"
+
+// The reader's cursor over a statement on a server connection; throws StorageError.
+std::unique_ptr<RowReader::Cursor> PgCursor(const QSqlDatabase &db, const QString &sql, const QVariantList &binds);
+ChangeToken PgChangeToken(const QSqlDatabase &db);
+bool PgIsReadOnly(const QSqlDatabase &db);

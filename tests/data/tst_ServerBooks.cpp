@@ -1,0 +1,275 @@
+// The books on a server answer as the file they were copied from: the member
+// search, the two listing reports and the next receipt number give the same
+// rows in the same order; a role that may only read is told so; two programs
+// collecting the same fees store each once; and a fee is quick to collect.
+#include "data/Database.h"
+#include "data/Ledger.h"
+#include "data/Parametros.h"
+#include "data/PgSchema.h"
+#include "members/SocioSearch.h"
+#include "reports/Report.h"
+#include "reports/rptBalance.h"
+#include "reports/rptLibroSocios.h"
+#include "support/PgTest.h"
+#include "support/TestEnv.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+// Names that try the fold and the order: accents and case on either side, ñ,
+// letters beyond Spanish, names equal but for case, empty and missing ones.
+void fillBooks(const QSqlDatabase &db)
+{
+    Exec(db, QStringLiteral("INSERT INTO Curso (IDCurso, Nombre) VALUES (1, '1er grado'), (2, 'Jardín'),"
+                            " (3, 'jardin'), (4, NULL)"));
+    const char *const names[] = {"Gómez, Raúl", "GOMEZ, ANA", "Núñez, Ana", "Nunez, Beto", "nuno, Carla",
+                                 "ÁLVAREZ, Inés", "alvarez, Diego", "Ñandú, Pedro", "Strauß, Ute", "Øster, Kai",
+                                 "ana", "Ana", "", "100% Pérez", "Zoë_Ü", "Érica", "érica"};
+    int id = 0;
+    for (const char *n : names) {
+        ++id;
+        Exec(db, QStringLiteral("INSERT INTO Socio (IDSocio, Nombre, Alumno, IDCurso) VALUES (?, ?, ?, ?)"),
+             {id, QString::fromUtf8(n), QStringLiteral("Hijo %1 Martín").arg(id), id % 5 ? QVariant(id % 5) : QVariant()});
+    }
+    Exec(db, QStringLiteral("INSERT INTO Socio (IDSocio, Nombre, IDCurso) VALUES (40, NULL, 2)"));
+    Exec(db, QStringLiteral("INSERT INTO Cuota (IDCuota, Descripcion, vigencia) VALUES (1, 'Anual', '2026-03-01 00:00:00'),"
+                            " (2, 'Sin fecha', NULL), (3, 'Vieja', '2025-03-01 00:00:00')"));
+    Exec(db, QStringLiteral("INSERT INTO Cuenta (IDCuenta, Descripcion, Tipo, IDcuentaPadre) VALUES"
+                            " (1, 'Cuotas', 'I', NULL), (2, 'cuotas anuales', 'I', 1), (3, 'Luz', 'E', 5),"
+                            " (4, 'LUZ y gas', 'E', 5), (5, 'Servicios', 'E', NULL), (6, NULL, 'E', NULL)"));
+    const struct { const char *fecha, *tipo, *medio; int cuenta; double importe; const char *desc; int socio; } rows[] = {
+        {"2026-01-10 10:00:00", "I", "E", 2, 1500.1, "Cuota", 1},   {"2026-02-10 11:00:00", "I", "E", 2, 0.1, "cuota", 3},
+        {"2026-02-10 11:00:00", "I", "C", 1, 0.2, NULL, 40},        {"2026-03-01 00:00:00", "E", "E", 3, 0.3, "Luz", 0},
+        {"2026-03-31 23:59:59", "E", "C", 4, 99.99, "luz", 0},      {"2026-04-01 09:00:00", "E", "E", 6, 5, "Varios", 0},
+        {"2025-12-31 23:59:59", "I", "E", 2, 7, "Cuota vieja", 2},  {"2026-05-05 12:00:00", "I", "E", 2, 1500, "Cuota", 9},
+    };
+    for (const auto &r : rows)
+        Exec(db, QStringLiteral("INSERT INTO Movimiento (Fecha, Tipo, MedioPago, IDCuenta, Importe, Descripcion,"
+                                " IDSocio, IDCuota, Recibo) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+             {QString::fromLatin1(r.fecha), QString::fromLatin1(r.tipo), QString::fromLatin1(r.medio), r.cuenta,
+              r.importe, r.desc ? QVariant(QString::fromLatin1(r.desc)) : QVariant(QMetaType::fromType<QString>()),
+              r.socio ? QVariant(r.socio) : QVariant(QMetaType::fromType<int>()),
+              r.socio ? QVariant(1) : QVariant(QMetaType::fromType<int>()), r.socio ? QVariant(40 + r.socio) : QVariant(QMetaType::fromType<int>())});
+}
+
+QString shown(const QVariant &v)
+{
+    if (v.isNull())
+        return QStringLiteral("<null>");
+    return v.metaType().id() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 15) : v.toString();
+}
+
+QStringList readAll(const QString &sql, const QVariantList &binds)
+{
+    QStringList out;
+    RowReader r(Conexion(), sql, binds);
+    while (r.next()) {
+        QStringList row;
+        for (int c = 0; c < r.columnCount(); ++c)
+            row << shown(r.value(c));
+        out << row.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+QStringList reportRows(const ReportDataSource &source)
+{
+    ReportRows rows;
+    const ReportResult read = ReadReportRows(source, &rows);
+    if (!read.ok())
+        QTest::qFail("no se pudo leer el informe", __FILE__, __LINE__);
+    QStringList out;
+    for (const auto &r : rows.rows) {
+        QStringList row;
+        for (const QVariant &v : r)
+            row << shown(v);
+        out << row.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+// Everything the two engines must answer alike, read on the shared connection.
+QMap<QString, QStringList> answers()
+{
+    QMap<QString, QStringList> a;
+    const SocioFilter filters[] = {{}, {"", "gomez", "", ""}, {"", "NUÑEZ", "", ""}, {"", "", "martin", "2"},
+                                   {"", "%", "", ""}, {"", "_", "", ""}, {"", "erica", "", ""}, {"9", "", "", ""}};
+    for (const SocioFilter &f : filters) {
+        QVariantList binds;
+        const QString sql = SocioSearchSql(f, &binds);
+        a[QStringLiteral("socios %1/%2/%3/%4").arg(f.numero, f.nombre, f.alumno, f.curso)] = readAll(sql, binds);
+    }
+    // The windows' lists of courses, accounts and fees.
+    const Engine e = EngineOf(Conexion());
+    a[QStringLiteral("cursos")] = readAll(
+        Dialect::OrderedAsFile(e, QStringLiteral("SELECT '' AS IDCurso, ' <TODOS>' as Nombre from Curso UNION SELECT ")
+                                      + Dialect::KeyAsText(e, QStringLiteral("IDCurso")) + QStringLiteral(", Nombre FROM Curso"),
+                               {{QStringLiteral("Nombre")}}),
+        {});
+    a[QStringLiteral("cuentas")] = readAll(Dialect::OrderedAsFile(e, QStringLiteral("SELECT * FROM Cuenta"),
+                                                                  {{QStringLiteral("IDcuentapadre"), false},
+                                                                   {QStringLiteral("Descripcion")}}),
+                                           {});
+    a[QStringLiteral("cuotas")] = readAll(
+        Dialect::OrderedAsFile(e, QStringLiteral("SELECT * FROM Cuota"), {{QStringLiteral("vigencia"), true, true}}), {});
+    a[QStringLiteral("libro")] = reportRows(MemberBookSource(QDateTime(QDate(2026, 6, 1), QTime(12, 0))));
+    a[QStringLiteral("balance")] = reportRows(BalanceSource(QDate(2026, 1, 1), QDate(2026, 12, 31)));
+    a[QStringLiteral("recibo")] = {QString::number(GetProximoRecibo().value_or(-1))};
+    Exec(QStringLiteral("UPDATE Movimiento SET Recibo = NULL"));
+    Exec(QStringLiteral("UPDATE Parametro SET Valor = '7' WHERE upper(Parametro) = 'PROXIMORECIBO'"));
+    a[QStringLiteral("recibo sin recibos")] = {QString::number(GetProximoRecibo().value_or(-1))};
+    const Balances b = Ledger::instance().balances();
+    a[QStringLiteral("saldos")] = {QString::number(b.caja, 'g', 15), QString::number(b.banco, 'g', 15)};
+    return a;
+}
+
+} // namespace
+
+class tst_ServerBooks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { CloseConexion(); }
+
+    void theServerAnswersAsTheFile()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        const QString path = t.createDb(QStringLiteral("libros.db"), fillBooks);
+        QVERIFY2(pg.openConexionOnCopyOf(path).isEmpty(), "no se pudo copiar al servidor");
+        QVERIFY(ConexionIsOnServer());
+        QVERIFY(!ConexionIsReadOnly());
+        const QMap<QString, QStringList> server = answers();
+        QList<DbErrorEntry> errors;
+        QVERIFY(OpenConexion(path, &errors));
+        const QMap<QString, QStringList> file = answers();
+        QCOMPARE(file[QStringLiteral("socios ///")].size(), 18);
+        QCOMPARE(file[QStringLiteral("socios /NUÑEZ//")].size(), 2);
+        QCOMPARE(file[QStringLiteral("cursos")].first(), QStringLiteral("4|<null>"));
+        QCOMPARE(file[QStringLiteral("cuotas")].last(), QStringLiteral("2|Sin fecha|<null>|<null>|<null>"));
+        QCOMPARE(file[QStringLiteral("recibo")], QStringList{QStringLiteral("81")});
+        QCOMPARE(file[QStringLiteral("recibo sin recibos")], QStringList{QStringLiteral("7")});
+        QCOMPARE(file[QStringLiteral("saldos")], (QStringList{QStringLiteral("3001.9"), QStringLiteral("-99.79")}));
+        for (auto it = file.cbegin(); it != file.cend(); ++it)
+            QVERIFY2(server.value(it.key()) == it.value(),
+                     qPrintable(it.key() + QStringLiteral(":\n archivo:  ") + it.value().join(QStringLiteral("\n   "))
+                                + QStringLiteral("\n servidor: ") + server.value(it.key()).join(QStringLiteral("\n   "))));
+    }
+
+    void aRoleThatOnlyReadsIsReadOnly()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb()).isEmpty());
+        const QString role = QStringLiteral("lector_%1").arg(QCoreApplication::applicationPid());
+        PgRun(Conexion(), QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2").arg(role, QLatin1String(kPgRoleRead)));
+        ConnectionSettings reader = pg.settings();
+        reader.user = role;
+        QString error;
+        QVERIFY2(OpenConexionOnServer(reader, QString(), &error), qPrintable(error));
+        QVERIFY(ConexionIsReadOnly());
+        QCOMPARE(Ledger::instance().balance(Medium::Cash), 0.0);
+        Movement m;
+        m.fecha = t.clock->now();
+        m.idSocio = 1;
+        m.idCuota = 1;
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, Ledger::instance().recordFee(m));
+        CloseConexion();
+        PgRun(pg.open(), QStringLiteral("DROP ROLE %1").arg(role));
+    }
+
+    // Two programs collect the same fifty fees at once: each is stored once.
+    void twoCollectorsStoreEachFeeOnce()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb()).isEmpty());
+        CloseConexion();
+        const int rounds = 50;
+        QProcess a, b;
+        for (QProcess *p : {&a, &b}) {
+            p->start(QStringLiteral(LEDGER_WRITER),
+                     {QStringLiteral("postgresql:") + pg.settings().database, "fee", QString::number(rounds)});
+            QVERIFY(p->waitForStarted());
+        }
+        QThread::msleep(300); // both connected before either starts
+        for (QProcess *p : {&a, &b}) {
+            p->write("go\n");
+            QVERIFY(p->waitForBytesWritten());
+        }
+        int stored = 0, refused = 0;
+        for (QProcess *p : {&a, &b}) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            for (const QByteArray &line : p->readAllStandardOutput().split('\n'))
+                line.startsWith("F ") ? ++stored : line == "Y" ? ++refused : 0;
+        }
+        QCOMPARE(stored, rounds);
+        QCOMPARE(refused, rounds);
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT count(DISTINCT idsocio) || '/' || count(*) FROM movimiento")).toString(),
+                 QStringLiteral("50/50"));
+    }
+
+    // Two programs pay 30 times 25 each at once from a cash box of 1000.
+    void twoPayersNeverSpendTheSameMoney()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb("pagos.db", [](const QSqlDatabase &db) {
+                      AddMovimiento(db, "I", "E", 1000);
+                      AddMovimiento(db, "I", "C", 5000);
+                  })).isEmpty());
+        CloseConexion();
+        QProcess a, b;
+        for (QProcess *p : {&a, &b}) {
+            p->start(QStringLiteral(LEDGER_WRITER), {QStringLiteral("postgresql:") + pg.settings().database, "pay", "25", "30"});
+            QVERIFY(p->waitForStarted());
+        }
+        QThread::msleep(300);
+        for (QProcess *p : {&a, &b}) {
+            p->write("go\n");
+            QVERIFY(p->waitForBytesWritten());
+        }
+        int paid = 0;
+        for (QProcess *p : {&a, &b}) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            paid += int(p->readAllStandardOutput().count("P "));
+        }
+        QCOMPARE(paid, 40);
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT sum(importe) FROM movimiento WHERE mediopago = 'E' AND tipo = 'E'")).toDouble(),
+                 1000.0);
+    }
+
+    // Round trips included, as the fee window asks and then records.
+    void aFeeIsCollectedQuickly()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb()).isEmpty());
+        Ledger &l = Ledger::instance();
+        l.balances();
+        Movement m;
+        m.fecha = t.clock->now();
+        m.idCuota = 1;
+        m.importe = 1500;
+        const int n = 200;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= n; ++i) {
+            m.idSocio = i;
+            QVERIFY(!l.feeAlreadyPaid(i, 1));
+            QCOMPARE(l.recordFee(m), Ledger::FeeOutcome::Recorded);
+        }
+        const double ms = clock.nsecsElapsed() / 1e6 / n;
+        qInfo("Cobro de una cuota en el servidor: %.2f ms", ms);
+        QVERIFY(ms < 30);
+        QCOMPARE(l.balance(Medium::Cash), 300000.0);
+    }
+};
+
+QTEST_MAIN(tst_ServerBooks)
+#include "tst_ServerBooks.moc"
