@@ -176,7 +176,8 @@ qint64 Ledger::insert(const Movement &m)
         {m.fecha, keyOrNull(m.idSocio), keyOrNull(m.idCuota), keyOrNull(m.idCuenta), DirectionCode(m.tipo),
          m.importe, MediumCode(m.medio), textOrNull(m.chequeNumero), m.descripcion, keyOrNull(m.recibo),
          keyOrNull(m.idContraAsiento)},
-        QStringLiteral("IDMovimiento"));
+        QStringLiteral("IDMovimiento"))
+        .toLongLong();
 }
 
 bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id)

@@ -1,4 +1,5 @@
 #include "data/Storage.h"
+#include "data/TableInfo.h"
 #include "data/Database.h"
 #include "data/PgSchema.h"
 #include "data/PgStorage.h"
@@ -41,16 +42,21 @@ qint64 InsertedKey(const QSqlQuery &insert)
     return key.toLongLong();
 }
 
-qint64 InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
-                          const QString &keyColumn)
+QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
+                            const QString &keyColumn)
 {
-    if (EngineOf(db) == Engine::SQLite)
-        return InsertedKey(Exec(db, insert, binds));
-    // The driver's last insert id is a row's OID, which the server's tables do not have.
-    QSqlQuery q = Exec(db, insert + QStringLiteral(" RETURNING ") + keyColumn, binds);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(insert + QStringLiteral(" RETURNING ") + QuotedTableName(db, keyColumn)))
+        throw StorageError(q.lastError());
+    for (const QVariant &b : binds)
+        q.addBindValue(BindableValue(b));
+    if (!q.exec())
+        throw StorageError(q.lastError());
     if (!q.next())
-        throw RuntimeError(ErrInvalidUse, QStringLiteral("La base de datos no informó la clave de la fila agregada."));
-    return q.value(0).toLongLong();
+        throw StorageError(QSqlError(QString(), QStringLiteral("La base de datos no informó la clave de la fila agregada."),
+                                     QSqlError::StatementError));
+    return q.value(0);
 }
 
 ChangeToken StorageChangeToken(const QSqlDatabase &db)

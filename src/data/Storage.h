@@ -74,10 +74,12 @@ private:
 
 // The key of the row an INSERT just stored (SQLite's connections).
 qint64 InsertedKey(const QSqlQuery &insert); // throws RuntimeError
-// Runs an INSERT with bound values and gives the key it stored in `keyColumn`:
-// the server says it with RETURNING, the file through its last row id.
-qint64 InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
-                          const QString &keyColumn); // throws RuntimeError
+// Runs an INSERT with bound values and gives the value of `keyColumn` in the
+// row it stored, the number given to it included. Both engines say it with
+// RETURNING (SQLite since 3.35), so a key that is a text reads the same way.
+// Throws StorageError with the database's error.
+QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
+                            const QString &keyColumn);
 
 // The engine behind an open connection.
 Engine EngineOf(const QSqlDatabase &db);

@@ -29,7 +29,7 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &bi
 
 bool IsServerConnection(const QSqlDatabase &db)
 {
-    return db.driverName() == QLatin1String("QPSQL");
+    return EngineOf(db) == Engine::PostgreSQL;
 }
 
 QStringList PrimaryKeyColumns(const QSqlDatabase &db, const QString &table)
@@ -53,18 +53,6 @@ QStringList PrimaryKeyColumns(const QSqlDatabase &db, const QString &table)
     while (q.next())
         columns << q.value(0).toString();
     return columns;
-}
-
-QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
-                            const QString &keyColumn)
-{
-    // Both engines give the stored row back (SQLite since 3.35): a key that is
-    // a text, or one the table numbered itself, reads the same way.
-    QSqlQuery q = run(db, insert + QStringLiteral(" RETURNING ") + QuotedTableName(db, keyColumn), binds);
-    if (!q.next())
-        throw StorageError(QSqlError(QString(), QStringLiteral("La base de datos no informó la clave de la fila agregada."),
-                                     QSqlError::StatementError));
-    return q.value(0);
 }
 
 QString SqlFoldText(const QSqlDatabase &db, const QString &x)

@@ -17,12 +17,6 @@ bool IsServerConnection(const QSqlDatabase &db);
 // them; empty when it has none. Throws StorageError.
 QStringList PrimaryKeyColumns(const QSqlDatabase &db, const QString &table);
 
-// Runs `insert` (an INSERT with bound values) and gives the value of
-// `keyColumn` in the row it stored, the number given to it included.
-// Throws StorageError with the database's error.
-QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
-                            const QString &keyColumn);
-
 // Expressions over an SQL expression `x`:
 // x folded for searching (accents and case ignored, ñ as n), compared byte by byte.
 QString SqlFoldText(const QSqlDatabase &db, const QString &x);
