@@ -39,5 +39,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # receipts and reports are drawn with.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-comic-neue")
+    "libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-comic-neue")
 include(CPack)

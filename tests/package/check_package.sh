@@ -32,7 +32,7 @@ grep -q '^Categories=Office;Finance;$' "$root/usr/share/applications/tesorin.des
 grep -q '^Comment\[es\]=' "$root/usr/share/applications/tesorin.desktop" || fail "comentario en castellano"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6printsupport6 libqt6sql6 libsqlite3-0 libqt6sql6-sqlite qt6-qpa-plugins \
+for p in libqt6widgets6 libqt6printsupport6 libqt6sql6 libsqlite3-0 libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins \
          qt6-translations-l10n fonts-liberation2 fonts-comic-neue; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "no depende de $p: $depends"
 done
