@@ -35,27 +35,7 @@ public:
     }
     int columnCount() const override { return int(m_names.size()); }
     QString columnName(int c) const override { return m_names.value(c); }
-    RowReader::Type type(int c) const override
-    {
-        const QVariant v = m_query.value(c);
-        if (v.isNull())
-            return RowReader::Type::Null;
-        switch (v.metaType().id()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Bool:
-            return RowReader::Type::Integer;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            return RowReader::Type::Real;
-        case QMetaType::QByteArray:
-            return RowReader::Type::Blob;
-        default:
-            return RowReader::Type::Text;
-        }
-    }
+    RowReader::Type type(int c) const override { return StorageValueKind(m_query.value(c)); }
     qint64 integer(int c) const override { return m_query.value(c).toLongLong(); }
     double real(int c) const override { return m_query.value(c).toDouble(); }
     QByteArrayView text(int c) const override

@@ -24,19 +24,14 @@ StorageError sqliteError(sqlite3 *h)
 
 int bindValue(sqlite3_stmt *st, int i, const QVariant &v)
 {
-    if (v.isNull())
+    switch (StorageValueKind(v)) {
+    case RowReader::Type::Null:
         return sqlite3_bind_null(st, i);
-    switch (v.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
+    case RowReader::Type::Integer:
         return sqlite3_bind_int64(st, i, v.toLongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case RowReader::Type::Real:
         return sqlite3_bind_double(st, i, v.toDouble());
-    default: {
+    default: { // bytes are bound as the text they hold, as they always were
         const QByteArray t = BindableValue(v).toString().toUtf8();
         return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
     }

@@ -42,6 +42,27 @@ qint64 InsertedKey(const QSqlQuery &insert)
     return key.toLongLong();
 }
 
+RowReader::Type StorageValueKind(const QVariant &v)
+{
+    if (v.isNull())
+        return RowReader::Type::Null;
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return RowReader::Type::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return RowReader::Type::Real;
+    case QMetaType::QByteArray:
+        return RowReader::Type::Blob;
+    default:
+        return RowReader::Type::Text;
+    }
+}
+
 QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const QVariantList &binds,
                             const QString &keyColumn)
 {

@@ -72,6 +72,10 @@ private:
     std::unique_ptr<Cursor> m_cursor;
 };
 
+// How the engines take a value Qt hands them: null, a whole number (booleans
+// included), a real, bytes, or else text.
+RowReader::Type StorageValueKind(const QVariant &v);
+
 // The key of the row an INSERT just stored (SQLite's connections).
 qint64 InsertedKey(const QSqlQuery &insert); // throws RuntimeError
 // Runs an INSERT with bound values and gives the value of `keyColumn` in the
