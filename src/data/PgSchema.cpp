@@ -137,27 +137,43 @@ void createRoles(const QSqlDatabase &db)
 
 // Statement-level triggers: a copy of many rows in batches sends one notice
 // per batch, and the server folds equal notices of one transaction into one.
+// The same trigger counts the statements that changed movimiento in a
+// one-row table: being an ordinary row, the count moves only when the writer
+// commits, so a program that sees it where its own writes left it knows its
+// kept balances are those of the books.
 void createChangeNotices(const QSqlDatabase &db)
 {
+    const QString version = QLatin1String(kPgVersionTable);
+    PgRun(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (movimientos bigint NOT NULL)").arg(version));
+    PgRun(db, QStringLiteral("INSERT INTO %1 SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM %1)").arg(version));
     PgRun(db, QStringLiteral("CREATE OR REPLACE FUNCTION tesorin_aviso() RETURNS trigger LANGUAGE plpgsql AS"
-                             " $$BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END$$")
-                  .arg(QLatin1String(kPgChangeChannel)));
+                             " $$BEGIN"
+                             " IF TG_TABLE_NAME = 'movimiento' THEN UPDATE %2 SET movimientos = movimientos + 1; END IF;"
+                             " PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END$$")
+                  .arg(QLatin1String(kPgChangeChannel), version));
     for (const QString &table : RequiredTables())
         PgRun(db, QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2"
                                  " FOR EACH STATEMENT EXECUTE FUNCTION tesorin_aviso()")
                       .arg(QLatin1String(kPgChangeChannel), table.toLower()));
+    // Whoever writes movimiento moves the count; whoever reads, reads it.
+    if (roleExists(db, QLatin1String(kPgRoleWrite)))
+        PgRun(db, QStringLiteral("GRANT SELECT, UPDATE ON %1 TO %2").arg(version, QLatin1String(kPgRoleWrite)));
+    if (roleExists(db, QLatin1String(kPgRoleRead)))
+        PgRun(db, QStringLiteral("GRANT SELECT ON %1 TO %2").arg(version, QLatin1String(kPgRoleRead)));
 }
 
 bool changeNoticesPresent(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT count(DISTINCT c.relname) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid"
+    q.prepare(QStringLiteral("SELECT count(DISTINCT c.relname), to_regclass(?) IS NOT NULL"
+                             " FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid"
                              " WHERE t.tgname = ? AND pg_table_is_visible(c.oid)"));
+    q.addBindValue(QLatin1String(kPgVersionTable));
     q.addBindValue(QLatin1String(kPgChangeChannel));
     if (!q.exec() || !q.next())
         throw RuntimeError(kServerError, QStringLiteral("No se pudieron leer los disparadores del servidor (%1).")
                                              .arg(q.lastError().databaseText().trimmed()));
-    return q.value(0).toInt() >= RequiredTables().size();
+    return q.value(0).toInt() >= RequiredTables().size() && q.value(1).toBool();
 }
 
 } // namespace

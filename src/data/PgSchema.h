@@ -34,7 +34,10 @@ void CreatePgIndexes(const QSqlDatabase &db);
 // channel (NOTIFY, once per statement, the table's name as payload, delivered
 // when the writer commits). CreatePgSchema makes the triggers that send it.
 inline const char *const kPgChangeChannel = "tesorin_cambios";
-// Makes those triggers on a database made before them, when missing: only the
+// The same triggers count, in this one-row table, the committed statements
+// that changed movimiento (the server's change token).
+inline const char *const kPgVersionTable = "tesorin_version";
+// Makes those triggers (and the count) on a database made before them, when missing: only the
 // tables' owner may. Runs in a transaction of its own; throws RuntimeError with
 // the server's reason when it cannot.
 void EnsurePgChangeNotices(const QSqlDatabase &db);

@@ -1,6 +1,8 @@
 #include "data/PgStorage.h"
 #include "data/Database.h"
+#include "data/PgSchema.h"
 
+#include <QSqlDriver>
 #include <QSqlRecord>
 #include <vector>
 
@@ -75,15 +77,41 @@ std::unique_ptr<RowReader::Cursor> PgCursor(const QSqlDatabase &db, const QStrin
     return std::make_unique<Cursor>(db, sql, binds);
 }
 
-// The server's current snapshot (the transactions begun and those still
-// running) moves with every write of any connection, this one's included; a
-// read-only statement leaves it as it is. Equal snapshots: nothing was
-// written in between. `changes` has no meaning here and stays 0, so a write
-// by this connection never passes for "only ours": the sums are read again.
+// The committed count of statements that changed movimiento (PgSchema's
+// triggers keep it), in `changes`: a write of this connection moves it by as
+// many statements as the ledger made, so the ledger tells "only ours" from
+// "someone else wrote too" as it does with SQLite's own count.
+//
+// A database made before that count, or a role that may not read it, falls
+// back to the server's current snapshot (the transactions begun and those
+// still running), which moves with every write of any connection, this one's
+// included: `changes` then stays 0, so a write never passes for "only ours"
+// and the sums are read again.
+//
+// Whether the count can be read is asked once per connection and without a
+// statement that could fail: a failed statement would spoil the ledger's
+// transaction that asks.
 ChangeToken PgChangeToken(const QSqlDatabase &db)
 {
-    QSqlQuery q = Exec(db, QStringLiteral("SELECT pg_current_snapshot()::text"));
+    QSqlDriver *driver = db.driver();
+    QVariant counted = driver->property("tesorin_version");
+    if (!counted.isValid()) {
+        QSqlQuery q = Exec(db, QStringLiteral("SELECT CASE WHEN to_regclass(?) IS NULL THEN false"
+                                              " ELSE has_table_privilege(to_regclass(?)::oid, 'SELECT') END"),
+                           {QLatin1String(kPgVersionTable), QLatin1String(kPgVersionTable)});
+        counted = q.next() && q.value(0).toBool();
+        driver->setProperty("tesorin_version", counted);
+    }
     ChangeToken t;
+    if (counted.toBool()) {
+        QSqlQuery q = Exec(db, QStringLiteral("SELECT movimientos FROM ") + QLatin1String(kPgVersionTable));
+        if (q.next()) { // a row deleted by hand counts nothing
+            t.version = 0;
+            t.changes = q.value(0).toLongLong();
+            return t;
+        }
+    }
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT pg_current_snapshot()::text"));
     t.version = q.next() ? qint64(qHash(q.value(0).toString(), 0)) : -1;
     t.changes = 0;
     return t;

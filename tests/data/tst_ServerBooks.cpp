@@ -181,6 +181,43 @@ private slots:
         PgRun(pg.open(), QStringLiteral("DROP ROLE %1").arg(role));
     }
 
+    // The ledger keeps its sums between its own writes. Another program's
+    // write counts from its commit on, however the two interleave, and on a
+    // database made before the count of changes as well.
+    void keptBalancesFollowOtherCommits()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb()).isEmpty());
+        QSqlDatabase other = pg.open(QStringLiteral("otro"));
+        Ledger &l = Ledger::instance();
+        Movement m;
+        m.fecha = t.clock->now();
+        m.importe = 10;
+        for (bool older : {false, true}) {
+            const double before = l.balance(Medium::Cash);
+            l.recordIncome(m);
+            QVERIFY(other.transaction());
+            AddMovimiento(other, "I", "E", 1);
+            QCOMPARE(l.balance(Medium::Cash), before + 10); // not yet committed
+            QVERIFY(other.commit());
+            QCOMPARE(l.balance(Medium::Cash), before + 11);
+            l.recordIncome(m);
+            QCOMPARE(l.balance(Medium::Cash), before + 21);
+            if (!older) {
+                PgRun(Conexion(), QStringLiteral("CREATE OR REPLACE FUNCTION tesorin_aviso() RETURNS trigger"
+                                                 " LANGUAGE plpgsql AS $$BEGIN PERFORM pg_notify('tesorin_cambios',"
+                                                 " TG_TABLE_NAME); RETURN NULL; END$$"));
+                PgRun(Conexion(), QStringLiteral("DROP TABLE tesorin_version"));
+                CloseConexion();
+                QString error;
+                QVERIFY2(OpenConexionOnServer(pg.settings(), QString(), &error), qPrintable(error));
+            }
+        }
+        EnsurePgChangeNotices(Conexion());
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT count(*) FROM tesorin_version")).toInt(), 1);
+    }
+
     // Two programs collect the same fifty fees at once: each is stored once.
     void twoCollectorsStoreEachFeeOnce()
     {
