@@ -200,11 +200,20 @@ bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> 
     return true;
 }
 
-Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id)
+Ledger::FeeOutcome Ledger::recordFee(const Movement &movement, qint64 *id, ReceiptUse receipt)
 {
-    const bool recorded = recordUnless(
-        movement, [&] { return feeAlreadyPaid(movement.idSocio.value_or(0), movement.idCuota.value_or(0)); }, id);
-    return recorded ? FeeOutcome::Recorded : FeeOutcome::AlreadyPaid;
+    FeeOutcome refusal = FeeOutcome::Recorded;
+    recordUnless(
+        movement,
+        [&] {
+            if (feeAlreadyPaid(movement.idSocio.value_or(0), movement.idCuota.value_or(0)))
+                refusal = FeeOutcome::AlreadyPaid;
+            else if (movement.recibo && receipt == ReceiptUse::MustBeNew && movementWithReceipt(*movement.recibo))
+                refusal = FeeOutcome::ReceiptTaken;
+            return refusal != FeeOutcome::Recorded;
+        },
+        id);
+    return refusal;
 }
 
 qint64 Ledger::recordIncome(const Movement &movement)

@@ -59,12 +59,17 @@ public:
     // True when the member already has a movement for that fee.
     bool feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const; // throws RuntimeError
 
-    enum class FeeOutcome { Recorded, AlreadyPaid };
+    enum class FeeOutcome { Recorded, AlreadyPaid, ReceiptTaken };
+    // Whether a receipt number another movement already carries may be stored
+    // again (the user said so) or refuses the fee.
+    enum class ReceiptUse { MustBeNew, MayRepeat };
     // Records a member's fee as one cash income, unless a movement for the same
-    // member and fee exists: the check and the insert are one write
-    // transaction, so two programs on one file never both collect it.
+    // member and fee exists, or (`MustBeNew`) one carrying the same receipt
+    // number: the checks and the insert are one write transaction, so two
+    // programs never both collect the fee nor both store the receipt.
     // `movement` must carry idSocio and idCuota. `id` receives the new key.
-    FeeOutcome recordFee(const Movement &movement, qint64 *id = nullptr); // throws RuntimeError
+    FeeOutcome recordFee(const Movement &movement, qint64 *id = nullptr,
+                         ReceiptUse receipt = ReceiptUse::MustBeNew); // throws RuntimeError
 
     // Records one income (other income).
     qint64 recordIncome(const Movement &movement); // throws RuntimeError

@@ -41,7 +41,8 @@ std::optional<qint32> receiptNumber(const QString &answer)
 
 // A receipt number another movement carries is stored only when the user says
 // so: two paper receipts with one number are usually a slip of the pen.
-bool receiptMayRepeat(qint32 numero)
+// Asked when a movement already carries the receipt number.
+bool receiptMayRepeat(qint64 numero)
 {
     const std::optional<qint64> other = Ledger::instance().movementWithReceipt(numero);
     if (!other)
@@ -225,8 +226,6 @@ void frmCobroCuota::cmdOk_Click()
                 MsgBox(QStringLiteral("El recibo debe ser numerico, de 1 a 2147483647"), MsgIcon::Exclamation);
                 return;
             }
-            if (!receiptMayRepeat(*numero))
-                return;
             pago.recibo = *numero;
         }
         pago.fecha = fecha;
@@ -239,7 +238,16 @@ void frmCobroCuota::cmdOk_Click()
         pago.importe = ReadAmount(importeTexto);
         pago.medio = Medium::Cash;
         pago.descripcion = TextOrEmpty(cuota.value(QStringLiteral("Descripcion")));
-        if (ledger.recordFee(pago) == Ledger::FeeOutcome::AlreadyPaid) {
+        // A receipt number another movement carries (stored long ago, or by
+        // another PC while the box was open) is refused where it is written;
+        // then the user decides, knowing which movement has it.
+        Ledger::FeeOutcome outcome = ledger.recordFee(pago);
+        if (outcome == Ledger::FeeOutcome::ReceiptTaken) {
+            if (!receiptMayRepeat(*pago.recibo))
+                return;
+            outcome = ledger.recordFee(pago, nullptr, Ledger::ReceiptUse::MayRepeat);
+        }
+        if (outcome == Ledger::FeeOutcome::AlreadyPaid) {
             MsgBox(QStringLiteral("Ya esta cobrada esa cuota!"), MsgIcon::Exclamation);
             return;
         }

@@ -56,6 +56,7 @@ private slots:
     void collectsAFeeFromTheMenu();
     void refusesASecondPaymentOfTheSameFee();
     void manualReceiptNumbers();
+    void aReceiptStoredMeanwhileIsAskedAbout();
     void aFeeIsDatedWhenCollected();
     void refusesIncompleteOrUnreadableInput();
     void amountsAndMemberLookup();
@@ -220,6 +221,36 @@ void tst_frmCobroCuota::manualReceiptNumbers()
                               MsgIcon::Exclamation, MsgButtons::OK);
     click(w);
     QCOMPARE(ledger().size(), 3);
+}
+
+// Another PC stores the proposed number while the box is open: the fee is
+// stored with it only after a Yes to the question about the other movement.
+void tst_frmCobroCuota::aReceiptStoredMeanwhileIsAskedAbout()
+{
+    frmCobroCuota *w = open();
+    w->findChild<QCheckBox *>("chkRecibo")->setChecked(true);
+    load(w, "1");
+    for (MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+        chooseFee(w, "Bono");
+        confirm("Bono", "Gómez, Raúl", "350.5");
+        const int proposed = answer == MsgResult::No ? 1 : 2;
+        t->prompts->onNextPrompt([&] { // the confirmation; then the number's box
+            t->prompts->onNextPrompt([&] {
+                Exec("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
+                     " Descripcion, Recibo) VALUES ('2026-12-06 10:00:00', 2, 1, 10, 'I', 1500, 'E', 'Cuota anual', ?)",
+                     {proposed});
+            });
+        });
+        t->prompts->expectInput("Ingrese numero de recibo", AppTitle(), QString::number(proposed), QString::number(proposed))
+            .expectMessage(QStringLiteral("El recibo %1 ya figura en el movimiento %1 (Cuota anual, 6/12/2026). Desea "
+                                          "guardarlo de todos modos?").arg(proposed),
+                           MsgIcon::Question, MsgButtons::YesNo, answer, 1);
+        if (answer == MsgResult::Yes)
+            t->prompts->expectMessage("Datos guardados con recibo 2", MsgIcon::Information, MsgButtons::OK);
+        click(w);
+    }
+    QCOMPARE(ledger().size(), 3);
+    QVERIFY(ledger().last().startsWith("1|2|10|I|E|Bono|350.5|2|"));
 }
 
 void tst_frmCobroCuota::aFeeIsDatedWhenCollected()
