@@ -16,10 +16,17 @@
 // the way the fee window does (asked first, then the ledger), printing
 // "F key" for each stored and "Y" for each found already paid.
 //
+//   ledger_writer DATABASE receipt COUNT
+// waits for a line on its input, then collects COUNT fees with a hand-written
+// receipt the way the fee window does (the next number proposed, a pause for
+// the box, then the ledger), printing "F key number" for each stored and "T"
+// for each number another program stored first.
+//
 // DATABASE "postgresql:NAME" is the database NAME on the test server that
 // TESORIN_PG_HOST, TESORIN_PG_PORT and TESORIN_PG_USER name.
 #include "data/Database.h"
 #include "data/Ledger.h"
+#include "data/Parametros.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -74,6 +81,33 @@ int collectFees(int rounds)
     return 0;
 }
 
+int collectWithReceipts(int count)
+{
+    char go[8];
+    if (!std::fgets(go, sizeof go, stdin))
+        return 2;
+    Ledger &ledger = Ledger::instance();
+    for (int i = 0; i < count; ++i) {
+        Movement fee;
+        fee.fecha = QDateTime::currentDateTime();
+        fee.idSocio = (QCoreApplication::applicationPid() % 100000) * qint64(1000) + i; // a server key is 32 bits
+        fee.idCuota = 1;
+        fee.importe = 1500;
+        fee.descripcion = QStringLiteral("Cuota");
+        const std::optional<qint32> proposed = GetProximoRecibo();
+        if (!proposed)
+            return 1;
+        fee.recibo = *proposed;
+        QThread::msleep(5); // "Ingrese numero de recibo"
+        qint64 key = 0;
+        if (ledger.recordFee(fee, &key) == Ledger::FeeOutcome::Recorded)
+            std::printf("F %lld %d\n", key, *proposed);
+        else
+            std::printf("T\n");
+    }
+    return 0;
+}
+
 bool open(const QString &database)
 {
     if (!database.startsWith(QLatin1String("postgresql:"))) {
@@ -102,10 +136,12 @@ int main(int argc, char **argv)
         return 2;
     if (!open(QString::fromLocal8Bit(argv[1])))
         return 1;
-    if (argc >= 4 && (qstrcmp(argv[2], "pay") == 0 || qstrcmp(argv[2], "fee") == 0)) {
+    if (argc >= 4 && (qstrcmp(argv[2], "pay") == 0 || qstrcmp(argv[2], "fee") == 0 || qstrcmp(argv[2], "receipt") == 0)) {
         try {
             if (qstrcmp(argv[2], "fee") == 0)
                 return collectFees(QByteArray(argv[3]).toInt());
+            if (qstrcmp(argv[2], "receipt") == 0)
+                return collectWithReceipts(QByteArray(argv[3]).toInt());
             if (argc != 5)
                 return 2;
             return pay(QByteArray(argv[3]).toDouble(), QByteArray(argv[4]).toInt());
@@ -121,7 +157,7 @@ int main(int argc, char **argv)
                 Movement fee;
                 fee.fecha = QDateTime::currentDateTime();
                 // A member of its own per run, so a restarted writer is never refused as a second payment.
-                fee.idSocio = QCoreApplication::applicationPid() * qint64(1000000) + i;
+                fee.idSocio = (QCoreApplication::applicationPid() % 100000) * qint64(10000) + i;
                 fee.idCuota = 1;
                 fee.importe = 1500;
                 fee.descripcion = QStringLiteral("Cuota %1").arg(i);
