@@ -1,6 +1,7 @@
 #include "app/MDIForm1.h"
 #include "data/Database.h"
 #include "data/Ledger.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QDialog>
@@ -13,16 +14,34 @@ class tst_MDIForm1 : public QObject
 private slots:
     void statusBarInBothSeparators();
     void aSumTooLargeIsAnErrorNotZero();
+    void statusBarFollowsAnotherProgram_data();
     void statusBarFollowsAnotherProgram();
 };
 
+void tst_MDIForm1::statusBarFollowsAnotherProgram_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::newRow("archivo") << false;
+    QTest::newRow("servidor") << true;
+}
+
 void tst_MDIForm1::statusBarFollowsAnotherProgram()
 {
+    QFETCH(bool, server);
     TestEnv t;
     const QString path = t.openNewDb();
+    std::unique_ptr<PgTestDb> pg;
+    if (server) {
+        if (!PgTestDb::serverConfigured())
+            QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");
+        pg = std::make_unique<PgTestDb>();
+        QVERIFY2(pg->openConexionOnCopyOf(path).isEmpty(), "no se pudo copiar al servidor");
+        pg->open(QStringLiteral("otro"));
+    } else {
+        QList<DbErrorEntry> errors;
+        QVERIFY(OpenConnection(QStringLiteral("otro"), path, &errors));
+    }
     MDIForm1 *main = MDIForm1::instance();
-    QList<DbErrorEntry> errors;
-    QVERIFY(OpenConnection(QStringLiteral("otro"), path, &errors));
     const auto other = [] { return QSqlDatabase::database(QStringLiteral("otro"), false); };
     QSignalSpy refreshed(&Ledger::instance(), &Ledger::changed);
     AddMovimiento(other(), "I", "E", 250);
@@ -47,7 +66,8 @@ void tst_MDIForm1::statusBarFollowsAnotherProgram()
     QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 300"));
     question.close();
     QTRY_COMPARE_WITH_TIMEOUT(main->panelText(1), QStringLiteral("Saldo Caja: 200"), 2000);
-    CloseConnection(QStringLiteral("otro"));
+    if (!pg)
+        CloseConnection(QStringLiteral("otro"));
 }
 
 void tst_MDIForm1::aSumTooLargeIsAnErrorNotZero()
