@@ -11,7 +11,7 @@ packages=(
   xvfb xauth
   desktop-file-utils dpkg-dev
   sqlite3
-  postgresql libqt6sql6-psql
+  postgresql libqt6sql6-psql libpq-dev
 )
 
 missing=()

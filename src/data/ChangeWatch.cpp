@@ -76,6 +76,14 @@ private:
             deleteLater();
             return;
         }
+        if (m_listens && !m_driver->subscribedToNotifications().contains(QLatin1String(kPgChangeChannel))) {
+            // The connection was made again after the server lost it: listen
+            // anew, and look, since whatever was written meanwhile went untold.
+            const QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (StorageConnectionLost(db) || !m_driver->subscribeToNotification(QLatin1String(kPgChangeChannel)))
+                return;
+            m_pending = true;
+        }
         if (!m_listens) {
             try {
                 const qint64 version = StorageChangeToken(QSqlDatabase::database(m_name, false)).version;

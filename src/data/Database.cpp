@@ -11,6 +11,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QUrl>
 
 #include <optional>
@@ -28,6 +29,26 @@ quint64 g_conexionSerial = 0;
 // own connections to it with the same password, which is never written anywhere.
 std::optional<ConnectionSettings> g_server;
 QString g_serverPassword;
+// Transactions open on the shared connection: a lost server connection is
+// never made again under one, or the rest of its statements would run outside
+// it on a new connection.
+int g_conexionTransactions = 0;
+// A failed attempt to connect again is not repeated within the same action
+// (an unreachable server takes its whole connect timeout each time).
+bool g_reconnectRefused = false;
+
+// The shared connection, found lost at the start of an action, opened again
+// in place: the same name, settings and password, so copies held by open
+// windows follow it.
+void reconnectIfLost(QSqlDatabase &db)
+{
+    if (!g_server || g_conexionTransactions > 0 || g_reconnectRefused || !StorageConnectionLost(db))
+        return;
+    if (StorageReopen(db))
+        return;
+    g_reconnectRefused = true;
+    QTimer::singleShot(0, [] { g_reconnectRefused = false; });
+}
 
 QString serverConnectionString(const ConnectionSettings &where)
 {
@@ -504,7 +525,9 @@ void CloseConnection(const QString &connectionName)
 
 QSqlDatabase Conexion()
 {
-    return QSqlDatabase::database(QLatin1String(kConexion), false);
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(kConexion), false);
+    reconnectIfLost(db);
+    return db;
 }
 
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors)
@@ -574,11 +597,11 @@ QSqlQuery Exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw RuntimeError::fromSql(q.lastError());
+        throw StorageFailure(db, q.lastError());
     for (const QVariant &b : binds)
         q.addBindValue(BindableValue(b));
     if (!q.exec())
-        throw RuntimeError::fromSql(q.lastError());
+        throw StorageFailure(db, q.lastError());
     return q;
 }
 
@@ -597,23 +620,26 @@ Transaction::Transaction(QSqlDatabase db, Mode mode) : m_db(std::move(db))
     if (!m_db.isOpen())
         throw RuntimeError(3704, QStringLiteral("La conexión con la base de datos está cerrada."));
     QSqlError error;
-    Transaction begun(m_db, mode, &error);
-    if (!begun.active())
-        throw RuntimeError::fromSql(error);
-    begun.m_done = true; // the transaction is this guard's now
+    if (!begin(mode, &error))
+        throw StorageFailure(m_db, error);
+}
+
+Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(std::move(db))
+{
+    begin(mode, error);
 }
 
 Transaction::~Transaction()
 {
-    if (m_done || !m_db.isOpen())
-        return;
-    // A failed rollback leaves nothing to do: SQLite has already undone the
-    // transaction when the rollback itself fails, and the server undoes it
-    // when the connection is gone.
-    QSqlQuery q(m_db);
-    q.exec(QStringLiteral("ROLLBACK"));
+    if (!m_done && m_db.isOpen()) {
+        // A failed rollback leaves nothing to do: SQLite has already undone the
+        // transaction when the rollback itself fails, and the server undoes it
+        // when the connection is gone.
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    finish();
 }
-
 
 namespace {
 bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
@@ -626,11 +652,24 @@ bool execOrError(const QSqlDatabase &db, const QString &sql, QSqlError *error)
 }
 } // namespace
 
-Transaction::Transaction(QSqlDatabase db, Mode mode, QSqlError *error) : m_db(std::move(db))
+bool Transaction::begin(Mode mode, QSqlError *error)
 {
     // On the server, the statements go in one message: one round trip.
     const QStringList begin = Dialect::Begin(EngineOf(m_db), mode == Mode::Immediate);
     m_done = !execOrError(m_db, begin.join(QStringLiteral("; ")), error);
+    if (!m_done && m_db.connectionName() == QLatin1String(kConexion)) {
+        ++g_conexionTransactions;
+        m_counted = true;
+    }
+    return !m_done;
+}
+
+void Transaction::finish()
+{
+    m_done = true;
+    if (m_counted)
+        --g_conexionTransactions;
+    m_counted = false;
 }
 
 void Transaction::commit()
@@ -640,14 +679,14 @@ void Transaction::commit()
     // Not prepared: the server prepares no transaction command.
     QSqlError error;
     if (!commit(&error))
-        throw RuntimeError::fromSql(error);
+        throw StorageFailure(m_db, error, FailedAt::Committing);
 }
 
 bool Transaction::commit(QSqlError *error)
 {
     if (!execOrError(m_db, QStringLiteral("COMMIT"), error))
         return false;
-    m_done = true;
+    finish();
     return true;
 }
 

@@ -97,8 +97,11 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
 private:
+    bool begin(Mode mode, QSqlError *error);
+    void finish();
     QSqlDatabase m_db;
     bool m_done = false;
+    bool m_counted = false;
 };
 
 // Creates the six tables and their indexes on an empty database.

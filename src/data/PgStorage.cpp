@@ -3,6 +3,7 @@
 #include "data/PgSchema.h"
 
 #include <QSqlDriver>
+#include <libpq-fe.h>
 #include <QSqlRecord>
 #include <vector>
 
@@ -13,15 +14,15 @@ namespace {
 class Cursor final : public RowReader::Cursor
 {
 public:
-    Cursor(const QSqlDatabase &db, const QString &sql, const QVariantList &binds) : m_query(db)
+    Cursor(const QSqlDatabase &db, const QString &sql, const QVariantList &binds) : m_db(db), m_query(db)
     {
         m_query.setForwardOnly(true);
         if (!m_query.prepare(sql))
-            throw StorageError(m_query.lastError());
+            throw StorageError(m_db, m_query.lastError());
         for (const QVariant &b : binds)
             m_query.addBindValue(BindableValue(b));
         if (!m_query.exec())
-            throw StorageError(m_query.lastError());
+            throw StorageError(m_db, m_query.lastError());
         const QSqlRecord r = m_query.record();
         for (int c = 0; c < r.count(); ++c)
             m_names << r.fieldName(c);
@@ -32,7 +33,7 @@ public:
         if (m_query.next())
             return true;
         if (m_query.lastError().isValid())
-            throw StorageError(m_query.lastError());
+            throw StorageError(m_db, m_query.lastError());
         return false;
     }
     int columnCount() const override { return int(m_names.size()); }
@@ -65,6 +66,7 @@ public:
     }
 
 private:
+    QSqlDatabase m_db;
     mutable QSqlQuery m_query;
     QStringList m_names;
     mutable std::vector<QByteArray> m_text;
@@ -115,6 +117,42 @@ ChangeToken PgChangeToken(const QSqlDatabase &db)
     t.version = q.next() ? qint64(qHash(q.value(0).toString(), 0)) : -1;
     t.changes = 0;
     return t;
+}
+
+// libpq marks a connection bad once it finds the server gone. A server that
+// ends the connection says so first (the FATAL error of the failed
+// statement), before libpq has read the end: that error marks it here.
+// Qt's driver reports such a connection as not open; one the program closed
+// has no libpq connection left at all.
+bool PgConnectionLost(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return false;
+    if (db.driver()->property("tesorin_lost").toBool())
+        return true;
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type by libpq's struct: "pg_conn*" (its documentation says "PGconn*").
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return false;
+    PGconn *connection = *static_cast<PGconn *const *>(handle.constData());
+    return connection && PQstatus(connection) == CONNECTION_BAD;
+}
+
+bool PgConnectionLost(const QSqlDatabase &db, const QSqlError &error)
+{
+    // Class 08 (connection exception), and the server shutting down or
+    // ending this connection (57P01-57P03).
+    const QString state = error.nativeErrorCode();
+    if (db.driver() && (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01")
+                        || state == QLatin1String("57P02") || state == QLatin1String("57P03")))
+        db.driver()->setProperty("tesorin_lost", true);
+    return PgConnectionLost(db);
+}
+
+void PgForgetLost(const QSqlDatabase &db)
+{
+    if (db.driver())
+        db.driver()->setProperty("tesorin_lost", QVariant());
 }
 
 bool PgIsReadOnly(const QSqlDatabase &db)

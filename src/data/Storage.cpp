@@ -69,15 +69,45 @@ QVariant InsertReturningKey(const QSqlDatabase &db, const QString &insert, const
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(insert + QStringLiteral(" RETURNING ") + QuotedTableName(db, keyColumn)))
-        throw StorageError(q.lastError());
+        throw StorageError(db, q.lastError());
     for (const QVariant &b : binds)
         q.addBindValue(BindableValue(b));
     if (!q.exec())
-        throw StorageError(q.lastError());
+        throw StorageError(db, q.lastError());
     if (!q.next())
         throw StorageError(QSqlError(QString(), QStringLiteral("La base de datos no informó la clave de la fila agregada."),
                                      QSqlError::StatementError));
     return q.value(0);
+}
+
+bool StorageConnectionLost(const QSqlDatabase &db)
+{
+    return EngineOf(db) == Engine::PostgreSQL && PgConnectionLost(db);
+}
+
+bool StorageReopen(QSqlDatabase &db)
+{
+    db.close();
+    if (EngineOf(db) == Engine::PostgreSQL)
+        PgForgetLost(db);
+    return db.open();
+}
+
+RuntimeError StorageFailure(const QSqlDatabase &db, const QSqlError &error, FailedAt at)
+{
+    if (EngineOf(db) != Engine::PostgreSQL || !PgConnectionLost(db, error))
+        return RuntimeError::fromSql(error);
+    QString said = error.databaseText().simplified();
+    if (said.isEmpty())
+        said = error.text().simplified();
+    const QString text =
+        at == FailedAt::Committing
+            ? QStringLiteral("Se perdió la conexión con el servidor mientras se guardaba: no se sabe si la operación "
+                             "llegó a guardarse. Revise los movimientos antes de volver a registrarla; la próxima "
+                             "acción vuelve a conectar. (%1)")
+            : QStringLiteral("Se perdió la conexión con el servidor: la operación en curso no se guardó (el servidor "
+                             "la deshizo entera). Vuelva a intentar; la próxima acción vuelve a conectar. (%1)");
+    return RuntimeError(kConnectionLost, text.arg(said), {DbErrorEntry{kConnectionLost, text.arg(said)}});
 }
 
 ChangeToken StorageChangeToken(const QSqlDatabase &db)

@@ -15,10 +15,30 @@
 
 // An error of the engine, with the engine's own code and words as a QSqlError
 // (for those that keep the database's error, like the table editor's model).
+// True when a server connection has gone (the server stopped or restarted,
+// the network dropped, an administrator ended it); never for a file. Asked
+// of the connection itself, without a round trip.
+bool StorageConnectionLost(const QSqlDatabase &db);
+
+// Opens a connection again in place (same name, settings and password).
+bool StorageReopen(QSqlDatabase &db);
+
+// What a failed statement on `db` tells the user: the database's own error,
+// or, when the server connection was lost, that the server undid the work in
+// progress (`Committing`: that nobody can tell whether the commit arrived).
+enum class FailedAt { Statement, Committing };
+RuntimeError StorageFailure(const QSqlDatabase &db, const QSqlError &error, FailedAt at = FailedAt::Statement);
+// The number of that error when the connection was lost.
+inline constexpr qint64 kConnectionLost = 8006;
+
 class StorageError : public RuntimeError
 {
 public:
     explicit StorageError(const QSqlError &error) : RuntimeError(fromSql(error)), m_sqlError(error) {}
+    StorageError(const QSqlDatabase &db, const QSqlError &error)
+        : RuntimeError(StorageFailure(db, error)), m_sqlError(error)
+    {
+    }
     const QSqlError &sqlError() const { return m_sqlError; }
 
 private:

@@ -17,11 +17,11 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &bi
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw StorageError(q.lastError());
+        throw StorageError(db, q.lastError());
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
-        throw StorageError(q.lastError());
+        throw StorageError(db, q.lastError());
     return q;
 }
 

@@ -2,6 +2,7 @@
 // search, the two listing reports and the next receipt number give the same
 // rows in the same order; a role that may only read is told so; the kept
 // balances follow other programs' commits; and a fee is quick to collect.
+#include "data/ChangeWatch.h"
 #include "data/Database.h"
 #include "data/Ledger.h"
 #include "data/Parametros.h"
@@ -216,6 +217,57 @@ private slots:
         }
         EnsurePgChangeNotices(Conexion());
         QCOMPARE(pg.scalar(QStringLiteral("SELECT count(*) FROM tesorin_version")).toInt(), 1);
+    }
+
+    // The server ends the connection in the middle of a transfer: nothing of
+    // it stays, the user is told so, and the next action connects again, with
+    // the other programs' writes followed as before.
+    void aLostConnectionUndoesTheWorkAndComesBack()
+    {
+        PG_TEST_DB(pg);
+        TestEnv t;
+        QVERIFY(pg.openConexionOnCopyOf(t.createDb()).isEmpty());
+        QSqlDatabase other = pg.open(QStringLiteral("otro"));
+        PgRun(other, QStringLiteral("CREATE FUNCTION corte() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                                    " IF NEW.tipo = 'I' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF;"
+                                    " RETURN NEW; END $$"));
+        PgRun(other, QStringLiteral("CREATE TRIGGER corte BEFORE INSERT ON movimiento FOR EACH ROW EXECUTE FUNCTION corte()"));
+        QObject context;
+        int told = 0;
+        WatchChanges(Conexion(), &context, [&] {
+            ++told;
+            return true;
+        });
+        Ledger &l = Ledger::instance();
+        QCOMPARE(l.balance(Medium::Bank), 0.0);
+        try {
+            l.transfer(Medium::Cash, t.clock->now(), 100, QStringLiteral("Depósito"));
+            QFAIL("the transfer was reported as stored");
+        } catch (const RuntimeError &e) {
+            QVERIFY2(e.number() == kConnectionLost, qPrintable(e.description()));
+            QVERIFY2(e.description().startsWith(QStringLiteral("Se perdió la conexión con el servidor: la operación en "
+                                                               "curso no se guardó")),
+                     qPrintable(e.description()));
+        }
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT count(*) FROM movimiento")).toInt(), 0);
+        PgRun(other, QStringLiteral("DROP TRIGGER corte ON movimiento"));
+
+        std::pair<qint64, qint64> keys;
+        try {
+            keys = l.transfer(Medium::Cash, t.clock->now(), 100, QStringLiteral("Depósito"));
+        } catch (const RuntimeError &e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        const auto [out, in] = keys;
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT count(*) FROM movimiento WHERE idcontraasiento IN (?, ?)"), {out, in})
+                     .toInt(),
+                 2);
+        QCOMPARE(l.balance(Medium::Bank), 100.0);
+        QTest::qWait(kChangeCheckMs * 3 / 2); // listening again
+        told = 0;
+        AddMovimiento(other, "I", "C", 5);
+        QTRY_VERIFY_WITH_TIMEOUT(told > 0, 2000);
+        QCOMPARE(l.balance(Medium::Bank), 105.0);
     }
 
     // Round trips included, as the fee window asks and then records.
