@@ -1,6 +1,7 @@
 #include "data/Errors.h"
 
 #include <QSqlError>
+#include <utility>
 
 RuntimeError::RuntimeError(qint64 number, QString description, QList<DbErrorEntry> dbErrors)
     : m_number(number), m_description(std::move(description)), m_dbErrors(std::move(dbErrors)),
@@ -8,18 +9,64 @@ RuntimeError::RuntimeError(qint64 number, QString description, QList<DbErrorEntr
 {
 }
 
-RuntimeError RuntimeError::fromSql(const QSqlError &error)
+bool IsServerError(const QSqlError &error)
 {
-    bool ok = false;
-    qint64 code = error.nativeErrorCode().toLongLong(&ok);
-    if (!ok)
-        code = 0;
+    return error.driverText().startsWith(QLatin1String("QPSQL:"));
+}
+
+qint64 DbErrorCode(const QSqlError &error)
+{
+    const QString state = error.nativeErrorCode();
+    if (!IsServerError(error)) {
+        bool ok = false;
+        const qint64 code = state.toLongLong(&ok);
+        return ok ? code : 0;
+    }
+    // Read as a number, a state such as 42501 (no permission) would pass for
+    // another code (42501 & 0xFF is "busy"): each is read by its meaning.
+    static const std::pair<const char *, int> kStates[] = {
+        {"42501", DbReadOnly}, {"25006", DbReadOnly}, // a role that may only read
+        {"55P03", DbBusy}, {"40P01", DbBusy}, {"40001", DbBusy}, {"57014", 9 /* interrupted */}, {"23", DbConstraint}};
+    for (const auto &[prefix, code] : kStates)
+        if (state.startsWith(QLatin1String(prefix)))
+            return code;
+    return state.isEmpty() ? 0 : 1; // any other refused statement, as SQLite's SQLITE_ERROR
+}
+
+QString DbErrorText(const QSqlError &error)
+{
     QString text = error.databaseText();
+    if (IsServerError(error) && !text.isEmpty()) {
+        // "ERROR:  what happened" and below it where in the statement and the
+        // SQLSTATE: only what happened is for the user.
+        text = text.section(QLatin1Char('\n'), 0, 0);
+        const qsizetype severity = text.indexOf(QLatin1String(":  "));
+        if (severity > 0 && severity < 10)
+            text = text.mid(severity + 3);
+        text = text.trimmed();
+    }
     if (text.isEmpty())
         text = error.driverText();
     if (text.isEmpty())
         text = error.text();
-    return fromSqlite(code, text);
+    return text;
+}
+
+RuntimeError RuntimeError::fromSql(const QSqlError &error)
+{
+    const qint64 code = DbErrorCode(error);
+    // What to do about the two a server says in its own terms: no file is involved.
+    QString advice;
+    if (IsServerError(error) && code == DbReadOnly)
+        advice = QStringLiteral("La base de datos no se puede modificar (su usuario del servidor solo puede consultarla). "
+                                "Pida a quien administra el servidor que lo agregue al grupo tesorero.");
+    else if (IsServerError(error) && code == DbBusy)
+        advice = QStringLiteral("La base de datos está en uso por otro usuario del servidor. Espere unos segundos y "
+                                "vuelva a intentar.");
+    if (advice.isEmpty())
+        return fromSqlite(code, DbErrorText(error));
+    const QString text = advice + QStringLiteral(" (") + DbErrorText(error) + QLatin1Char(')');
+    return RuntimeError(code, text, {DbErrorEntry{code, text}});
 }
 
 RuntimeError RuntimeError::fromSqlite(qint64 code, const QString &driverText)

@@ -54,6 +54,14 @@ enum : int {
 // True for "busy"/"locked": another program holds the file; wait or retry.
 bool IsDbBusy(qint64 code);
 
+// True for an error of a PostgreSQL server (its code is the SQLSTATE).
+bool IsServerError(const QSqlError &error);
+// The result code and the words of a database's error. A server's SQLSTATE is
+// read as SQLite's code of the same meaning (a refused statement is 1), and
+// its words are its first line, without the severity and the statement's text.
+qint64 DbErrorCode(const QSqlError &error);
+QString DbErrorText(const QSqlError &error);
+
 // "Error #" + number + ": " + description.
 QString ErrorText(const RuntimeError &error);
 // Every entry of the collection (native number 3621 left out) as

@@ -1,9 +1,13 @@
 #include "data/TableInfo.h"
+#include "data/Database.h"
 #include "data/Storage.h"
 #include "data/TextRules.h"
 
 #include <QSqlDriver>
+#include <QRegularExpression>
+#include <QSqlField>
 #include <QSqlQuery>
+#include <optional>
 
 namespace {
 
@@ -30,6 +34,22 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &bi
 bool IsServerConnection(const QSqlDatabase &db)
 {
     return EngineOf(db) == Engine::PostgreSQL;
+}
+
+QSqlRecord TableColumns(const QSqlDatabase &db, const QString &table)
+{
+    if (!IsServerConnection(db))
+        return db.record(table);
+    QSqlRecord columns = db.record(table.toLower());
+    for (const auto &[name, spelt] : RequiredColumns())
+        for (int i = 0; i < columns.count() && name.compare(table, Qt::CaseInsensitive) == 0; ++i)
+            for (const QString &c : spelt)
+                if (c.compare(columns.fieldName(i), Qt::CaseInsensitive) == 0) {
+                    QSqlField f = columns.field(i);
+                    f.setName(c);
+                    columns.replace(i, f);
+                }
+    return columns;
 }
 
 QStringList PrimaryKeyColumns(const QSqlDatabase &db, const QString &table)
@@ -125,4 +145,48 @@ QString SqlLikePattern(const QSqlDatabase &db, const QString &pattern)
 QString QuotedTableName(const QSqlDatabase &db, const QString &table)
 {
     return quotedName(IsServerConnection(db) ? table.toLower() : table);
+}
+
+namespace {
+// The column SQLite names in a constraint's message ("Curso.IDCurso", "Tipo IS NULL OR ...").
+QString sqliteColumn(const QString &detail)
+{
+    return detail.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(','), 0, 0).section(QLatin1Char('.'), -1);
+}
+
+QString firstMatch(const QString &text, const QString &pattern)
+{
+    return QRegularExpression(pattern).match(text).captured(1);
+}
+} // namespace
+
+BrokenRule BrokenRuleOf(const QSqlError &error, const QString &table)
+{
+    using Kind = BrokenRule::Kind;
+    const QString text = error.databaseText();
+    const QString state = error.nativeErrorCode();
+    if (IsServerError(error)) {
+        // The server's words change with its language; its names and the key's "(column)=(value)" do not.
+        if (state == QLatin1String("23505"))
+            return {Kind::Unique, firstMatch(text, QStringLiteral(R"(\((?:\w+\()?(\w+)\)?\)=\()"))};
+        if (state == QLatin1String("23502"))
+            return {Kind::NotNull, firstMatch(text, QStringLiteral(R"(["«](\w+)["»])"))};
+        if (state == QLatin1String("23514"))
+            return {Kind::Check, firstMatch(text, QStringLiteral(R"(\b%1_(\w+)_check\b)").arg(QRegularExpression::escape(table.toLower())))};
+        return {IsDbBusy(DbErrorCode(error)) ? Kind::Busy : Kind::None, QString()};
+    }
+    const auto after = [&](const char *prefix) {
+        return text.startsWith(QLatin1String(prefix)) ? std::optional(text.mid(qsizetype(qstrlen(prefix)))) : std::nullopt;
+    };
+    if (const auto d = after("UNIQUE constraint failed:"))
+        return {Kind::Unique, sqliteColumn(*d)};
+    if (const auto d = after("NOT NULL constraint failed:"))
+        return {Kind::NotNull, sqliteColumn(*d)};
+    if (const auto d = after("CHECK constraint failed:"))
+        return {d->contains(QLatin1String("length(")) ? Kind::OneCharacter : Kind::Check, sqliteColumn(*d)};
+    if (text.contains(QLatin1String("database is locked")))
+        return {Kind::Busy, QString()};
+    if (text.contains(QLatin1String("datatype mismatch")))
+        return {Kind::KeyNotInteger, QString()};
+    return {};
 }

@@ -6,12 +6,20 @@
 // both engines share (Storage.h, PgSchema.h): fold_es for searching, sort_es
 // for ordering, compared byte by byte.
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 // True for a connection to a PostgreSQL server, false for a SQLite file.
 bool IsServerConnection(const QSqlDatabase &db);
+
+// The columns of `table` in their order, each named as the file names it
+// ("IDMovimiento", "Fecha"): the server holds the schema's names in lower
+// case, and the books' columns are given back in their own spelling. Empty
+// when the table is missing.
+QSqlRecord TableColumns(const QSqlDatabase &db, const QString &table);
 
 // The columns of `table`'s primary key, in order, as the database spells
 // them; empty when it has none. Throws StorageError.
@@ -41,3 +49,16 @@ QString SqlLikePattern(const QSqlDatabase &db, const QString &pattern);
 // A table's (or a column's) name quoted for SQL, as the engine holds it: the
 // server holds the schema's names in lower case.
 QString QuotedTableName(const QSqlDatabase &db, const QString &table);
+
+// The rule of `table` a refused write broke, read from either engine's error
+// (SQLite's "UNIQUE constraint failed: Curso.IDCurso", the server's SQLSTATE
+// with its constraint and key, in any language the server speaks): its kind
+// and the column it names, as the database spells it. A file's one-character
+// column says so (OneCharacter); the server's checks say only which column.
+struct BrokenRule
+{
+    enum class Kind { None, Unique, NotNull, Check, OneCharacter, Busy, KeyNotInteger };
+    Kind kind = Kind::None;
+    QString column;
+};
+BrokenRule BrokenRuleOf(const QSqlError &error, const QString &table);

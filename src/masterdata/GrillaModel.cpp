@@ -12,13 +12,6 @@
 
 namespace {
 
-QString quotedName(const QString &name)
-{
-    QString q = name;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 // Rows read around the one the grid asks for, and the most kept in memory.
 constexpr int kBlockBefore = 32;
 constexpr int kBlockAfter = 96;
@@ -64,10 +57,10 @@ bool GrillaTableModel::open(const QString &table)
         // A server's database holds these functions itself.
         if (!IsServerConnection(m_db))
             RegisterTextFunctions(m_db);
-        const QSqlRecord rec = m_db.record(table);
+        const QSqlRecord rec = TableColumns(m_db, table);
         for (int i = 0; i < rec.count(); ++i) {
             m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
-            m_columns << quotedName(rec.fieldName(i));
+            m_columns << QuotedTableName(m_db, rec.fieldName(i));
         }
         const QStringList key = PrimaryKeyColumns(m_db, table);
         for (int i = 0; key.size() == 1 && i < m_fields.size(); ++i)
@@ -166,7 +159,7 @@ bool GrillaTableModel::readKeys(const QString &where, const QVariantList &binds,
             }
         }
     } catch (const StorageError &e) {
-        fail(e.sqlError().databaseText(), int(e.sqlError().nativeErrorCode().toLongLong() & 0xff));
+        fail(DbErrorText(e.sqlError()), int(DbErrorCode(e.sqlError()) & 0xff));
         return false;
     } catch (const RuntimeError &e) {
         fail(e.description(), int(e.number()));

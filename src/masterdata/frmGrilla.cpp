@@ -4,6 +4,7 @@
 #include "data/FormHelpers.h"
 #include "data/Ledger.h"
 #include "data/Prompts.h"
+#include "data/TableInfo.h"
 #include "masterdata/GrillaModel.h"
 
 #include <QAction>
@@ -27,15 +28,6 @@ constexpr int kMaxColumnWidth = 220;
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-// The field named in an SQLite constraint message ("Curso.IDCurso", "Tipo IS NULL OR ...").
-QString fieldOfConstraint(const QString &detail)
-{
-    QString name = detail.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(','), 0, 0);
-    if (name.contains(QLatin1Char('.')))
-        name = name.section(QLatin1Char('.'), -1);
-    return name;
 }
 
 } // namespace
@@ -500,38 +492,41 @@ QString frmGrilla::refusalText() const
     if (!m_model->lastRefusal().isEmpty())
         return m_model->lastRefusal();
     const QSqlError error = m_model->lastError();
-    const QString db = error.databaseText();
     const QString head = QStringLiteral("No se pudo guardar el registro en la tabla ") + m_table;
-    auto kindOf = [this](const QString &name) {
-        for (const GridField &f : m_model->fields())
-            if (f.name.compare(name, Qt::CaseInsensitive) == 0)
-                return f.kind;
-        return FieldKind::Text;
-    };
-    auto after = [&db](const char *prefix) { return db.mid(int(qstrlen(prefix))); };
+    const BrokenRule rule = BrokenRuleOf(error, m_table);
+    // The field as the grid names it (the server names its columns in lower case).
+    GridField field{rule.column, FieldKind::Text};
+    for (const GridField &f : m_model->fields())
+        if (f.name.compare(rule.column, Qt::CaseInsensitive) == 0)
+            field = f;
 
     QString reason;
-    if (db.startsWith(QLatin1String("UNIQUE constraint failed:"))) {
-        reason = QStringLiteral("ya existe otro registro con el mismo valor en el campo ")
-                 + fieldOfConstraint(after("UNIQUE constraint failed:")) + QLatin1Char('.');
-    } else if (db.startsWith(QLatin1String("NOT NULL constraint failed:"))) {
-        reason = QStringLiteral("el campo ") + fieldOfConstraint(after("NOT NULL constraint failed:"))
-                 + QStringLiteral(" no puede quedar vacío.");
-    } else if (db.startsWith(QLatin1String("CHECK constraint failed:"))) {
-        const QString expression = after("CHECK constraint failed:");
-        const QString field = fieldOfConstraint(expression);
-        if (expression.contains(QLatin1String("length(")))
-            reason = QStringLiteral("el campo ") + field + QStringLiteral(" admite un solo carácter.");
-        else if (kindOf(field) == FieldKind::Date)
-            reason = QStringLiteral("el campo ") + field + QStringLiteral(" sólo admite fechas.");
-        else if (kindOf(field) != FieldKind::Text)
-            reason = QStringLiteral("el campo ") + field + QStringLiteral(" sólo admite números.");
+    switch (rule.kind) {
+    case BrokenRule::Kind::Unique:
+        reason = QStringLiteral("ya existe otro registro con el mismo valor en el campo ") + field.name + QLatin1Char('.');
+        break;
+    case BrokenRule::Kind::NotNull:
+        reason = QStringLiteral("el campo ") + field.name + QStringLiteral(" no puede quedar vacío.");
+        break;
+    case BrokenRule::Kind::OneCharacter:
+        reason = QStringLiteral("el campo ") + field.name + QStringLiteral(" admite un solo carácter.");
+        break;
+    case BrokenRule::Kind::Check:
+        if (field.kind == FieldKind::Date)
+            reason = QStringLiteral("el campo ") + field.name + QStringLiteral(" sólo admite fechas.");
+        else if (field.kind != FieldKind::Text)
+            reason = QStringLiteral("el campo ") + field.name + QStringLiteral(" sólo admite números.");
         else
-            reason = QStringLiteral("la tabla no admite el valor del campo ") + field + QLatin1Char('.');
-    } else if (db.contains(QLatin1String("database is locked"))) {
+            reason = QStringLiteral("la tabla no admite el valor del campo ") + field.name + QLatin1Char('.');
+        break;
+    case BrokenRule::Kind::Busy:
         reason = QStringLiteral("la base de datos está ocupada por otra operación; intente nuevamente en unos segundos.");
-    } else if (db.contains(QLatin1String("datatype mismatch"))) {
+        break;
+    case BrokenRule::Kind::KeyNotInteger:
         reason = QStringLiteral("la clave del registro sólo admite números enteros.");
+        break;
+    case BrokenRule::Kind::None:
+        break;
     }
     if (reason.isEmpty())
         return head + QStringLiteral(".\r\r") + ErrorText(RuntimeError::fromSql(error));

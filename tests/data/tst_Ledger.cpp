@@ -25,39 +25,10 @@ class tst_Ledger : public QObject
         return m;
     }
 
-    std::unique_ptr<PgTestDb> m_pg;
-    static bool onServer()
-    {
-        QFETCH_GLOBAL(bool, server);
-        return server;
-    }
-    // The test's books on the row's engine: a new file, or its copy on a fresh server database.
-    QString openBooks(TestEnv &t, const std::function<void(const QSqlDatabase &)> &fill = {})
-    {
-        const QString path = t.openNewDb(fill);
-        m_pg.reset();
-        if (onServer()) {
-            m_pg = std::make_unique<PgTestDb>();
-            const QString error = m_pg->error().isEmpty() ? m_pg->openConexionOnCopyOf(path) : m_pg->error();
-            if (!error.isEmpty())
-                QTest::qFail(qPrintable(error), __FILE__, __LINE__);
-        }
-        if (ConexionIsOnServer() != onServer())
-            QTest::qFail("los libros no están en el motor de la fila", __FILE__, __LINE__);
-        return path;
-    }
-    // The shared connection opened again on the same books.
-    void reopen(const QString &path)
-    {
-        CloseConexion();
-        QList<DbErrorEntry> errors;
-        QString error;
-        QVERIFY(m_pg ? OpenConexionOnServer(m_pg->settings(), QString(), &error) : OpenConexion(path, &errors));
-    }
     // A statement that makes every new movement of kind `tipo` fail.
     void refuseInserts(const char *tipo)
     {
-        if (!onServer()) {
+        if (!OnServerRow()) {
             Exec(QStringLiteral("CREATE TRIGGER no_rows BEFORE INSERT ON Movimiento WHEN NEW.Tipo LIKE '%1'"
                                 " BEGIN SELECT RAISE(ABORT, 'disco lleno'); END").arg(QLatin1String(tipo)));
             return;
@@ -69,29 +40,14 @@ class tst_Ledger : public QObject
     }
     void allowInserts()
     {
-        if (onServer())
+        if (OnServerRow())
             PgRun(Conexion(), QStringLiteral("DROP TRIGGER no_rows ON movimiento"));
         else
             Exec(QStringLiteral("DROP TRIGGER no_rows"));
     }
 
 private slots:
-    void initTestCase_data()
-    {
-        QTest::addColumn<bool>("server");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgresql") << true;
-    }
-    void init()
-    {
-        if (onServer() && !PgTestDb::serverConfigured())
-            QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");
-    }
-    void cleanup()
-    {
-        CloseConexion();
-        m_pg.reset();
-    }
+    void initTestCase_data() { EngineRows(); }
     void aFeeIsCollectedOncePerMember();
     void paymentsAndIncomeAreStoredAsGiven();
     void aTransferIsTwoLinkedRowsOrNothing();
@@ -104,7 +60,7 @@ private slots:
 void tst_Ledger::aFeeIsCollectedOncePerMember()
 {
     TestEnv t;
-    openBooks(t);
+    t.openBooks();
     Ledger &l = Ledger::instance();
     QVERIFY(!l.feeAlreadyPaid(1, 7));
     qint64 id = 0;
@@ -129,7 +85,7 @@ void tst_Ledger::aFeeIsCollectedOncePerMember()
 void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
 {
     TestEnv t;
-    openBooks(t, [](const QSqlDatabase &db) {
+    t.openBooks([](const QSqlDatabase &db) {
         for (int i = 0; i < 2505; ++i) // a bank balance of 250.5 that doubles hold only nearly
             AddMovimiento(db, "I", "C", 0.1);
     });
@@ -166,7 +122,7 @@ void tst_Ledger::paymentsAndIncomeAreStoredAsGiven()
 void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
 {
     TestEnv t;
-    openBooks(t);
+    t.openBooks();
     Ledger &l = Ledger::instance();
     const auto [out, in] = l.transfer(Medium::Bank, t.clock->now(), 500, QStringLiteral("a caja"),
                                       QStringLiteral("ACAJA"));
@@ -195,7 +151,7 @@ void tst_Ledger::aTransferIsTwoLinkedRowsOrNothing()
 void tst_Ledger::balancesAreExact()
 {
     TestEnv t;
-    openBooks(t, [](const QSqlDatabase &db) {
+    t.openBooks([](const QSqlDatabase &db) {
         // Amounts that binary fractions cannot hold; added as doubles they drift.
         for (int i = 0; i < 1000; ++i) {
             AddMovimiento(db, "I", "E", 0.1);
@@ -216,7 +172,7 @@ void tst_Ledger::balancesAreExact()
 void tst_Ledger::balancesFollowEveryWriter()
 {
     TestEnv t;
-    openBooks(t);
+    t.openBooks();
     Ledger &l = Ledger::instance();
     QCOMPARE(l.balance(Medium::Cash), 0.0);
     l.recordFee(fee(1, 7, 0.3));
@@ -254,7 +210,7 @@ void tst_Ledger::balancesFollowEveryWriter()
 void tst_Ledger::keptBalancesRoundEachAmount()
 {
     TestEnv t;
-    const QString path = openBooks(t);
+    t.openBooks();
     Ledger &l = Ledger::instance();
     QCOMPARE(l.balance(Medium::Cash), 0.0); // from here on the sums are kept
     Movement m = fee(1, 1);
@@ -267,7 +223,7 @@ void tst_Ledger::keptBalancesRoundEachAmount()
     m.importe = 0.29;
     l.recordPayment(m);
     const double kept = l.balance(Medium::Cash);
-    reopen(path); // a new connection: the sums are added up afresh
+    QVERIFY(t.reopenBooks()); // a new connection: the sums are added up afresh
     QCOMPARE(kept, l.balance(Medium::Cash));
     QCOMPARE(kept, 1251.305001);
 }
@@ -275,7 +231,7 @@ void tst_Ledger::keptBalancesRoundEachAmount()
 void tst_Ledger::changedFollowsCommitsOnly()
 {
     TestEnv t;
-    openBooks(t);
+    t.openBooks();
     Ledger &l = Ledger::instance();
     QSignalSpy changed(&l, &Ledger::changed);
     l.recordFee(fee(1, 7));

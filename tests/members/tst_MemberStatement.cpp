@@ -2,6 +2,7 @@
 // in the receipt document with an empty body; nothing is written.
 #include "data/Database.h"
 #include "members/MemberStatement.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QSqlError>
@@ -28,6 +29,7 @@ class tst_MemberStatement : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { EngineRows(); }
     void newestFirstWithEmptyBody();
 };
 
@@ -35,14 +37,14 @@ void tst_MemberStatement::newestFirstWithEmptyBody()
 {
     TestEnv t;
     t.writeIniFor("unused.db", "Cooperadora Escuela 12");
-    const QString db = t.openNewDb([](const QSqlDatabase &db) {
+    const QString db = t.openBooks([](const QSqlDatabase &db) {
         movement(db, "2025-03-02 00:00:00", "Cuota 2025", 1200.25, 7);
         movement(db, "2026-05-01 10:00:00", "Cuota 2026", 1500, 7);
         movement(db, "2026-05-01 10:00:00", "Bono", 350.5, 7); // the same moment, recorded after
         movement(db, "2026-01-01 00:00:00", QVariant(), 20, 7);  // no description
         movement(db, "2026-06-01 00:00:00", "Cuota 2026", 1500, 8);
     });
-    const QVariant changes = Scalar("SELECT total_changes()");
+    const ChangeToken before = StorageChangeToken(Conexion());
 
     std::unique_ptr<rptReciboCuota> doc = MemberStatement(7);
     QCOMPARE(doc->lblCooperadora.caption, QStringLiteral("Cooperadora Escuela 12"));
@@ -58,7 +60,7 @@ void tst_MemberStatement::newestFirstWithEmptyBody()
     QVERIFY(MemberStatement(7)->lblHistorialPagos.caption.endsWith("Cuota 2025 - 3/2/2025 - 1200.25\r\n"));
     // A member without movements: the heading alone.
     QCOMPARE(MemberStatement(9)->lblHistorialPagos.caption, QStringLiteral("Historial de pagos: \r\n"));
-    QCOMPARE(Scalar("SELECT total_changes()"), changes);
+    QVERIFY(StorageChangeToken(Conexion()) == before);
 }
 
 QTEST_MAIN(tst_MemberStatement)

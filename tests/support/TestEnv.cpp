@@ -1,5 +1,6 @@
 #include "support/TestEnv.h"
 #include "data/Database.h"
+#include "support/PgTest.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -81,6 +82,29 @@ QString TestEnv::openNewDb(const std::function<void(const QSqlDatabase &)> &fill
     if (!OpenConexion(p, &errors))
         QTest::qFail("no se pudo abrir la base de prueba", __FILE__, __LINE__);
     return p;
+}
+
+QString TestEnv::openBooks(const std::function<void(const QSqlDatabase &)> &fill)
+{
+    const QString p = openNewDb(fill);
+    if (OnServerRow()) {
+        server = std::make_unique<PgTestDb>();
+        const QString error = server->error().isEmpty() ? server->openConexionOnCopyOf(p) : server->error();
+        if (!error.isEmpty())
+            QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+    }
+    if (ConexionIsOnServer() != OnServerRow())
+        QTest::qFail("los libros no están en el motor de la fila", __FILE__, __LINE__);
+    return p;
+}
+
+bool TestEnv::reopenBooks()
+{
+    CloseConexion();
+    QList<DbErrorEntry> errors;
+    QString error;
+    return server ? OpenConexionOnServer(server->settings(), QString(), &error)
+                  : OpenConexion(path(QStringLiteral("tesorin.db")), &errors);
 }
 
 void TestEnv::setLocale(const QLocale &locale)

@@ -33,6 +33,8 @@ private:
     qint64 m_idleStepMs = 1000;
 };
 
+class PgTestDb;
+
 class TestEnv
 {
 public:
@@ -52,6 +54,12 @@ public:
                      const std::function<void(const QSqlDatabase &)> &fill = {});
     // Creates the database and opens the shared connection on it.
     QString openNewDb(const std::function<void(const QSqlDatabase &)> &fill = {});
+    // The same books on the engine of the test's row (EngineRows, PgTest.h):
+    // the new file, or its copy on a fresh server database; the file's path.
+    QString openBooks(const std::function<void(const QSqlDatabase &)> &fill = {});
+    // The shared connection opened again on those books.
+    bool reopenBooks();
+    std::unique_ptr<PgTestDb> server; // the row's server database, when on one
     void setLocale(const QLocale &locale);
     // Runs at the end of every test (the tests of windows close them there).
     static void setTeardown(std::function<void()> f);
