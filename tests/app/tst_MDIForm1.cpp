@@ -12,35 +12,23 @@ class tst_MDIForm1 : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { EngineRows(); } // the status bar follows on both engines
     void statusBarInBothSeparators();
     void aSumTooLargeIsAnErrorNotZero();
-    void statusBarFollowsAnotherProgram_data();
     void statusBarFollowsAnotherProgram();
 };
 
-void tst_MDIForm1::statusBarFollowsAnotherProgram_data()
-{
-    QTest::addColumn<bool>("server");
-    QTest::newRow("archivo") << false;
-    QTest::newRow("servidor") << true;
-}
+
 
 void tst_MDIForm1::statusBarFollowsAnotherProgram()
 {
-    QFETCH(bool, server);
     TestEnv t;
-    const QString path = t.openNewDb();
-    std::unique_ptr<PgTestDb> pg;
-    if (server) {
-        if (!PgTestDb::serverConfigured())
-            QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");
-        pg = std::make_unique<PgTestDb>();
-        QVERIFY2(pg->openConexionOnCopyOf(path).isEmpty(), "no se pudo copiar al servidor");
-        pg->open(QStringLiteral("otro"));
-    } else {
-        QList<DbErrorEntry> errors;
+    const QString path = t.openBooks();
+    QList<DbErrorEntry> errors;
+    if (t.server)
+        t.server->open(QStringLiteral("otro"));
+    else
         QVERIFY(OpenConnection(QStringLiteral("otro"), path, &errors));
-    }
     MDIForm1 *main = MDIForm1::instance();
     const auto other = [] { return QSqlDatabase::database(QStringLiteral("otro"), false); };
     QSignalSpy refreshed(&Ledger::instance(), &Ledger::changed);
@@ -66,7 +54,7 @@ void tst_MDIForm1::statusBarFollowsAnotherProgram()
     QCOMPARE(main->panelText(1), QStringLiteral("Saldo Caja: 300"));
     question.close();
     QTRY_COMPARE_WITH_TIMEOUT(main->panelText(1), QStringLiteral("Saldo Caja: 200"), 2000);
-    if (!pg)
+    if (!t.server)
         CloseConnection(QStringLiteral("otro"));
 }
 

@@ -17,30 +17,13 @@
 class tst_LedgerCrash : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<PgTestDb> m_pg;
-
     // The books filled by `fill` on the row's engine; what ledger_writer is
     // given to reach them. The shared connection is left closed.
     QString books(TestEnv &t, const std::function<void(const QSqlDatabase &)> &fill = {})
     {
-        const QString path = t.createDb(QStringLiteral("libros.db"), fill);
-        m_pg.reset();
-        QFETCH_GLOBAL(bool, server);
-        if (!server)
-            return path;
-        m_pg = std::make_unique<PgTestDb>();
-        const QString error = m_pg->error().isEmpty() ? m_pg->openConexionOnCopyOf(path) : m_pg->error();
-        if (!error.isEmpty())
-            QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        const QString path = t.openBooks(fill);
         CloseConexion();
-        return QStringLiteral("postgresql:") + m_pg->settings().database;
-    }
-    // The shared connection on those books, to look at what the writers left.
-    bool openBooks(const QString &target)
-    {
-        QList<DbErrorEntry> errors;
-        QString error;
-        return m_pg ? OpenConexionOnServer(m_pg->settings(), QString(), &error) : OpenConexion(target, &errors);
+        return t.server ? QStringLiteral("postgresql:") + t.server->settings().database : path;
     }
     // `writers` programs given `args` after the books, released together;
     // the lines each printed.
@@ -70,23 +53,8 @@ class tst_LedgerCrash : public QObject
     }
 
 private slots:
-    void initTestCase_data()
-    {
-        QTest::addColumn<bool>("server");
-        QTest::newRow("archivo") << false;
-        QTest::newRow("servidor") << true;
-    }
-    void init()
-    {
-        QFETCH_GLOBAL(bool, server);
-        if (server && !PgTestDb::serverConfigured())
-            QSKIP("No hay servidor de PostgreSQL de prueba (TESORIN_PG_HOST); scripts/test.sh lo inicia.");
-    }
-    void cleanup()
-    {
-        CloseConexion();
-        m_pg.reset();
-    }
+    void initTestCase_data() { EngineRows(); }
+    void cleanup() { CloseConexion(); }
     void killedWritersLeaveWholeTransfers();
     void twoCollectorsStoreEachFeeOnce();
     void twoPayersNeverSpendTheSameMoney();
@@ -121,8 +89,8 @@ void tst_LedgerCrash::killedWritersLeaveWholeTransfers()
     QVERIFY2(reported.size() > 20, "the writer stored too few transfers to tell anything");
     qInfo("%lld transfers and %lld fees reported as stored", qint64(reported.size() / 2), qint64(fees.size()));
 
-    QVERIFY(openBooks(target));
-    if (!m_pg)
+    QVERIFY(t.reopenBooks());
+    if (!t.server)
         QCOMPARE(Scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
     for (qint64 key : std::as_const(fees))
         QVERIFY2(Scalar("SELECT COUNT(*) FROM Movimiento WHERE IDMovimiento = ? AND IDCuota = 1", {key}).toInt() == 1,
@@ -154,7 +122,7 @@ void tst_LedgerCrash::twoCollectorsStoreEachFeeOnce()
     const QString target = books(t);
     const QList<QByteArray> lines = race(target, {"fee", "50"});
     QCOMPARE(lines.count("Y"), 50);
-    QVERIFY(openBooks(target));
+    QVERIFY(t.reopenBooks());
     QCOMPARE(Scalar("SELECT COUNT(DISTINCT IDSocio) || '/' || COUNT(*) FROM Movimiento").toString(),
              QStringLiteral("50/50"));
 }
@@ -173,7 +141,7 @@ void tst_LedgerCrash::twoPayersNeverSpendTheSameMoney()
             paid << line.mid(2).toLongLong();
     QCOMPARE(paid.size(), 40);
 
-    QVERIFY(openBooks(target));
+    QVERIFY(t.reopenBooks());
     QCOMPARE(Scalar("SELECT COUNT(*) FROM Movimiento WHERE Tipo = 'E'").toInt(), 40);
     for (qint64 key : std::as_const(paid))
         QCOMPARE(Scalar("SELECT Importe FROM Movimiento WHERE IDMovimiento = ? AND Tipo = 'E'", {key}).toDouble(), 25.0);
@@ -194,7 +162,7 @@ void tst_LedgerCrash::racingReceiptsAreNeverStoredTwice()
     const QList<QByteArray> lines = race(target, {"receipt", "20"}, 3);
     const int taken = int(lines.count("T"));
     qInfo("%d of 60 numbers were taken by another program first", taken);
-    QVERIFY(openBooks(target));
+    QVERIFY(t.reopenBooks());
     QCOMPARE(Scalar("SELECT COUNT(DISTINCT Recibo) || '/' || COUNT(*) FROM Movimiento").toString(),
              QStringLiteral("%1/%1").arg(60 - taken));
 }
