@@ -19,20 +19,20 @@ QVariant textOrNull(const std::optional<QString> &v)
 // The sum of one medium and direction in millionths: SQLite adds integers
 // exactly, where a floating-point SUM over a million rows drifts. The
 // (MedioPago, Tipo, Importe) index answers it without reading the table.
-qint64 millionths(Medium medio, Direction tipo)
+qint64 millionths(const QSqlDatabase &db, Medium medio, Direction tipo)
 {
-    const Engine engine = EngineOf(Conexion());
+    const Engine engine = EngineOf(db);
     // A text (or blob) written into Importe by another tool would count as 0;
     // such values sort after every number, so the same index finds them at once.
     if (Dialect::NumbersMayHoldText(engine)) {
-        QSqlQuery bad = Exec(QStringLiteral("SELECT IDMovimiento, Importe FROM Movimiento"
+        QSqlQuery bad = Exec(db, QStringLiteral("SELECT IDMovimiento, Importe FROM Movimiento"
                                             " WHERE MedioPago = ? AND Tipo = ? AND Importe >= '' LIMIT 1"),
                              {MediumCode(medio), DirectionCode(tipo)});
         if (bad.next())
             throw RuntimeError(ErrTypeMismatch, QStringLiteral("El movimiento %1 tiene un importe que no es un número: \"%2\".")
                                                     .arg(bad.value(0).toString(), bad.value(1).toString()));
     }
-    QSqlQuery q = Exec(QStringLiteral("SELECT ") + Dialect::MillionthsSum(engine, QStringLiteral("Importe"))
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT ") + Dialect::MillionthsSum(engine, QStringLiteral("Importe"))
                            + QStringLiteral(" FROM Movimiento WHERE MedioPago = ? AND Tipo = ?"),
                        {MediumCode(medio), DirectionCode(tipo)});
     return q.next() ? q.value(0).toLongLong() : 0;
@@ -51,20 +51,6 @@ std::optional<qint64> asMillionths(double importe)
 int mediumIndex(Medium m) { return m == Medium::Cash ? 0 : 1; }
 int directionIndex(Direction d) { return d == Direction::Income ? 0 : 1; }
 
-// What tells whether the file changed since the sums were read: the
-// connection opened again (on any file), or the database's change token.
-struct FileState
-{
-    quint64 serial = 0;
-    ChangeToken token;
-    bool operator==(const FileState &o) const { return serial == o.serial && token == o.token; }
-};
-
-FileState fileState()
-{
-    return FileState{ConexionSerial(), StorageChangeToken(Conexion())};
-}
-
 } // namespace
 
 QString DirectionCode(Direction d)
@@ -77,15 +63,41 @@ QString MediumCode(Medium m)
     return m == Medium::Cash ? QStringLiteral("E") : QStringLiteral("C");
 }
 
+// What tells whether the file changed since the sums were read: the
+// connection opened again (on any file), or the database's change token.
+struct Ledger::FileState
+{
+    quint64 serial = 0;
+    const void *driver = nullptr;
+    ChangeToken token;
+    bool operator==(const FileState &o) const
+    {
+        return serial == o.serial && driver == o.driver && token == o.token;
+    }
+};
+
 Ledger &Ledger::instance()
 {
-    static Ledger ledger;
+    static Ledger ledger{QString()};
     return ledger;
+}
+
+QSqlDatabase Ledger::db() const
+{
+    return m_connection.isEmpty() ? Conexion() : QSqlDatabase::database(m_connection, false);
+}
+
+// The shared connection counts its openings (a new file can reuse the old
+// driver's memory); any other is told apart by its driver.
+Ledger::FileState Ledger::fileState() const
+{
+    const QSqlDatabase d = db();
+    return FileState{m_connection.isEmpty() ? ConexionSerial() : 0, d.driver(), StorageChangeToken(d)};
 }
 
 bool Ledger::feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const
 {
-    return Exec(QStringLiteral("SELECT 1 FROM Movimiento WHERE IDSocio = ? AND IDCuota = ? LIMIT 1"),
+    return Exec(db(), QStringLiteral("SELECT 1 FROM Movimiento WHERE IDSocio = ? AND IDCuota = ? LIMIT 1"),
                 {idSocio, idCuota})
         .next();
 }
@@ -101,7 +113,7 @@ struct Ledger::Sums
     qint64 millionths[2][2] = {};
 };
 
-Ledger::Ledger() : m_sums(std::make_unique<Sums>()) {}
+Ledger::Ledger(const QString &connectionName) : m_connection(connectionName), m_sums(std::make_unique<Sums>()) {}
 Ledger::~Ledger() = default;
 
 const Ledger::Sums &Ledger::sums() const
@@ -110,11 +122,12 @@ const Ledger::Sums &Ledger::sums() const
     if (m_sums->valid && m_sums->state == now)
         return *m_sums;
     m_sums->valid = false;
-    if (EngineOf(Conexion()) == Engine::PostgreSQL) {
+    const QSqlDatabase d = db();
+    if (EngineOf(d) == Engine::PostgreSQL) {
         // The server adds the four in one pass over the index, in half the time of four passes.
         for (auto &row : m_sums->millionths)
             row[0] = row[1] = 0;
-        QSqlQuery q = Exec(QStringLiteral("SELECT MedioPago, Tipo, ")
+        QSqlQuery q = Exec(d, QStringLiteral("SELECT MedioPago, Tipo, ")
                            + Dialect::MillionthsSum(Engine::PostgreSQL, QStringLiteral("Importe"))
                            + QStringLiteral(" FROM Movimiento WHERE MedioPago IN ('E', 'C') AND Tipo IN ('I', 'E')"
                                             " GROUP BY MedioPago, Tipo"));
@@ -123,8 +136,8 @@ const Ledger::Sums &Ledger::sums() const
                               [q.value(1).toString() == DirectionCode(Direction::Income) ? 0 : 1] = q.value(2).toLongLong();
     } else {
         for (Medium m : {Medium::Cash, Medium::Bank})
-            for (Direction d : {Direction::Income, Direction::Expense})
-                m_sums->millionths[mediumIndex(m)][directionIndex(d)] = millionths(m, d);
+            for (Direction dir : {Direction::Income, Direction::Expense})
+                m_sums->millionths[mediumIndex(m)][directionIndex(dir)] = millionths(d, m, dir);
     }
     m_sums->state = now;
     m_sums->valid = true;
@@ -170,7 +183,7 @@ void Ledger::addToSums(const Kept &kept, const QList<Movement> &written, int cha
 qint64 Ledger::insert(const Movement &m)
 {
     return InsertReturningKey(
-        Conexion(),
+        db(),
         QStringLiteral("INSERT INTO Movimiento (Fecha, IDSocio, IDCuota, IDCuenta, Tipo, Importe, MedioPago,"
                        " ChequeNumero, Descripcion, Recibo, IDContraAsiento) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {m.fecha, keyOrNull(m.idSocio), keyOrNull(m.idCuota), keyOrNull(m.idCuenta), DirectionCode(m.tipo),
@@ -186,7 +199,7 @@ bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> 
         // Immediate: the write lock is taken before the check, so no other
         // program can write between the check and the insert (a second
         // payment of the same fee, or a payment of the same money).
-        Transaction t(Conexion(), Transaction::Mode::Immediate);
+        Transaction t(db(), Transaction::Mode::Immediate);
         if (refused())
             return false;
         const Kept kept = keepSums();
@@ -241,7 +254,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
 {
     std::pair<qint64, qint64> keys;
     {
-        Transaction t(Conexion(), Transaction::Mode::Immediate);
+        Transaction t(db(), Transaction::Mode::Immediate);
         const Kept kept = keepSums();
         Movement out;
         out.fecha = fecha;
@@ -259,7 +272,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
         in.idContraAsiento = keys.first;
         keys.second = insert(in);
 
-        Exec(QStringLiteral("UPDATE Movimiento SET IDContraAsiento = ? WHERE IDMovimiento = ?"),
+        Exec(db(), QStringLiteral("UPDATE Movimiento SET IDContraAsiento = ? WHERE IDMovimiento = ?"),
              {keys.second, keys.first});
         t.commit();
         addToSums(kept, {out, in}, 3);
@@ -271,7 +284,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
 QList<PaymentLine> Ledger::paymentHistory(qint64 idSocio, HistoryOrder order) const
 {
     QList<PaymentLine> lines;
-    QSqlQuery q = Exec(order == HistoryOrder::OldestFirst
+    QSqlQuery q = Exec(db(), order == HistoryOrder::OldestFirst
                            ? QStringLiteral("SELECT Descripcion, Fecha, Importe FROM Movimiento WHERE IDSocio = ?"
                                             " ORDER BY Fecha, IDMovimiento")
                            : QStringLiteral("SELECT Descripcion, Fecha, Importe FROM Movimiento WHERE IDSocio = ?"
@@ -296,7 +309,7 @@ bool Ledger::covers(double balance, double amount)
 
 std::optional<qint64> Ledger::movementWithReceipt(qint64 recibo) const
 {
-    QSqlQuery q = Exec(QStringLiteral("SELECT IDMovimiento FROM Movimiento WHERE Recibo = ? ORDER BY IDMovimiento LIMIT 1"),
+    QSqlQuery q = Exec(db(), QStringLiteral("SELECT IDMovimiento FROM Movimiento WHERE Recibo = ? ORDER BY IDMovimiento LIMIT 1"),
                        {recibo});
     if (!q.next())
         return std::nullopt;

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QSqlDatabase>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -53,8 +54,13 @@ class Ledger : public QObject
 {
     Q_OBJECT
 public:
-    // The ledger over the shared connection.
+    // The ledger over the shared connection (made again when a server
+    // connection was lost), which the program's windows use.
     static Ledger &instance();
+    // A ledger over another open connection, by its name: a second program's
+    // books in the same process, for a tool or a test.
+    explicit Ledger(const QString &connectionName);
+    ~Ledger() override;
 
     // True when the member already has a movement for that fee.
     bool feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const; // throws RuntimeError
@@ -114,8 +120,9 @@ signals:
     void changed();
 
 private:
-    Ledger();
-    ~Ledger() override;
+    QSqlDatabase db() const;
+    struct FileState;
+    FileState fileState() const;
     struct Sums;
     struct Kept
     {
@@ -132,5 +139,6 @@ private:
     // changed the file meanwhile (`changes`: the rows the write itself changed).
     void addToSums(const Kept &kept, const QList<Movement> &written, int changes);
 
+    QString m_connection; // empty: the shared connection
     std::unique_ptr<Sums> m_sums;
 };

@@ -55,6 +55,7 @@ private slots:
     void balancesFollowEveryWriter();
     void keptBalancesRoundEachAmount();
     void changedFollowsCommitsOnly();
+    void twoLedgersActAsTwoPrograms();
 };
 
 void tst_Ledger::aFeeIsCollectedOncePerMember()
@@ -244,6 +245,31 @@ void tst_Ledger::changedFollowsCommitsOnly()
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordFee(fee(3, 7)));
     QVERIFY_THROWS_EXCEPTION(RuntimeError, l.recordPayment(fee(3, 7, 10)));
     QCOMPARE(changed.count(), 2);
+}
+
+// Two ledgers in one process, each on a connection of its own to the same
+// books: what one writes, the other refuses or counts.
+void tst_Ledger::twoLedgersActAsTwoPrograms()
+{
+    TestEnv t;
+    const QString path = t.openBooks();
+    QList<DbErrorEntry> errors;
+    if (t.server)
+        t.server->open(QStringLiteral("segunda"));
+    else
+        QVERIFY(OpenConnection(QStringLiteral("segunda"), path, &errors));
+    Ledger &a = Ledger::instance();
+    Ledger b(QStringLiteral("segunda"));
+    QCOMPARE(a.balance(Medium::Cash) + b.balance(Medium::Cash), 0.0);
+    QCOMPARE(a.recordFee(fee(1, 7)), Ledger::FeeOutcome::Recorded);
+    QCOMPARE(b.recordFee(fee(1, 7)), Ledger::FeeOutcome::AlreadyPaid);
+    QCOMPARE(b.balance(Medium::Cash), 1500.0);
+    Movement out = fee(2, 7, 1000);
+    out.idSocio.reset();
+    QCOMPARE(b.recordPayment(out), Ledger::PaymentOutcome::Recorded);
+    QCOMPARE(a.recordPayment(out), Ledger::PaymentOutcome::NotEnoughMoney);
+    QCOMPARE(a.balance(Medium::Cash), 500.0);
+    CloseConnection(QStringLiteral("segunda"));
 }
 
 QTEST_MAIN(tst_Ledger)
