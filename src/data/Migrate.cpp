@@ -355,8 +355,11 @@ QStringList otherConnections(const QSqlDatabase &db)
                               : q.value(2).toInt() == -1 ? QStringLiteral("en la computadora del servidor")
                                                          : QStringLiteral("desde una computadora que el servidor no informa");
         QString one = QStringLiteral("usuario %1 %2").arg(q.value(0).toString(), where);
-        if (!q.value(3).toString().isEmpty())
-            one += QStringLiteral(" (programa %1)").arg(q.value(3).toString());
+        const QString program = q.value(3).toString();
+        if (program.startsWith(QLatin1String("tesorin@")) && program.size() > 8)
+            one += QStringLiteral(" (Tesorin en la computadora %1)").arg(program.mid(8));
+        else if (!program.isEmpty())
+            one += QStringLiteral(" (programa %1)").arg(program);
         who << one;
     }
     return who;

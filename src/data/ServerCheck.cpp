@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QUuid>
 
 namespace {
@@ -40,9 +42,15 @@ QString advice(const ConnectionSettings &w, const QString &said)
 
 } // namespace
 
+// The program's name carries the PC's, so that a restore refused while others
+// are connected can say which PC (the server sees no address through a socket
+// or a tunnel). Only characters that need no quoting in libpq's options.
 QString ServerConnectOptions(const ConnectionSettings &where)
 {
-    return QStringLiteral("connect_timeout=10;application_name=tesorin;sslmode=") + where.sslMode;
+    QString pc = QSysInfo::machineHostName();
+    pc.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")));
+    const QString program = (QStringLiteral("tesorin@") + pc).left(63);
+    return QStringLiteral("connect_timeout=10;application_name=%1;sslmode=%2").arg(program, where.sslMode);
 }
 
 bool OpenServerConnection(const QString &name, const ConnectionSettings &where, QString *error,

@@ -162,10 +162,10 @@ private slots:
         const Command busy = run("--restaurar", copy);
         QCOMPARE(busy.code, 1);
         QCOMPARE(busy.err, QStringLiteral("No se puede restaurar: hay otros programas conectados a la base %1: usuario %2 en "
-                                          "la computadora del servidor (programa tesorin). Cierre esos programas (en "
+                                          "la computadora del servidor (Tesorin en la computadora %3). Cierre esos programas (en "
                                           "todas las computadoras que la usen) y vuelva a intentar. No se restauró nada: "
                                           "el servidor quedó como estaba.\n")
-                               .arg(pg.settings().describe(), pg.settings().user));
+                               .arg(pg.settings().describe(), pg.settings().user, QSysInfo::machineHostName()));
         QSqlDatabase::database("otro-programa", false).close();
         QSqlDatabase::removeDatabase("otro-programa");
         QCOMPARE(pg.scalar("SELECT count(*) FROM movimiento").toInt(), 12);
