@@ -294,6 +294,7 @@ StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, in
     // itself, and tesorin --verificar checks its tables and rules.
     if (ConnectionSettings where; ReadConnectionSettings(where).isEmpty() && where.isServer()) {
         const QString config = FindIniFile();
+        found.onServer = true;
         found.copy = MakeServerDailyCopy(where, config, now, waitMs);
         found.copyProblem = FinishDailyCopy(config, found.copy.made);
         return found;
@@ -313,18 +314,20 @@ void ReportStartupChecks(const QString &database, const StartupChecks &found)
     const DbCheck::State state = found.check.state;
     // The result is said for a few seconds, then the balances show again;
     // only damage stays said, since nothing more may be written.
+    // The server's books were copied, not checked: the server keeps its own pages.
+    const QString said = found.onServer ? (found.copy.made.isEmpty() ? QString()
+                                                                     : QStringLiteral("Copia del día hecha en ") + found.copy.made)
+                         : state == DbCheck::State::Sound   ? QStringLiteral("Base de datos verificada.")
+                         : state == DbCheck::State::Damaged ? QStringLiteral("Base de datos dañada.")
+                         : state == DbCheck::State::InUse   ? QStringLiteral("Base de datos en uso por otro programa: no se verificó.")
+                                                            : QStringLiteral("No se pudo verificar la base de datos.");
     if (main)
-        main->statusBar()->showMessage(state == DbCheck::State::Sound     ? QStringLiteral("Base de datos verificada.")
-                                       : state == DbCheck::State::Damaged ? QStringLiteral("Base de datos dañada.")
-                                       : state == DbCheck::State::InUse
-                                           ? QStringLiteral("Base de datos en uso por otro programa: no se verificó.")
-                                           : QStringLiteral("No se pudo verificar la base de datos."),
-                                       state == DbCheck::State::Damaged ? 0 : 8000);
+        main->statusBar()->showMessage(said, state == DbCheck::State::Damaged && !found.onServer ? 0 : 8000);
     if (!found.copy.warning.isEmpty())
         MsgBox(found.copy.warning, MsgIcon::Exclamation);
     if (!found.copyProblem.isEmpty())
         MsgBox(found.copyProblem, MsgIcon::Exclamation);
-    if (state == DbCheck::State::Sound)
+    if (found.onServer || state == DbCheck::State::Sound)
         return;
     if (state != DbCheck::State::Damaged) {
         // Busy is not damage: the file stays writable, and nobody is sent to a copy.
@@ -356,7 +359,8 @@ namespace {
 void checkInTheBackground(const QString &database, const QDateTime &now)
 {
     MDIForm1 *main = MDIForm1::instance();
-    main->statusBar()->showMessage(QStringLiteral("Verificando la base de datos..."));
+    main->statusBar()->showMessage(ConexionIsOnServer() ? QStringLiteral("Haciendo la copia del día...")
+                                                        : QStringLiteral("Verificando la base de datos..."));
     QThread *worker = QThread::create([database, now] {
         const StartupChecks found = RunStartupChecks(database, now, 30000);
         QMetaObject::invokeMethod(qApp, [database, found] { ReportStartupChecks(database, found); });
@@ -521,12 +525,9 @@ bool RunStartup()
     main->resize(qMin(1000, screen.width() * 9 / 10), qMin(700, screen.height() * 9 / 10));
     CenterForm(main);
     main->show();
-    // The daily copy and the check look at a file; a server's books are
-    // copied and checked by the commands that name it.
-    if (where.isServer())
-        emit BackgroundChecks::instance().finished();
-    else
-        checkInTheBackground(database, env().clock->now());
+    // The day's copy (of the file, or of the server's books into a file), and
+    // the file's check.
+    checkInTheBackground(database, env().clock->now());
     return true;
 }
 

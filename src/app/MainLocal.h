@@ -51,6 +51,7 @@ struct StartupChecks
     QString copyProblem;
     DbCheck check;
     QString goodCopy; // the newest sound copy, looked for when the file is damaged
+    bool onServer = false; // the server's books: copied, not checked at start
 };
 StartupChecks RunStartupChecks(const QString &database, const QDateTime &now, int waitMs);
 // Says what they found; only a damaged file is made read-only.

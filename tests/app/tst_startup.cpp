@@ -420,6 +420,9 @@ void tst_Startup::theBooksOnAServer()
     QVERIFY(startUp());
     QVERIFY(ConexionIsOnServer());
     QCOMPARE(MDIForm1::existing()->panelText(1), QStringLiteral("Saldo Caja: 75"));
+    // Copied, not checked: nothing claims a check that did not run.
+    QVERIFY2(MDIForm1::existing()->statusBar()->currentMessage().startsWith(QStringLiteral("Copia del día hecha en ")),
+             qPrintable(MDIForm1::existing()->statusBar()->currentMessage()));
     MDIForm1::existing()->close();
 
     const QString role = QStringLiteral("consulta_%1").arg(QCoreApplication::applicationPid());
