@@ -1,10 +1,13 @@
 #include "data/ChangeWatch.h"
+#include "data/Database.h"
 #include "data/PgSchema.h"
 #include "data/Storage.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSqlDriver>
 #include <QTimer>
+#include <future>
 
 namespace {
 
@@ -60,11 +63,13 @@ private:
     }
 
     // The connection this watch was made on, while it is still open.
+    // (or lost by the server, which the driver also reports as not open).
     bool connectionAlive() const
     {
-        if (!m_driver || !m_driver->isOpen() || !QSqlDatabase::contains(m_name))
+        if (!m_driver || !QSqlDatabase::contains(m_name))
             return false;
-        return QSqlDatabase::database(m_name, false).driver() == m_driver;
+        const QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        return db.driver() == m_driver && (m_driver->isOpen() || StorageConnectionLost(db));
     }
 
     void check()
@@ -74,6 +79,10 @@ private:
         if (!connectionAlive()) {
             m_timer.stop();
             deleteLater();
+            return;
+        }
+        if (m_listens && StorageConnectionLost(QSqlDatabase::database(m_name, false))) {
+            followAgainWhenTheServerAnswers();
             return;
         }
         if (m_listens && !m_driver->subscribedToNotifications().contains(QLatin1String(kPgChangeChannel))) {
@@ -104,8 +113,30 @@ private:
         m_pending = !done;
     }
 
+    // A program nobody is using would otherwise stop following once the
+    // server restarted: whether the server answers is asked on a thread of
+    // its own (an unreachable one takes seconds), and only then is the
+    // connection made again here, which is quick with the server up.
+    void followAgainWhenTheServerAnswers()
+    {
+        using namespace std::chrono_literals;
+        if (!m_probe.valid()) {
+            if (m_sinceProbe.isValid() && m_sinceProbe.elapsed() < kProbeEveryMs)
+                return;
+            m_sinceProbe.start();
+            m_probe = std::async(std::launch::async, StorageServerProbe(QSqlDatabase::database(m_name, false)));
+            return;
+        }
+        if (m_probe.wait_for(0s) != std::future_status::ready || !m_probe.get())
+            return;
+        ReconnectIfLost(m_name);
+    }
+
+    static constexpr qint64 kProbeEveryMs = 3000;
     QString m_name;
     QPointer<QSqlDriver> m_driver;
+    std::future<bool> m_probe;
+    QElapsedTimer m_sinceProbe;
     std::function<bool()> m_onChange;
     QTimer m_timer;
     bool m_listens = false;

@@ -523,6 +523,15 @@ void CloseConnection(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
+void ReconnectIfLost(const QString &connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (connectionName == QLatin1String(kConexion))
+        reconnectIfLost(db);
+    else if (StorageConnectionLost(db))
+        StorageReopen(db);
+}
+
 QSqlDatabase Conexion()
 {
     QSqlDatabase db = QSqlDatabase::database(QLatin1String(kConexion), false);

@@ -41,6 +41,10 @@ void CloseConnection(const QString &connectionName);
 
 // The program-wide connection.
 QSqlDatabase Conexion();
+// Makes the named server connection again when the server lost it and no
+// transaction of the program is open on it (the shared connection does so by
+// itself at the start of each action).
+void ReconnectIfLost(const QString &connectionName);
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
 // Opens the program-wide connection on the server `where` names (`password`
 // empty: libpq's password file) and checks that the six tables are there.

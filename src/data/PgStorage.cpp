@@ -149,6 +149,22 @@ bool PgConnectionLost(const QSqlDatabase &db, const QSqlError &error)
     return PgConnectionLost(db);
 }
 
+std::function<bool()> PgServerProbe(const QSqlDatabase &db)
+{
+    // libpq's own quoting of a connection value: 'a b' with \ and ' escaped.
+    const auto quoted = [](const QString &v) {
+        QString q = v;
+        q.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        return QLatin1Char('\'') + q + QLatin1Char('\'');
+    };
+    QString info = QStringLiteral("connect_timeout=5 dbname=") + quoted(db.databaseName());
+    if (!db.hostName().isEmpty())
+        info += QStringLiteral(" host=") + quoted(db.hostName());
+    if (db.port() > 0)
+        info += QStringLiteral(" port=") + QString::number(db.port());
+    return [conninfo = info.toUtf8()] { return PQping(conninfo.constData()) == PQPING_OK; };
+}
+
 void PgForgetLost(const QSqlDatabase &db)
 {
     if (db.driver())

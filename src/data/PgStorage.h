@@ -11,3 +11,4 @@ bool PgIsReadOnly(const QSqlDatabase &db);
 bool PgConnectionLost(const QSqlDatabase &db);
 bool PgConnectionLost(const QSqlDatabase &db, const QSqlError &error);
 void PgForgetLost(const QSqlDatabase &db);
+std::function<bool()> PgServerProbe(const QSqlDatabase &db);

@@ -85,6 +85,13 @@ bool StorageConnectionLost(const QSqlDatabase &db)
     return EngineOf(db) == Engine::PostgreSQL && PgConnectionLost(db);
 }
 
+std::function<bool()> StorageServerProbe(const QSqlDatabase &db)
+{
+    if (EngineOf(db) != Engine::PostgreSQL)
+        return [] { return true; };
+    return PgServerProbe(db);
+}
+
 bool StorageReopen(QSqlDatabase &db)
 {
     db.close();

@@ -8,6 +8,7 @@
 
 #include <QByteArrayView>
 #include <QSqlDatabase>
+#include <functional>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -22,6 +23,10 @@ bool StorageConnectionLost(const QSqlDatabase &db);
 
 // Opens a connection again in place (same name, settings and password).
 bool StorageReopen(QSqlDatabase &db);
+// Whether the server of `db` accepts connections now, asked without a
+// password and safe to run on another thread (the returned call holds copies
+// of the settings only); always true for a file.
+std::function<bool()> StorageServerProbe(const QSqlDatabase &db);
 
 // What a failed statement on `db` tells the user: the database's own error,
 // or, when the server connection was lost, that the server undid the work in

@@ -268,6 +268,17 @@ private slots:
         AddMovimiento(other, "I", "C", 5);
         QTRY_VERIFY_WITH_TIMEOUT(told > 0, 2000);
         QCOMPARE(l.balance(Medium::Bank), 105.0);
+
+        // Lost while nobody uses the program (the server restarted): it
+        // connects again by itself and follows the others as before.
+        const int mine = Scalar("SELECT pg_backend_pid()").toInt();
+        pg.scalar(QStringLiteral("SELECT pg_terminate_backend(?)"), {mine});
+        QTest::qWait(kChangeCheckMs * 4); // no statement of ours meanwhile
+        told = 0;
+        AddMovimiento(other, "I", "C", 7);
+        QTRY_VERIFY_WITH_TIMEOUT(told > 0, 2000);
+        QVERIFY(!StorageConnectionLost(Conexion()));
+        QCOMPARE(l.balance(Medium::Bank), 112.0);
     }
 
     // Round trips included, as the fee window asks and then records.
