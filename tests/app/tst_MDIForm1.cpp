@@ -23,12 +23,8 @@ private slots:
 void tst_MDIForm1::statusBarFollowsAnotherProgram()
 {
     TestEnv t;
-    const QString path = t.openBooks();
-    QList<DbErrorEntry> errors;
-    if (t.server)
-        t.server->open(QStringLiteral("otro"));
-    else
-        QVERIFY(OpenConnection(QStringLiteral("otro"), path, &errors));
+    t.openBooks();
+    QVERIFY(t.openOtherConnection(QStringLiteral("otro")));
     MDIForm1 *main = MDIForm1::instance();
     const auto other = [] { return QSqlDatabase::database(QStringLiteral("otro"), false); };
     QSignalSpy refreshed(&Ledger::instance(), &Ledger::changed);

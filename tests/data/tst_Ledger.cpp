@@ -252,12 +252,8 @@ void tst_Ledger::changedFollowsCommitsOnly()
 void tst_Ledger::twoLedgersActAsTwoPrograms()
 {
     TestEnv t;
-    const QString path = t.openBooks();
-    QList<DbErrorEntry> errors;
-    if (t.server)
-        t.server->open(QStringLiteral("segunda"));
-    else
-        QVERIFY(OpenConnection(QStringLiteral("segunda"), path, &errors));
+    t.openBooks();
+    QVERIFY(t.openOtherConnection(QStringLiteral("segunda")));
     Ledger &a = Ledger::instance();
     Ledger b(QStringLiteral("segunda"));
     QCOMPARE(a.balance(Medium::Cash) + b.balance(Medium::Cash), 0.0);

@@ -107,6 +107,14 @@ bool TestEnv::reopenBooks()
                   : OpenConexion(path(QStringLiteral("tesorin.db")), &errors);
 }
 
+bool TestEnv::openOtherConnection(const QString &name)
+{
+    if (server)
+        return server->open(name).isOpen();
+    QList<DbErrorEntry> errors;
+    return OpenConnection(name, path(QStringLiteral("tesorin.db")), &errors);
+}
+
 void TestEnv::setLocale(const QLocale &locale)
 {
     env().locale = locale;

@@ -59,6 +59,9 @@ public:
     QString openBooks(const std::function<void(const QSqlDatabase &)> &fill = {});
     // The shared connection opened again on those books.
     bool reopenBooks();
+    // A second connection named `name` on those books, as another program
+    // would have; closed by the test (CloseConnection) or with the server's database.
+    bool openOtherConnection(const QString &name);
     std::unique_ptr<PgTestDb> server; // the row's server database, when on one
     void setLocale(const QLocale &locale);
     // Runs at the end of every test (the tests of windows close them there).
