@@ -35,6 +35,11 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     bool choosePrinter(QPrinter &) override { return false; }
+    // The item the list marks (the newest fee).
+    std::optional<int> choose(const QString &, const QString &, const QStringList &, int current) override
+    {
+        return current;
+    }
 };
 
 // A figure of /proc/self/status in KiB ("VmRSS:" now, "VmHWM:" the peak).

@@ -14,6 +14,7 @@
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
 #include "reports/rptBalance.h"
+#include "reports/rptCuotaImpaga.h"
 #include "treasury/frmCobroCuota.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -66,6 +67,17 @@ public:
     }
     QString saveFileName(const QString &, const QString &, const QString &) override { return QString(); }
     bool choosePrinter(QPrinter &) override { return false; }
+    std::deque<int> choices;
+    std::optional<int> choose(const QString &prompt, const QString &, const QStringList &, int current) override
+    {
+        if (choices.empty()) {
+            std::fprintf(stderr, "make_manual: lista inesperada: %s\n", qPrintable(prompt));
+            return current;
+        }
+        const int c = choices.front();
+        choices.pop_front();
+        return c;
+    }
 };
 
 void settle()
@@ -119,6 +131,16 @@ bool takePictures(QMap<QString, QImage> &out, ManualPrompts &prompts)
     preview->resize(900, 640);
     preview->setFit(ReportPreview::Fit::Width);
     out[QStringLiteral("balance")] = picture(preview);
+    preview->close();
+
+    prompts.choices = {1}; // this year's fee, after the newer contribution
+    rptCuotaImpaga unpaid;
+    preview = nullptr;
+    if (!ShowReport(unpaid, PreviewMode::Modeless, main, &preview).ok() || !preview)
+        return fail(QStringLiteral("no se pudo mostrar la cuota impaga"));
+    preview->resize(900, 640);
+    preview->setFit(ReportPreview::Fit::Width);
+    out[QStringLiteral("impagos")] = picture(preview);
     preview->close();
     main->close();
     return true;

@@ -7,7 +7,7 @@ set(core_files
   data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
-  reports/rptBalance reports/rptLibroSocios
+  reports/rptBalance reports/rptCuotaImpaga reports/rptLibroSocios
   reports/rptReciboCuota)
 set(ui_headers data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
   masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h

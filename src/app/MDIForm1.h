@@ -62,8 +62,10 @@ private:
     void mnuBalance_Click();
     void mnuLibroSocios_Click();
     void mnuEstado_Click();
+    void mnuCuotaImpaga_Click();
     void mnulibroex_Click();
     void mnuBalanceEx_Click();
+    void mnuCuotaImpagaEx_Click();
     void mnuHelp1_Click();
     void mnuAbout_Click();
 

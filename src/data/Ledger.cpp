@@ -95,10 +95,22 @@ Ledger::FileState Ledger::fileState() const
     return FileState{m_connection.isEmpty() ? ConexionSerial() : 0, d.driver(), StorageChangeToken(d)};
 }
 
+QString FeesNewestFirst()
+{
+    return Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuota"),
+                                  {{QStringLiteral("vigencia"), true, true}, {QStringLiteral("IDCuota"), false, true}});
+}
+
+QString FeePaidCondition(const QString &idSocio)
+{
+    // The (IDSocio, IDCuota) index answers it with one look-up per member.
+    return QStringLiteral("EXISTS (SELECT 1 FROM Movimiento WHERE Movimiento.IDSocio = %1 AND Movimiento.IDCuota = ?)")
+        .arg(idSocio);
+}
+
 bool Ledger::feeAlreadyPaid(qint64 idSocio, qint64 idCuota) const
 {
-    return Exec(db(), QStringLiteral("SELECT 1 FROM Movimiento WHERE IDSocio = ? AND IDCuota = ? LIMIT 1"),
-                {idSocio, idCuota})
+    return Exec(db(), QStringLiteral("SELECT 1 WHERE ") + FeePaidCondition(QStringLiteral("?")), {idSocio, idCuota})
         .next();
 }
 

@@ -44,6 +44,17 @@ struct PaymentLine
     double importe = 0;
 };
 
+// The fees, every column, newest first (by vigencia, those without one last;
+// of one vigencia the last entered first), as the shared connection's engine
+// orders them: the fee window's list and the unpaid-fee report's question.
+QString FeesNewestFirst();
+
+// "The member paid the fee", inside a statement: a movement of the member
+// carries the fee, whatever its date or kind. `idSocio` is the member's key
+// as the statement names it ("?" when bound); the fee is the bound value that
+// follows it. The fee window's refusal and the unpaid-fee report share it.
+QString FeePaidCondition(const QString &idSocio);
+
 struct Balances
 {
     double caja = 0;

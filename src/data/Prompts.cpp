@@ -27,3 +27,8 @@ std::optional<QString> AskPassword(const QString &prompt, const QString &title)
 {
     return env().prompts->input(prompt, title, QString(), true);
 }
+
+std::optional<int> AskChoice(const QString &prompt, const QString &title, const QStringList &items)
+{
+    return env().prompts->choose(prompt, title, items, 0);
+}

@@ -2,6 +2,7 @@
 // Every message box, input box, save dialog and printer dialog of the program
 // goes through this interface, so tests can script the answers.
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -30,6 +31,10 @@ public:
                                  const QString &initialDirectory) = 0;
     // The printer dialog: true when the user confirmed printing on `printer`.
     virtual bool choosePrinter(QPrinter &printer) = 0;
+    // A list to pick one item from, `current` marked at first: the position
+    // picked, or nothing when the user cancelled.
+    virtual std::optional<int> choose(const QString &prompt, const QString &title, const QStringList &items,
+                                      int current) = 0;
 };
 
 // Shorthand for the frequent OK-only box.
@@ -43,5 +48,7 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
                            const QString &initialDirectory = QString());
 // For the questions where cancelling must be told from an empty answer.
 std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText);
+// One of `items` (their position), the first marked; nothing when cancelled.
+std::optional<int> AskChoice(const QString &prompt, const QString &title, const QStringList &items);
 // A password, in a box that does not show what is typed; nothing when cancelled.
 std::optional<QString> AskPassword(const QString &prompt, const QString &title);

@@ -3,12 +3,17 @@
 #include "data/ValueRules.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -118,4 +123,37 @@ bool QtPrompts::choosePrinter(QPrinter &printer)
 {
     QPrintDialog dlg(&printer, QApplication::activeWindow());
     return dlg.exec() == QDialog::Accepted;
+}
+
+std::optional<int> QtPrompts::choose(const QString &prompt, const QString &title, const QStringList &items,
+                                     int current)
+{
+    // A list rather than a drop-down: the items are seen at once, and two of
+    // the same text are still told apart by their place.
+    QDialog dlg(QApplication::activeWindow());
+    dlg.setObjectName(QStringLiteral("frmElegir"));
+    dlg.setWindowTitle(title.isEmpty() ? AppTitle() : title);
+    auto *label = new QLabel(displayText(prompt), &dlg);
+    auto *list = new QListWidget(&dlg);
+    list->setObjectName(QStringLiteral("lstOpciones"));
+    list->addItems(items);
+    if (current >= 0 && current < items.size())
+        list->setCurrentRow(current);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    buttons->button(QDialogButtonBox::Ok)->setText(QMessageBox::tr("OK"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemActivated, &dlg, &QDialog::accept);
+    auto *layout = new QVBoxLayout(&dlg);
+    layout->addWidget(label);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    label->setBuddy(list);
+    dlg.resize(360, 300);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dlg.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (!accepted || list->currentRow() < 0)
+        return std::nullopt;
+    return list->currentRow();
 }

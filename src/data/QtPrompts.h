@@ -1,7 +1,8 @@
 #pragma once
 #include "data/Prompts.h"
 
-// The real dialogs: QMessageBox, QInputDialog, QFileDialog and QPrintDialog.
+// The real dialogs: QMessageBox, QInputDialog, QFileDialog, QPrintDialog and a
+// list to pick from.
 class QtPrompts : public Prompts
 {
 public:
@@ -12,6 +13,8 @@ public:
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
+    std::optional<int> choose(const QString &prompt, const QString &title, const QStringList &items,
+                              int current) override;
 
     // "desc|*.a|desc2|*.b" -> "desc (*.a);;desc2 (*.b)"; a lone "*.txt" stays a pattern.
     static QString qtFilter(const QString &filter);

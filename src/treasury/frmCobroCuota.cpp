@@ -94,9 +94,8 @@ frmCobroCuota::frmCobroCuota(QWidget *parent)
 
     // Window load.
     CenterForm(this);
-    fillCombo(*datcboCurso, Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuota"),
-                                                   {{QStringLiteral("vigencia"), true, true}}), QStringLiteral("IDCuota"),
-              QStringLiteral("Descripcion"), QStringLiteral("Cursos"));
+    fillCombo(*datcboCurso, FeesNewestFirst(), QStringLiteral("IDCuota"), QStringLiteral("Descripcion"),
+              QStringLiteral("Cursos"));
 }
 
 frmCobroCuota *frmCobroCuota::shared()

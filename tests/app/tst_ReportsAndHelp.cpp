@@ -1,5 +1,5 @@
 // The Reports and Help menus of the main window: the statement through the
-// picker, the previews and their PDF, the about box, the system-information
+// picker, the previews and their PDF, the unpaid-fee list and its question, the about box, the system-information
 // tool and the manual, with the operating system replaced.
 #include "app/MDIForm1.h"
 #include "app/SystemTools.h"
@@ -131,6 +131,7 @@ class tst_ReportsAndHelp : public QObject
 private slots:
     void statementThroughThePicker();
     void memberBookPreviewSavesAPdf();
+    void unpaidFeeFromTheMenu();
     void exportCancelledFromTheMenu();
     void fullDiskKeepsThePreviousFiles();
     void aboutBoxTextsAndKeys();
@@ -202,6 +203,37 @@ void tst_ReportsAndHelp::memberBookPreviewSavesAPdf()
     preview->close();
 }
 
+void tst_ReportsAndHelp::unpaidFeeFromTheMenu()
+{
+    TestEnv t;
+    t.openNewDb(ledger);
+    Exec("INSERT INTO Cuota (IDCuota, Descripcion, vigencia, Valor) VALUES (1, 'Cuota 2026', '2026-03-01 00:00:00', 1500),"
+         " (2, 'Cuota 2025', '2025-03-01 00:00:00', 1200)");
+    MDIForm1 *main = MDIForm1::instance();
+    // Britos paid the fee: Gómez alone owes it.
+    t.prompts->expectChoice("Elija la cuota:", "Socios con cuota impaga", {"Cuota 2026", "Cuota 2025"}, 0);
+    main->menuItem("mnuCuotaImpaga")->trigger();
+    auto *preview = main->findChild<ReportPreview *>();
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible() && !preview->isModal());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("Tesorin - Socios con cuota impaga"));
+    const QString text = ReportDocumentText(preview->document());
+    QVERIFY2(text.contains("Gómez, Ana") && !text.contains("Britos") && text.contains("$ 1500"), qPrintable(text));
+    preview->close();
+
+    // The export asks for the file first, then for the fee.
+    const QString csv = t.path("impagos.csv");
+    t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", csv)
+        .expectChoice("Elija la cuota:", "Socios con cuota impaga", {"Cuota 2026", "Cuota 2025"}, 1)
+        .expectMessage("Exportacion finalizada", MsgIcon::Information, MsgButtons::OK);
+    main->menuItem("mnuCuotaImpagaEx")->trigger();
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()),
+             "Curso,Nombre,Alumno,Telefono\r\n1° A,\"Britos, Berta\",Sol,\r\n1° A,\"Gómez, Ana\",Luis,\r\n");
+    QCOMPARE(t.prompts->pending(), 0);
+}
+
 void tst_ReportsAndHelp::exportCancelledFromTheMenu()
 {
     TestEnv t;
@@ -212,6 +244,8 @@ void tst_ReportsAndHelp::exportCancelledFromTheMenu()
     main->menuItem("mnuBalanceEx")->trigger();
     t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", "");
     main->menuItem("mnulibroex")->trigger();
+    t.prompts->expectSaveFile("Texto|*.txt|Planilla (CSV)|*.csv", "");
+    main->menuItem("mnuCuotaImpagaEx")->trigger();
     QCOMPARE(t.prompts->pending(), 0);
 }
 

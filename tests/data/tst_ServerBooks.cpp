@@ -114,8 +114,7 @@ QMap<QString, QStringList> answers()
                                                                   {{QStringLiteral("IDcuentapadre"), false},
                                                                    {QStringLiteral("Descripcion")}}),
                                            {});
-    a[QStringLiteral("cuotas")] = readAll(
-        Dialect::OrderedAsFile(e, QStringLiteral("SELECT * FROM Cuota"), {{QStringLiteral("vigencia"), true, true}}), {});
+    a[QStringLiteral("cuotas")] = readAll(FeesNewestFirst(), {});
     a[QStringLiteral("libro")] = reportRows(MemberBookSource(QDateTime(QDate(2026, 6, 1), QTime(12, 0))));
     a[QStringLiteral("balance")] = reportRows(BalanceSource(QDate(2026, 1, 1), QDate(2026, 12, 31)));
     a[QStringLiteral("recibo")] = {QString::number(GetProximoRecibo().value_or(-1))};

