@@ -64,7 +64,10 @@ bool GrillaTableModel::open(const QString &table)
         // A server's database holds these functions itself.
         if (!IsServerConnection(m_db))
             RegisterTextFunctions(m_db);
-        const QSqlRecord rec = m_db.record(table);
+        // Asked by the name the engine holds: the server's driver takes an
+        // unquoted name as it is, and the server holds the schema's names in
+        // lower case.
+        const QSqlRecord rec = m_db.record(m_tableSql);
         for (int i = 0; i < rec.count(); ++i) {
             m_fields << GridField{rec.fieldName(i), KindOfField(table, rec.field(i))};
             m_columns << quotedName(rec.fieldName(i));
