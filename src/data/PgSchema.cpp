@@ -181,6 +181,8 @@ QList<std::pair<QString, QString>> indexes()
         // The key after the date, nulls first: the table editor's order by
         // date (rows of one moment in key order) is read along it, unsorted.
         {QStringLiteral("movimiento_fecha_orden"), QStringLiteral("movimiento (fecha NULLS FIRST, idmovimiento)")},
+        // And newest first, rows of one moment still in key order.
+        {QStringLiteral("movimiento_fecha_bajando"), QStringLiteral("movimiento (fecha DESC NULLS LAST, idmovimiento)")},
         {QStringLiteral("movimiento_recibo"), QStringLiteral("movimiento (recibo)")},
         {QStringLiteral("movimiento_cuenta"), QStringLiteral("movimiento (idcuenta)")},
         {QStringLiteral("movimiento_cuota"), QStringLiteral("movimiento (idcuota)")},

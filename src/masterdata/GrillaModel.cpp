@@ -236,10 +236,13 @@ bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, 
     criterion.toSql(m_db, [this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
                     &binds);
     std::vector<qint64> keys;
-    // A descending order on a column the database orders by itself is read ascending,
+    // A descending order on a column the file orders by itself is read ascending,
     // straight along the column's index, and turned round here; rows of equal
-    // value keep the table's order.
-    const bool turned = order == Qt::DescendingOrder && sortColumn >= 0 && sortColumn < m_fields.size()
+    // value keep the table's order. The server reads it as asked (the date has
+    // an index each way): the values it would send to find rows of equal value
+    // cost more than its own ordering.
+    const bool turned = order == Qt::DescendingOrder && !IsServerConnection(m_db) && sortColumn >= 0
+                        && sortColumn < m_fields.size()
                         && m_fields.at(sortColumn).kind != FieldKind::Text
                         && (m_fields.at(sortColumn).kind != FieldKind::Date || !irregularDates(sortColumn));
     std::vector<bool> same;

@@ -146,7 +146,7 @@ private slots:
               " RETURN lower(translate(replace(t, 'ß', 'ss'), 'úÚñÑ', 'uunn'))",
               "CREATE FUNCTION sort_es(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT"
               " RETURN fold_es(replace(replace(t, 'ñ', 'n~'), 'Ñ', 'n~'))",
-              "DROP INDEX socio_orden_lista", "DROP INDEX movimiento_fecha_orden",
+              "DROP INDEX socio_orden_lista", "DROP INDEX movimiento_fecha_orden", "DROP INDEX movimiento_fecha_bajando",
               "CREATE INDEX socio_orden ON socio (socio_orden(nombre) COLLATE \"C\" NULLS FIRST, idsocio)",
               "CREATE INDEX movimiento_fecha ON movimiento (fecha)"})
             PgRun(db, QString::fromUtf8(sql));
@@ -170,9 +170,10 @@ private slots:
         QCOMPARE(column(RunOrDie(db, QStringLiteral("SELECT fold_es(nombre) || sort_es(nombre) FROM socio"))), before);
         const bool trigrams = pg.scalar(QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'")).toInt();
         QCOMPARE(pg.scalar(indexes).toString(),
-                 trigrams ? QStringLiteral("movimiento_descripcion_busqueda,movimiento_fecha_orden,socio_alumno_busqueda,"
+                 trigrams ? QStringLiteral("movimiento_descripcion_busqueda,movimiento_fecha_bajando,movimiento_fecha_orden,"
+                                           "socio_alumno_busqueda,"
                                            "socio_nombre_busqueda,socio_orden_lista")
-                          : QStringLiteral("movimiento_fecha_orden,socio_orden_lista"));
+                          : QStringLiteral("movimiento_fecha_bajando,movimiento_fecha_orden,socio_orden_lista"));
         PgRun(db, QStringLiteral("DROP ROLE %1").arg(role));
     }
 };
