@@ -175,4 +175,9 @@ bool NumbersMayHoldText(Engine engine)
     return engine == Engine::SQLite;
 }
 
+bool DatesMayHoldOtherText(Engine engine)
+{
+    return engine == Engine::SQLite;
+}
+
 } // namespace Dialect

@@ -183,7 +183,13 @@ bool GrillaTableModel::irregularDates(int field) const
     const auto it = m_irregular.constFind(field);
     if (it != m_irregular.constEnd())
         return *it;
-    // Once per field and window: the editor itself only ever stores the plain form.
+    // Once per field and window: the editor itself only ever stores the plain
+    // form. Where the engine takes no other, no row is read (a million of them
+    // take seconds).
+    if (!Dialect::DatesMayHoldOtherText(EngineOf(m_db))) {
+        m_irregular.insert(field, false);
+        return false;
+    }
     QSqlQuery q(m_db);
     const QString c = column(field);
     const bool irregular = !q.exec(QStringLiteral("SELECT 1 FROM ") + m_tableSql + QStringLiteral(" WHERE ") + c
