@@ -75,6 +75,47 @@ inline double medianOf(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// The median of `runs` timings of `work`, in milliseconds.
+inline double medianMs(const std::function<void()> &work, int runs = 7)
+{
+    std::vector<double> v;
+    for (int i = 0; i < runs; ++i)
+        v.push_back(elapsedMs(work));
+    return medianOf(v);
+}
+
+// The median of `runs` timings of `work`, each after `prepare` (not timed).
+inline double medianMsAfter(const std::function<void()> &prepare, const std::function<void()> &work, int runs = 7)
+{
+    std::vector<double> v;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        v.push_back(elapsedMs(work));
+    }
+    return medianOf(v);
+}
+
+// The medians of `runs` timings of each of `works`, taken in turn, so that a
+// machine busy with something else slows them alike.
+inline std::vector<double> interleavedMediansMs(const std::vector<std::function<void()>> &works, int runs = 7)
+{
+    std::vector<std::vector<double>> times(works.size());
+    for (int i = 0; i < runs; ++i)
+        for (size_t w = 0; w < works.size(); ++w)
+            times[w].push_back(elapsedMs(works[w]));
+    std::vector<double> medians;
+    for (const std::vector<double> &t : times)
+        medians.push_back(medianOf(t));
+    return medians;
+}
+
+// One figure of the program beside the same work done raw, and their ratio.
+inline void printVersus(const char *what, double ours, double raw, const char *note = "")
+{
+    std::printf("%-46s %9.2f ms   crudo %9.2f ms   %5.2fx %s\n", what, ours, raw, raw > 0 ? ours / raw : 0.0, note);
+    std::fflush(stdout);
+}
+
 // A benchmark's application: headless unless a platform is set, the real
 // environment of the program, and prompts that never wait.
 class BenchApplication

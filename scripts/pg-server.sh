@@ -7,6 +7,8 @@
 # connections in without a password, and runs as an unprivileged user:
 # PostgreSQL refuses to run as root, so under root (CI) it runs as the system
 # user tesorin-test, made when missing, or as nobody.
+# With TESORIN_PG_DURABLE=1 it waits on the disk as a real server does
+# (fsync, full page writes, synchronous commits): for the benchmarks.
 set -euo pipefail
 
 action=${1:-}
@@ -41,8 +43,10 @@ start)
   "${run_as[@]}" "$bindir/initdb" -D "$dir/data" -U tesorin --auth=trust --encoding=UTF8 --locale=C.UTF-8 \
     >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
   # Throw-away data: nothing needs to survive a power cut, so no waiting on the disk.
+  disk="-c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  if [ "${TESORIN_PG_DURABLE:-}" = 1 ]; then disk=""; fi
   "${run_as[@]}" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start \
-    -o "-c listen_addresses='' -k $dir/sock -p 5432 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+    -o "-c listen_addresses='' -k $dir/sock -p 5432 $disk -c max_connections=200" \
     >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
   echo "export TESORIN_PG_HOST=$dir/sock"
   echo "export TESORIN_PG_PORT=5432"

@@ -1,5 +1,6 @@
 #include "data/Database.h"
 #include "data/InUse.h"
+#include "data/PgSchema.h"
 #include "data/ServerCheck.h"
 #include "data/TextRules.h"
 
@@ -570,6 +571,12 @@ bool OpenConexionOnServer(const ConnectionSettings &where, const QString &passwo
     g_server = where;
     g_serverPassword = password;
     g_conexionPath = serverConnectionString(where);
+    // Books copied by an earlier version get today's text rules and indexes
+    // from their owner; until then the same rows come, more slowly.
+    try {
+        UpgradePgSchema(Conexion());
+    } catch (const RuntimeError &) {
+    }
     return true;
 }
 

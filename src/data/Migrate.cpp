@@ -423,6 +423,16 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
         copied << QStringLiteral("%1 %2").arg(tally.rows.at(t.name)).arg(t.noun);
     }
     writing.commit();
+    // The first statements on the copy are planned on its statistics, not on
+    // guesses about tables that were empty, and the member list is read from
+    // its index alone: the server's own upkeep would do both only later. A
+    // failure here leaves a good copy, and a user who does not own the tables
+    // (a restore) is not told that they were skipped.
+    QStringList tables;
+    for (const Table &t : all)
+        tables << t.name.toLower();
+    QSqlQuery(server).exec(QStringLiteral("SET client_min_messages = error"));
+    QSqlQuery(server).exec(QStringLiteral("VACUUM (ANALYZE) ") + tables.join(QStringLiteral(", ")));
     const QString last = copied.takeLast();
     return QString::fromUtf8(into == Into::EmptyDatabase ? "Se copiaron %1 y %2 a %3; sumas verificadas."
                                                          : "Se restauraron %1 y %2 en %3; sumas verificadas.")

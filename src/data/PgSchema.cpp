@@ -45,16 +45,107 @@ QString foldExpression(const QString &arg)
     return QStringLiteral("lower(translate(%1, %2, %3))").arg(expr, literal(from + dropped), literal(to));
 }
 
+// The letters of Spanish beyond ASCII, and what the fold makes of each. A text
+// holding no others (nearly every name and description) is folded by one short
+// translate(): the general one compares each character with some 1,800.
+const char16_t kSpanishLetters[] = u"áéíóúñÁÉÍÓÚÑüÜ";
+
+QString spanishFolded()
+{
+    QString to;
+    for (const char16_t *c = kSpanishLetters; *c; ++c)
+        to += FoldSpanish(QString(QChar(*c)), Enye::AsN);
+    return to;
+}
+
+// The fold in three steps, each for the texts the one before cannot take: a
+// text of ASCII alone folds as the file folds ASCII (A-Z to a-z, whatever the
+// server's locale); one whose other letters are all Spanish, by one short
+// translate() (each of them is one character, and it is the text's only
+// non-ASCII one when the translated text has as many bytes as characters);
+// any other, by the general rule. Not STRICT, so the server writes the rule
+// into each statement (and index) that uses it instead of calling it row by
+// row; a null still gives null.
+QStringList foldStatements()
+{
+    const QString t = QStringLiteral("t");
+    const QString head = QStringLiteral("CREATE OR REPLACE FUNCTION %1(t text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE RETURN ");
+    const QString spanish = QStringLiteral("translate(t, %1, %2)")
+                                .arg(literal(QString::fromUtf16(kSpanishLetters)), literal(spanishFolded()));
+    return {
+        head.arg(QLatin1String("fold_es_general")) + foldExpression(t),
+        head.arg(QLatin1String("fold_es"))
+            + QStringLiteral("CASE WHEN octet_length(t) = length(t) THEN lower(t COLLATE \"C\")"
+                             " WHEN octet_length(%1) = length(t) THEN lower(%1 COLLATE \"C\")"
+                             " ELSE fold_es_general(t) END")
+                  .arg(spanish),
+        head.arg(QLatin1String("sort_es")) + QStringLiteral("fold_es(replace(replace(t, 'ñ', 'n~'), 'Ñ', 'n~'))"),
+    };
+}
+
+// The searches' indexes: the folded names and descriptions by their trigrams,
+// so that a search for any part of them reads only the rows that hold it.
+// They need the server's pg_trgm extension; without it every search still
+// works, reading every row.
+const char *const kSearchIndexes[][3] = {
+    {"socio_nombre_busqueda", "socio", "nombre"},
+    {"socio_alumno_busqueda", "socio", "alumno"},
+    {"movimiento_descripcion_busqueda", "movimiento", "descripcion"},
+};
+
+// The first value of a statement's first row, values bound; throws RuntimeError.
+QVariant serverScalar(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {})
+{
+    QSqlQuery q(db);
+    bool ok = q.prepare(sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!(ok && q.exec() && q.next()))
+        throw RuntimeError(kServerError, QStringLiteral("No se pudo leer el esquema del servidor (%1).")
+                                             .arg(q.lastError().databaseText().trimmed()));
+    return q.value(0);
+}
+
+bool trigramsInstalled(const QSqlDatabase &db)
+{
+    return serverScalar(db, QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'")).toInt() > 0;
+}
+
+// Whether the server has pg_trgm and the user may install it: a superuser,
+// or (the extension being trusted) one who may create in the database.
+bool trigramsInstallable(const QSqlDatabase &db)
+{
+    return serverScalar(db, QStringLiteral("SELECT count(*) FROM pg_available_extension_versions v"
+                                           " WHERE v.name = 'pg_trgm' AND v.version = (SELECT default_version"
+                                           "  FROM pg_available_extensions WHERE name = 'pg_trgm')"
+                                           " AND ((SELECT rolsuper FROM pg_roles WHERE rolname = current_user)"
+                                           "  OR (v.trusted AND has_database_privilege(current_database(), 'CREATE')))"))
+               .toInt()
+           > 0;
+}
+
+void installTrigrams(const QSqlDatabase &db)
+{
+    if (!trigramsInstalled(db) && trigramsInstallable(db))
+        PgRun(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
+}
+
+// Made where missing, over the same expression the searches write (SqlFoldText).
+void createSearchIndexes(const QSqlDatabase &db)
+{
+    if (!trigramsInstalled(db))
+        return;
+    for (const auto &[index, table, column] : kSearchIndexes)
+        PgRun(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((fold_es(%3)) COLLATE \"C\" gin_trgm_ops)")
+                      .arg(QLatin1String(index), QLatin1String(table), QLatin1String(column)));
+}
+
 QStringList schemaStatements()
 {
     const QString date = QStringLiteral(" text CHECK (%1 ~ '^[0-9]{4}-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$')");
     const QString key = QStringLiteral(" integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
-    return {
-        // The text rules first: the member order index is made with one.
-        QStringLiteral("CREATE FUNCTION fold_es(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
-                       " RETURN ") + foldExpression(QStringLiteral("t")),
-        QStringLiteral("CREATE FUNCTION sort_es(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
-                       " RETURN fold_es(replace(replace(t, 'ñ', 'n~'), 'Ñ', 'n~'))"),
+    // The text rules first: the member order index is made with one.
+    return foldStatements() + QStringList{
         // The file orders members by these replacements and SQLite's NOCASE,
         // which folds ASCII letters only.
         QStringLiteral("CREATE FUNCTION socio_orden(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
@@ -81,25 +172,37 @@ QStringList schemaStatements()
     };
 }
 
-QStringList indexStatements()
+// Each index: its name, and the table and columns after ON.
+QList<std::pair<QString, QString>> indexes()
 {
     return {
-        QStringLiteral("CREATE INDEX movimiento_socio ON movimiento (idsocio, idcuota)"),
-        QStringLiteral("CREATE INDEX movimiento_medio ON movimiento (mediopago, tipo, importe)"),
-        QStringLiteral("CREATE INDEX movimiento_fecha ON movimiento (fecha)"),
-        QStringLiteral("CREATE INDEX movimiento_recibo ON movimiento (recibo)"),
-        QStringLiteral("CREATE INDEX movimiento_cuenta ON movimiento (idcuenta)"),
-        QStringLiteral("CREATE INDEX movimiento_cuota ON movimiento (idcuota)"),
-        QStringLiteral("CREATE INDEX socio_nombre ON socio (nombre)"),
-        QStringLiteral("CREATE INDEX socio_curso ON socio (idcurso)"),
-        // Nulls first, as the file orders them, so the list is read in the index's order.
-        QStringLiteral("CREATE INDEX socio_orden ON socio (") + PgOrderKey(QStringLiteral("nombre"))
-            + QStringLiteral(" NULLS FIRST, idsocio)"),
-        QStringLiteral("CREATE INDEX cuota_vigencia ON cuota (vigencia)"),
-        QStringLiteral("CREATE INDEX cuota_cuenta ON cuota (idcuenta)"),
-        QStringLiteral("CREATE INDEX cuenta_padre ON cuenta (idcuentapadre)"),
+        {QStringLiteral("movimiento_socio"), QStringLiteral("movimiento (idsocio, idcuota)")},
+        {QStringLiteral("movimiento_medio"), QStringLiteral("movimiento (mediopago, tipo, importe)")},
+        // The key after the date, nulls first: the table editor's order by
+        // date (rows of one moment in key order) is read along it, unsorted.
+        {QStringLiteral("movimiento_fecha_orden"), QStringLiteral("movimiento (fecha NULLS FIRST, idmovimiento)")},
+        // And newest first, rows of one moment still in key order.
+        {QStringLiteral("movimiento_fecha_bajando"), QStringLiteral("movimiento (fecha DESC NULLS LAST, idmovimiento)")},
+        {QStringLiteral("movimiento_recibo"), QStringLiteral("movimiento (recibo)")},
+        {QStringLiteral("movimiento_cuenta"), QStringLiteral("movimiento (idcuenta)")},
+        {QStringLiteral("movimiento_cuota"), QStringLiteral("movimiento (idcuota)")},
+        {QStringLiteral("socio_nombre"), QStringLiteral("socio (nombre)")},
+        {QStringLiteral("socio_curso"), QStringLiteral("socio (idcurso)")},
+        // The member list in its order, nulls first as the file orders them,
+        // holding every column the list shows (as the file's Socio_Orden
+        // does): read from the index alone, without working out the order
+        // key of every member.
+        {QStringLiteral("socio_orden_lista"),
+         QStringLiteral("socio (") + PgOrderKey(QStringLiteral("nombre"))
+             + QStringLiteral(" NULLS FIRST, idsocio) INCLUDE (nombre, alumno, telefono, idcurso)")},
+        {QStringLiteral("cuota_vigencia"), QStringLiteral("cuota (vigencia)")},
+        {QStringLiteral("cuota_cuenta"), QStringLiteral("cuota (idcuenta)")},
+        {QStringLiteral("cuenta_padre"), QStringLiteral("cuenta (idcuentapadre)")},
     };
 }
+
+// Indexes of databases made earlier that one above replaces.
+const char *const kReplacedIndexes[] = {"movimiento_fecha", "socio_orden"};
 
 bool roleExists(const QSqlDatabase &db, const QString &role)
 {
@@ -176,7 +279,75 @@ bool changeNoticesPresent(const QSqlDatabase &db)
     return q.value(0).toInt() >= RequiredTables().size() && q.value(1).toBool();
 }
 
+// How many of the indexes named are there.
+int indexesPresent(const QSqlDatabase &db, const QStringList &names)
+{
+    QVariantList binds(names.begin(), names.end());
+    return serverScalar(db,
+                        QStringLiteral("SELECT count(*) FROM pg_class WHERE relkind = 'i' AND pg_table_is_visible(oid)"
+                                       " AND relname IN (%1)")
+                            .arg(QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
+                        binds)
+        .toInt();
+}
+
+// Whether the text rules and the indexes are today's.
+bool schemaCurrent(const QSqlDatabase &db)
+{
+    if (serverScalar(db, QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname = 'fold_es_general'"
+                                        " AND pg_function_is_visible(oid)"))
+            .toInt()
+        == 0)
+        return false;
+    QStringList names;
+    for (const auto &index : indexes())
+        names << index.first;
+    if (indexesPresent(db, names) < names.size())
+        return false;
+    if (!trigramsInstalled(db) && !trigramsInstallable(db))
+        return true;
+    QStringList search;
+    for (const auto &index : kSearchIndexes)
+        search << QLatin1String(index[0]);
+    return indexesPresent(db, search) == search.size();
+}
+
+// Whether this user owns the tables, and so may change them.
+bool ownsTheTables(const QSqlDatabase &db)
+{
+    return serverScalar(db, QStringLiteral("SELECT coalesce((SELECT pg_has_role(relowner, 'USAGE') FROM pg_class"
+                                           " WHERE relname = 'socio' AND relkind IN ('r', 'p')"
+                                           " AND pg_table_is_visible(oid)), false)"))
+        .toBool();
+}
+
 } // namespace
+
+void UpgradePgSchema(const QSqlDatabase &db)
+{
+    if (schemaCurrent(db) || !ownsTheTables(db))
+        return;
+    PgRun(db, QStringLiteral("BEGIN"));
+    try {
+        // Two programs started at once would replace the same functions together.
+        PgRun(db, QStringLiteral("LOCK TABLE socio, movimiento IN SHARE ROW EXCLUSIVE MODE"));
+        // The indexes already there need no word about them.
+        PgRun(db, QStringLiteral("SET LOCAL client_min_messages = warning"));
+        if (!schemaCurrent(db)) {
+            // The faster rules first: the indexes over them are built with them.
+            for (const QString &sql : foldStatements())
+                PgRun(db, sql);
+            installTrigrams(db);
+            CreatePgIndexes(db);
+            for (const char *old : kReplacedIndexes)
+                PgRun(db, QStringLiteral("DROP INDEX IF EXISTS ") + QLatin1String(old));
+        }
+        PgRun(db, QStringLiteral("COMMIT"));
+    } catch (const RuntimeError &) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
 
 void EnsurePgChangeNotices(const QSqlDatabase &db)
 {
@@ -209,8 +380,9 @@ void PgRun(const QSqlDatabase &db, const QString &sql)
 
 void CreatePgIndexes(const QSqlDatabase &db)
 {
-    for (const QString &sql : indexStatements())
-        PgRun(db, sql);
+    for (const auto &[name, on] : indexes())
+        PgRun(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2").arg(name, on));
+    createSearchIndexes(db);
 }
 
 QString PgOrderKey(const QString &column)
@@ -222,6 +394,7 @@ void CreatePgSchema(const QSqlDatabase &db, PgIndexes indexes)
 {
     for (const QString &sql : schemaStatements())
         PgRun(db, sql);
+    installTrigrams(db);
     if (indexes == PgIndexes::Now)
         CreatePgIndexes(db);
     createChangeNotices(db);

@@ -10,7 +10,8 @@
 // columns: a number once given is never given again.
 //
 // The schema also creates the text rules both engines order and search by:
-//   fold_es(t)      no accents, no case ("Gómez", "GOMEZ" -> "gomez"; "Núñez" -> "nunez")
+//   fold_es(t)      no accents, no case ("Gómez", "GOMEZ" -> "gomez"; "Núñez" -> "nunez"),
+//                   with its indexes over the members' names and the movements' descriptions
 //   sort_es(t)      fold_es with ñ after every n ("n~"), for ordering
 //   socio_orden(t)  the member list's order key, as the file's index orders it
 // Ordered with COLLATE "C" (PgOrderKey), they give the file's byte order.
@@ -41,6 +42,15 @@ inline const char *const kPgVersionTable = "tesorin_version";
 // tables' owner may. Runs in a transaction of its own; throws RuntimeError with
 // the server's reason when it cannot.
 void EnsurePgChangeNotices(const QSqlDatabase &db);
+
+// Brings the text rules and the indexes of a database made by an earlier
+// version up to today's: the rules give the same texts, many times faster;
+// the searches find a part of a name without reading every row (with the
+// server's pg_trgm); the member list and the table editor's order by date
+// are read along their indexes. Only the tables' owner may; for anyone else,
+// or when it is done already, it does nothing. Runs in a transaction of its
+// own; throws RuntimeError with the server's reason.
+void UpgradePgSchema(const QSqlDatabase &db);
 
 // Runs one statement that takes no values (a definition, a transaction
 // command); throws RuntimeError saying what failed and the server's reason.

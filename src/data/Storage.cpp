@@ -212,4 +212,9 @@ bool NumbersMayHoldText(Engine engine)
     return engine == Engine::SQLite;
 }
 
+bool DatesMayHoldOtherText(Engine engine)
+{
+    return engine == Engine::SQLite;
+}
+
 } // namespace Dialect

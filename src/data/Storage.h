@@ -147,6 +147,10 @@ QString MillionthsSum(Engine engine, const QString &column);
 // Whether a number column may hold a text another tool wrote there: only the
 // file lets it, the server's numeric and integer columns refuse it.
 bool NumbersMayHoldText(Engine engine);
+// Whether a date column may hold a text that is not a stored date
+// ("YYYY-MM-DD HH:MM:SS"): only the file lets another tool write one there,
+// the server's date columns check the form.
+bool DatesMayHoldOtherText(Engine engine);
 } // namespace Dialect
 
 // What tells whether the database changed: a write by another connection

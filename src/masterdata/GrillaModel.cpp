@@ -173,7 +173,13 @@ bool GrillaTableModel::irregularDates(int field) const
     const auto it = m_irregular.constFind(field);
     if (it != m_irregular.constEnd())
         return *it;
-    // Once per field and window: the editor itself only ever stores the plain form.
+    // Once per field and window: the editor itself only ever stores the plain
+    // form. Where the engine takes no other, no row is read (a million of them
+    // take seconds).
+    if (!Dialect::DatesMayHoldOtherText(EngineOf(m_db))) {
+        m_irregular.insert(field, false);
+        return false;
+    }
     QSqlQuery q(m_db);
     const QString c = column(field);
     const bool irregular = !q.exec(QStringLiteral("SELECT 1 FROM ") + m_tableSql + QStringLiteral(" WHERE ") + c
@@ -226,10 +232,13 @@ bool GrillaTableModel::select(const FilterCriterion &criterion, int sortColumn, 
     criterion.toSql(m_db, [this](int f) { return column(f); }, [this](int f) { return irregularDates(f); }, &where,
                     &binds);
     std::vector<qint64> keys;
-    // A descending order on a column the database orders by itself is read ascending,
+    // A descending order on a column the file orders by itself is read ascending,
     // straight along the column's index, and turned round here; rows of equal
-    // value keep the table's order.
-    const bool turned = order == Qt::DescendingOrder && sortColumn >= 0 && sortColumn < m_fields.size()
+    // value keep the table's order. The server reads it as asked (the date has
+    // an index each way): the values it would send to find rows of equal value
+    // cost more than its own ordering.
+    const bool turned = order == Qt::DescendingOrder && !IsServerConnection(m_db) && sortColumn >= 0
+                        && sortColumn < m_fields.size()
                         && m_fields.at(sortColumn).kind != FieldKind::Text
                         && (m_fields.at(sortColumn).kind != FieldKind::Date || !irregularDates(sortColumn));
     std::vector<bool> same;

@@ -1,5 +1,6 @@
 #include "members/SocioSearch.h"
 #include "data/Database.h"
+#include "data/TableInfo.h"
 #include "data/TextRules.h"
 #include "data/ValueRules.h"
 
@@ -34,11 +35,13 @@ QString SocioSearchSql(const SocioFilter &filter, QVariantList *binds)
     QStringList conditions;
     binds->clear();
     if (!filter.nombre.trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Nombre) like '%' || fold_es(?) || '%' ESCAPE '\\'");
+        conditions << SqlFoldText(Conexion(), QStringLiteral("Socio.Nombre"))
+                          + QStringLiteral(" like '%' || fold_es(?) || '%' ESCAPE '\\'");
         *binds << likeLiteral(filter.nombre);
     }
     if (!filter.alumno.trimmed().isEmpty()) {
-        conditions << QStringLiteral("fold_es(Socio.Alumno) like '%' || fold_es(?) || '%' ESCAPE '\\'");
+        conditions << SqlFoldText(Conexion(), QStringLiteral("Socio.Alumno"))
+                          + QStringLiteral(" like '%' || fold_es(?) || '%' ESCAPE '\\'");
         *binds << likeLiteral(filter.alumno);
     }
     if (!filter.numero.trimmed().isEmpty()) {

@@ -2,6 +2,7 @@
 // and search by.
 #include "data/Database.h"
 #include "data/PgSchema.h"
+#include "data/ServerCheck.h"
 #include "data/TextRules.h"
 #include "support/PgTest.h"
 #include "support/TestEnv.h"
@@ -84,14 +85,21 @@ private slots:
                              QStringLiteral("Ωμέγα Привет"), QStringLiteral("e\u0301 n\u0303")};
         for (char32_t cp = 0x20; cp < 0x250; ++cp)
             texts << QStringLiteral("A") + QString::fromUcs4(&cp, 1) + QStringLiteral("z");
+        // Texts of ASCII alone, of Spanish letters beyond it, and of others:
+        // each is folded by its own way on the server.
+        texts << QStringLiteral("GOMEZ, Ana_1") << QStringLiteral("Ibáñez Güemes, JOSÉ") << QStringLiteral("Peña Straße")
+              << QString();
         QSqlQuery onServer(db), inFile(file);
-        onServer.prepare(QStringLiteral("SELECT fold_es(?)"));
-        inFile.prepare(QStringLiteral("SELECT fold_es(?)"));
+        onServer.prepare(QStringLiteral("SELECT fold_es(?), sort_es(?)"));
+        inFile.prepare(QStringLiteral("SELECT fold_es(?), sort_es(?)"));
         for (const QString &t : std::as_const(texts)) {
-            onServer.addBindValue(t);
-            inFile.addBindValue(t);
-            QVERIFY(onServer.exec() && onServer.next() && inFile.exec() && inFile.next());
-            QCOMPARE(onServer.value(0).toString(), inFile.value(0).toString());
+            for (QSqlQuery *q : {&onServer, &inFile}) {
+                q->addBindValue(t);
+                q->addBindValue(t);
+                QVERIFY(q->exec() && q->next());
+            }
+            for (int c : {0, 1})
+                QCOMPARE(onServer.value(c), inFile.value(c));
         }
 
         // The member list: the same rows found, in the same order, on both engines.
@@ -120,6 +128,53 @@ private slots:
                                                " COLLATE \"C\""))),
                  (QStringList{QStringLiteral("Nunez, Ema"), QStringLiteral("Núñez, Eva"), QStringLiteral("Nuzo, Juan")}));
         CloseConnection(QStringLiteral("archivo"));
+    }
+
+    // A database an earlier version made (its rules called row by row, the
+    // old indexes) gets today's from the tables' owner, folding as before;
+    // another user's program leaves it as it is.
+    void upgradesWhatAnEarlierVersionMade()
+    {
+        PG_TEST_DB(pg);
+        QSqlDatabase db = pg.open();
+        CreatePgSchema(db);
+        RunOrDie(db, QStringLiteral("INSERT INTO socio (nombre) VALUES ('Núñez, Strauß'), ('GOMEZ')"));
+        const QStringList before = column(RunOrDie(db, QStringLiteral("SELECT fold_es(nombre) || sort_es(nombre) FROM socio")));
+        for (const char *sql :
+             {"DROP FUNCTION fold_es_general(text) CASCADE",
+              "CREATE FUNCTION fold_es(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT"
+              " RETURN lower(translate(replace(t, 'ß', 'ss'), 'úÚñÑ', 'uunn'))",
+              "CREATE FUNCTION sort_es(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT"
+              " RETURN fold_es(replace(replace(t, 'ñ', 'n~'), 'Ñ', 'n~'))",
+              "DROP INDEX socio_orden_lista", "DROP INDEX movimiento_fecha_orden", "DROP INDEX movimiento_fecha_bajando",
+              "CREATE INDEX socio_orden ON socio (socio_orden(nombre) COLLATE \"C\" NULLS FIRST, idsocio)",
+              "CREATE INDEX movimiento_fecha ON movimiento (fecha)"})
+            PgRun(db, QString::fromUtf8(sql));
+        const QString indexes = QStringLiteral("SELECT string_agg(indexname, ',' ORDER BY indexname) FROM pg_indexes"
+                                               " WHERE indexname LIKE '%orden%' OR indexname LIKE '%fecha%'"
+                                               " OR indexname LIKE '%busqueda'");
+        const QString old = pg.scalar(indexes).toString();
+        QCOMPARE(old, QStringLiteral("movimiento_fecha,socio_orden"));
+
+        const QString role = QStringLiteral("cajero_%1").arg(QCoreApplication::applicationPid());
+        PgRun(db, QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2").arg(role, QLatin1String(kPgRoleWrite)));
+        ConnectionSettings other = pg.settings();
+        other.user = role;
+        QString error;
+        QVERIFY2(OpenServerConnection(QStringLiteral("cajero"), other, &error), qPrintable(error));
+        UpgradePgSchema(QSqlDatabase::database(QStringLiteral("cajero"), false));
+        CloseConnection(QStringLiteral("cajero"));
+        QCOMPARE(pg.scalar(indexes).toString(), old);
+
+        UpgradePgSchema(db);
+        QCOMPARE(column(RunOrDie(db, QStringLiteral("SELECT fold_es(nombre) || sort_es(nombre) FROM socio"))), before);
+        const bool trigrams = pg.scalar(QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'")).toInt();
+        QCOMPARE(pg.scalar(indexes).toString(),
+                 trigrams ? QStringLiteral("movimiento_descripcion_busqueda,movimiento_fecha_bajando,movimiento_fecha_orden,"
+                                           "socio_alumno_busqueda,"
+                                           "socio_nombre_busqueda,socio_orden_lista")
+                          : QStringLiteral("movimiento_fecha_bajando,movimiento_fecha_orden,socio_orden_lista"));
+        PgRun(db, QStringLiteral("DROP ROLE %1").arg(role));
     }
 };
 
