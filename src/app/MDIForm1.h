@@ -64,6 +64,8 @@ private:
     void mnuEstado_Click();
     void mnulibroex_Click();
     void mnuBalanceEx_Click();
+    void mnuCambios_Click();
+    void mnuCambiosEx_Click();
     void mnuHelp1_Click();
     void mnuAbout_Click();
 

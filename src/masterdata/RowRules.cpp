@@ -213,6 +213,19 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
     return true;
 }
 
+bool TransferPartner(const QSqlDatabase &db, const QString &table, const QVariant &key, QVariant *partner,
+                     QSqlError *error)
+{
+    *partner = QVariant();
+    if (!same(table, "Movimiento") || key.isNull())
+        return true;
+    return firstValue(db,
+                      QStringLiteral("SELECT o.IDMovimiento FROM Movimiento m JOIN Movimiento o"
+                                     " ON o.IDMovimiento = m.IDContraAsiento AND o.IDContraAsiento = m.IDMovimiento"
+                                     " WHERE m.IDMovimiento = ? AND o.IDMovimiento <> m.IDMovimiento"),
+                      {key}, partner, error);
+}
+
 bool ReadCode(const QString &table, const QString &field, QVariant *value, QString *error)
 {
     if (!same(table, "Movimiento"))
