@@ -7,6 +7,11 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QStringList kColumns = {QStringLiteral("Fecha"), QStringLiteral("Usuario"), QStringLiteral("Equipo"),
@@ -92,8 +97,15 @@ QString ChangeUser()
 {
     if (!env().userName.isEmpty())
         return env().userName;
-    const QString user = qEnvironmentVariable("USER");
-    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+    for (const char *variable : {"USER", "USERNAME", "LOGNAME"})
+        if (const QString user = qEnvironmentVariable(variable); !user.isEmpty())
+            return user;
+#ifdef Q_OS_UNIX
+    // Started without a login's variables (a service, a launcher): the account itself.
+    if (const passwd *account = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
+    return QString();
 }
 
 QString ChangeMachine()

@@ -36,14 +36,14 @@ struct Column
 // Left to right across the 9240 twips of the title.
 const Column kColumns[] = {
     {"txtHora", "Fecha", "Hora", 0, 700},
-    {"txtUsuario", "Usuario", "Usuario", 720, 1000},
-    {"txtEquipo", "Equipo", "Equipo", 1740, 1100},
-    {"txtOperacion", "Operacion", "Operación", 2860, 640},
-    {"txtTabla", "Tabla", "Tabla", 3520, 950},
-    {"txtClave", "Clave", "Clave", 4490, 620},
-    {"txtCampo", "Campo", "Campo", 5130, 1180},
-    {"txtAnterior", "ValorAnterior", "Antes", 6330, 1440},
-    {"txtNuevo", "ValorNuevo", "Después", 7790, 1450},
+    {"txtUsuario", "Usuario", "Usuario", 720, 900},
+    {"txtEquipo", "Equipo", "Equipo", 1640, 1000},
+    {"txtOperacion", "Operacion", "Operación", 2660, 800},
+    {"txtTabla", "Tabla", "Tabla", 3480, 950},
+    {"txtClave", "Clave", "Clave", 4450, 600},
+    {"txtCampo", "Campo", "Campo", 5070, 1180},
+    {"txtAnterior", "ValorAnterior", "Antes", 6270, 1480},
+    {"txtNuevo", "ValorNuevo", "Después", 7770, 1470},
 };
 
 ReportControl &detailField(ReportBand &band, int i)

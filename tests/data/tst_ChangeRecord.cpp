@@ -8,6 +8,7 @@
 #include "data/Ledger.h"
 #include "data/PgSchema.h"
 #include "masterdata/GrillaModel.h"
+#include "reports/ReportExport.h"
 #include "reports/rptCambios.h"
 #include "support/PgTest.h"
 #include "support/TestEnv.h"
@@ -275,6 +276,8 @@ void tst_ChangeRecord::theReportListsTheDaysAsked()
                  && text.contains("tesorera") && text.contains("1500.5")
                  && text.contains("Cambios registrados en el período: 2"),
              qPrintable(text));
+    QCOMPARE(ReportCsv(report).section("\r\n", 0, 0),
+             QStringLiteral("Dia,Fecha,Usuario,Equipo,Operacion,Tabla,Clave,Campo,ValorAnterior,ValorNuevo"));
 }
 
 QTEST_MAIN(tst_ChangeRecord)
