@@ -602,7 +602,9 @@ bool GrillaTableModel::deleteAndRecord(const QVariant &key)
         return false;
     }
     // Gone already (another program deleted it): nothing to record.
-    return before.isEmpty() || record(RowChanges(m_table, key, fieldNames(), before, {}));
+    QList<ChangeEntry> entries = RowChanges(m_table, key, fieldNames(), before, {});
+    HideAdminPassword(m_table, m_fields, before, {}, &entries);
+    return before.isEmpty() || record(entries);
 }
 
 bool GrillaTableModel::sameTransfer(const QVariant &key, const QVariant &asked, bool deleting)
@@ -734,6 +736,7 @@ bool GrillaTableModel::writePending(const QVariant &alsoPartner)
         if (!readRow(keyValue(key), &after))
             return false;
         entries = RowChanges(m_table, keyValue(key), fieldNames(), {}, after);
+        HideAdminPassword(m_table, m_fields, {}, after, &entries);
     } else {
         // What the row holds now, under the lock: what the record says it held.
         QVector<QVariant> before;
@@ -782,6 +785,7 @@ bool GrillaTableModel::writePending(const QVariant &alsoPartner)
             return false;
         }
         entries = RowChanges(m_table, rowKey, fieldNames(), before, after);
+        HideAdminPassword(m_table, m_fields, before, after, &entries);
         // A changed key moves the row's key.
         if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
             key = keyOfValue(m_edit.at(m_keyColumn));

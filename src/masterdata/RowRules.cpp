@@ -226,6 +226,23 @@ bool TransferPartner(const QSqlDatabase &db, const QString &table, const QVarian
                       {key}, partner, error);
 }
 
+void HideAdminPassword(const QString &table, const QList<GridField> &fields, const QVector<QVariant> &before,
+                       const QVector<QVariant> &after, QList<ChangeEntry> *entries)
+{
+    const int name = fieldIndex(fields, "Parametro"), value = fieldIndex(fields, "Valor");
+    if (!same(table, "Parametro") || name < 0 || value < 0
+        || !(isAdmin(before.value(name)) || isAdmin(after.value(name))))
+        return;
+    const QString valor = fields.at(value).name;
+    for (ChangeEntry &e : *entries) {
+        if (e.column != valor)
+            continue;
+        for (QVariant *v : {&e.before, &e.after})
+            if (!v->isNull())
+                *v = QString::fromUtf8(kHiddenPassword);
+    }
+}
+
 bool ReadCode(const QString &table, const QString &field, QVariant *value, QString *error)
 {
     if (!same(table, "Movimiento"))

@@ -4,6 +4,7 @@
 // another number; the administrator password stays one that can be typed;
 // a movement's codes are the capitals the balances and reports read; the two
 // halves of a transfer are deleted, and change amount and date, together.
+#include "data/ChangeRecord.h"
 #include "masterdata/GridValues.h"
 
 #include <QSqlDatabase>
@@ -29,6 +30,14 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
 // depends on it. False, with the database's error, when the reading fails.
 bool TransferPartner(const QSqlDatabase &db, const QString &table, const QVariant &key, QVariant *partner,
                      QSqlError *error);
+
+// The administrator password is never written in the record of changes: the
+// reports, the record's among them, ask for no password. The entries of a
+// Parametro row named ADMIN before or after the write (`before`, `after`: the
+// row's values, either empty) keep the fact of a new password, not the text.
+void HideAdminPassword(const QString &table, const QList<GridField> &fields, const QVector<QVariant> &before,
+                       const QVector<QVariant> &after, QList<ChangeEntry> *entries);
+inline const char *const kHiddenPassword = "(contraseña oculta)";
 
 // A value typed in a coded field (a movement's Tipo and MedioPago) becomes
 // its capital letter; anything else is refused with a Spanish `error`. Other

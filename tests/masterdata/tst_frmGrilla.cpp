@@ -518,6 +518,9 @@ void tst_frmGrilla::codesAndAdminPassword()
     type(params, admin, 1, "nueva");
     params->grid()->setCurrentIndex(params->rows()->index(1 - admin, 0));
     QCOMPARE(stored("SELECT Valor FROM Parametro WHERE Parametro = 'ADMIN'"), "nueva");
+    // The record of changes says the password changed, never what it was or is.
+    QCOMPARE(stored("SELECT Campo, ValorAnterior, ValorNuevo FROM Cambio WHERE Clave = 'ADMIN'"),
+             "Valor (contraseña oculta) (contraseña oculta)");
 }
 
 // A row is found by its key: renamed, it is found by its new name; replaced by
