@@ -17,6 +17,7 @@
 #include "reports/ReportOutput.h"
 #include "reports/rptBalance.h"
 #include "reports/rptCuotaImpaga.h"
+#include "reports/rptCambios.h"
 #include "reports/rptLibroSocios.h"
 #include "treasury/frmCobroCuota.h"
 #include "treasury/frmMovimiento.h"
@@ -112,11 +113,13 @@ MDIForm1::MDIForm1()
     addItem(rep, "mnuLibroSocios", QStringLiteral("Libro de Socios"), &MDIForm1::mnuLibroSocios_Click);
     addItem(rep, "mnuEstado", QStringLiteral("Estado de cuenta de socio"), &MDIForm1::mnuEstado_Click);
     addItem(rep, "mnuCuotaImpaga", QStringLiteral("Socios con cuota impaga"), &MDIForm1::mnuCuotaImpaga_Click);
+    addItem(rep, "mnuCambios", QStringLiteral("Registro de cambios"), &MDIForm1::mnuCambios_Click);
     addSeparator(rep, "mnudu10");
     addItem(rep, "mnulibroex", QStringLiteral("Exportar libro a texto"), &MDIForm1::mnulibroex_Click);
     addItem(rep, "mnuBalanceEx", QStringLiteral("Exportar Balance a texto"), &MDIForm1::mnuBalanceEx_Click);
     addItem(rep, "mnuCuotaImpagaEx", QStringLiteral("Exportar cuota impaga a texto"),
             &MDIForm1::mnuCuotaImpagaEx_Click);
+    addItem(rep, "mnuCambiosEx", QStringLiteral("Exportar registro de cambios"), &MDIForm1::mnuCambiosEx_Click);
 
     QMenu *help = bar->addMenu(QStringLiteral("Ayuda"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -310,6 +313,16 @@ void MDIForm1::mnuBalanceEx_Click()
 void MDIForm1::mnuCuotaImpagaEx_Click()
 {
     rptCuotaImpaga report;
+    ExportReport(report);
+}
+void MDIForm1::mnuCambios_Click()
+{
+    rptCambios report;
+    showReport(report, PreviewMode::Modeless);
+}
+void MDIForm1::mnuCambiosEx_Click()
+{
+    rptCambios report;
     ExportReport(report);
 }
 void MDIForm1::mnuHelp1_Click()

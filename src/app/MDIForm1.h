@@ -66,6 +66,8 @@ private:
     void mnulibroex_Click();
     void mnuBalanceEx_Click();
     void mnuCuotaImpagaEx_Click();
+    void mnuCambios_Click();
+    void mnuCambiosEx_Click();
     void mnuHelp1_Click();
     void mnuAbout_Click();
 

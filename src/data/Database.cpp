@@ -139,6 +139,24 @@ QStringList addedIndexes()
             QStringLiteral("CREATE INDEX IF NOT EXISTS Cuenta_Padre ON Cuenta (IDcuentaPadre)")};
 }
 
+// The record of changes made by hand (ChangeRecord.h), added since the first
+// files: the rows are only ever added, and the file itself refuses to change
+// or delete one, whoever asks.
+QStringList changeRecordSchema()
+{
+    const QString refused = QStringLiteral(" ON Cambio BEGIN SELECT RAISE(ABORT, 'El registro de cambios no se "
+                                           "modifica ni se borra.'); END");
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS Cambio ("
+                           " IDCambio INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " Fecha TEXT NOT NULL CHECK (Fecha GLOB"
+                           "  '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'),"
+                           " Usuario TEXT, Equipo TEXT, Operacion TEXT NOT NULL, Tabla TEXT NOT NULL,"
+                           " Clave TEXT, Campo TEXT, ValorAnterior TEXT, ValorNuevo TEXT)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS Cambio_Fecha ON Cambio (Fecha)"),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS Cambio_NoSeModifica BEFORE UPDATE") + refused,
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS Cambio_NoSeBorra BEFORE DELETE") + refused};
+}
+
 // The tables whose keys other rows hold: numbered by AUTOINCREMENT, so that a
 // number once used (a fee that members paid, say) is never given to a new row.
 const char *const kNumberedTables[][2] = {{"Curso", "IDCurso"}, {"Cuota", "IDCuota"}, {"Cuenta", "IDCuenta"}};
@@ -170,7 +188,8 @@ QString withAutoincrement(const QString &create, const QString &key, const QStri
     return sql.replace(start.capturedStart(1), start.capturedLength(1), quotedSqlName(newName));
 }
 
-// Brings the file up to today's schema; with `apply` false only says whether
+// Brings the file up to today's schema (the keys numbered once, the added
+// indexes, the record of changes); with `apply` false only says whether
 // anything is to be done. Throws RuntimeError.
 bool upgradeSteps(const QSqlDatabase &db, bool apply)
 {
@@ -218,6 +237,15 @@ bool upgradeSteps(const QSqlDatabase &db, bool apply)
         q.finish();
         if (apply)
             for (const QString &sql : addedIndexes())
+                Exec(db, sql);
+    }
+    q = Exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name IN"
+                                " ('Cambio', 'Cambio_Fecha', 'Cambio_NoSeModifica', 'Cambio_NoSeBorra')"));
+    if (q.next() && q.value(0).toInt() < changeRecordSchema().size()) {
+        needed = true;
+        q.finish();
+        if (apply)
+            for (const QString &sql : changeRecordSchema())
                 Exec(db, sql);
     }
     return needed;
@@ -571,11 +599,15 @@ bool OpenConexionOnServer(const ConnectionSettings &where, const QString &passwo
     g_server = where;
     g_serverPassword = password;
     g_conexionPath = serverConnectionString(where);
-    // Books copied by an earlier version get today's text rules and indexes
-    // from their owner; until then the same rows come, more slowly.
-    try {
-        UpgradePgSchema(Conexion());
-    } catch (const RuntimeError &) {
+    // Books made by an earlier version get today's text rules and indexes,
+    // and the record of changes, from their owner; until then the same rows
+    // come, more slowly, and the table editor says who can add the record
+    // when it first has a change to record.
+    for (void (*upgrade)(const QSqlDatabase &) : {UpgradePgSchema, EnsurePgChangeRecord}) {
+        try {
+            upgrade(Conexion());
+        } catch (const RuntimeError &) {
+        }
     }
     return true;
 }
@@ -711,6 +743,8 @@ void CreateSchema(const QSqlDatabase &db)
     for (const char *stmt : kSchema)
         Exec(db, QString::fromLatin1(stmt));
     for (const QString &sql : addedIndexes())
+        Exec(db, sql);
+    for (const QString &sql : changeRecordSchema())
         Exec(db, sql);
 }
 

@@ -34,7 +34,8 @@ bool DateKey(const QVariant &stored, qint64 *key);
 // database is waited for a few seconds. The SQL functions the statements use are
 // registered on the connection, and a writable file of an earlier version is
 // brought up to today's schema (the indexes added since; courses, fees and
-// accounts numbered so that no number is ever given twice).
+// accounts numbered so that no number is ever given twice; the record of
+// changes). A read-only file is read as it is.
 bool OpenConnection(const QString &connectionName, const QString &path,
                     QList<DbErrorEntry> *errors);
 void CloseConnection(const QString &connectionName);
@@ -47,7 +48,8 @@ QSqlDatabase Conexion();
 void ReconnectIfLost(const QString &connectionName);
 bool OpenConexion(const QString &path, QList<DbErrorEntry> *errors);
 // Opens the program-wide connection on the server `where` names (`password`
-// empty: libpq's password file) and checks that the six tables are there.
+// empty: libpq's password file) and checks that the six tables are there;
+// a database made before the record of changes gets it when the user may.
 // The password is kept in memory only, for the connections of their own that
 // the reports open on the same books. false, with `error` in Spanish (never
 // the password), when it cannot.
@@ -108,7 +110,8 @@ private:
     bool m_counted = false;
 };
 
-// Creates the six tables and their indexes on an empty database.
+// Creates the six tables, their indexes and the record of changes (Cambio,
+// ChangeRecord.h) on an empty database.
 void CreateSchema(const QSqlDatabase &db); // throws RuntimeError
 // Creates a new database file with the tables, then lets `fill` add rows, all
 // in one transaction. Refuses to touch an existing file; leaves no file behind

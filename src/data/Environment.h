@@ -46,6 +46,10 @@ struct Environment
     // The network file system a path lives on ("NFS", "SMB/CIFS", "SSHFS"),
     // "" on a disk of this PC; empty: asked of the system (NetworkFileSystem).
     std::function<QString(const QString &path)> networkFileSystem;
+    // Who uses the program and on which computer, as the record of changes
+    // names them; empty: asked of the system (the login's user, the host's name).
+    QString userName;
+    QString machineName;
 };
 
 // The one environment of the program.

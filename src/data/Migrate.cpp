@@ -1,5 +1,6 @@
 #include "data/Migrate.h"
 #include "data/Backup.h"
+#include "data/ChangeRecord.h"
 #include "data/ConfigFile.h"
 #include "data/ServerCheck.h"
 #include "data/Database.h"
@@ -109,6 +110,15 @@ QList<BookTable> BookTables()
                                           QStringLiteral("Cuenta"), QStringLiteral("Curso"), QStringLiteral("Parametro")};
         return order.indexOf(a.name) < order.indexOf(b.name);
     });
+    list << BookTable{QLatin1String(kChangeTable),
+                      {QStringLiteral("IDCambio"), QStringLiteral("Fecha"), QStringLiteral("Usuario"),
+                       QStringLiteral("Equipo"), QStringLiteral("Operacion"), QStringLiteral("Tabla"),
+                       QStringLiteral("Clave"), QStringLiteral("Campo"), QStringLiteral("ValorAnterior"),
+                       QStringLiteral("ValorNuevo")},
+                      QStringLiteral("IDCambio"),
+                      QString(),
+                      QStringLiteral("cambios registrados"),
+                      true};
     return list;
 }
 
@@ -234,6 +244,9 @@ using Statements = std::list<QSqlQuery>;
 // Copies one table, `kBatchRows` rows to a statement, keeping every key.
 void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, Tally &tally, Statements &statements)
 {
+    tally.rows[t.name] = 0;
+    if (t.optional && !ChangeRecordPresent(file))
+        return; // a file of an earlier version, opened read-only
     QSqlQuery in(file);
     in.setForwardOnly(true);
     const QString order = t.key.isEmpty() ? t.columns.first() : t.key;
@@ -316,9 +329,10 @@ void continueNumbering(const QSqlDatabase &file, const QSqlDatabase &server, con
 void verify(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, const Tally &tally)
 {
     QSqlQuery f(file);
-    if (!f.exec(QStringLiteral("SELECT COUNT(*) FROM ") + t.name) || !f.next())
+    const bool fileHasIt = !t.optional || ChangeRecordPresent(file);
+    if (fileHasIt && (!f.exec(QStringLiteral("SELECT COUNT(*) FROM ") + t.name) || !f.next()))
         CopyFail(QStringLiteral("No se pudo contar la tabla %1 del archivo.").arg(t.name));
-    const qint64 fileRows = f.value(0).toLongLong();
+    const qint64 fileRows = fileHasIt ? f.value(0).toLongLong() : 0;
     QSqlQuery s = ServerQuery(server, QStringLiteral("SELECT count(*) FROM ") + t.name.toLower());
     const qint64 serverRows = s.next() ? s.value(0).toLongLong() : -1;
     if (fileRows != tally.rows.at(t.name) || serverRows != fileRows)
@@ -381,6 +395,9 @@ void emptyForRestore(const QSqlDatabase &db, const ConnectionSettings &server)
     if (q.next() && q.value(0).toBool())
         CopyFail(QStringLiteral("La base %1 del servidor no tiene las tablas de Tesorin; para llenar una base vacía use "
                                 "tesorin --migrar.").arg(server.describe()));
+    // A database made before the record of changes gets it, for the copy's rows.
+    if (!PgChangeRecordPresent(db))
+        CreatePgChangeRecord(db);
     refuseWhileOthersConnected(db, server);
     // Whoever connects now waits for the restore to end, and sees it whole; a
     // program that still holds a table is waited for a bounded time.

@@ -48,8 +48,11 @@ struct BookTable
     QString key;         // its numbered key; "" for Parametro
     QString amount;      // the amount column summed; "" when none
     QString noun;        // what a summary calls its rows
+    // Books of an earlier version may lack it (the record of changes): a copy
+    // carries its rows where it is, and makes it empty where it is not.
+    bool optional = false;
 };
-// The six, in the order a copy moves them.
+// The six and the record of changes, in the order a copy moves them.
 QList<BookTable> BookTables();
 // The key of a table's sum: the movements' per medium and direction.
 QString SumKey(const BookTable &t, const QVariant &medio, const QVariant &tipo);

@@ -1,5 +1,5 @@
 #pragma once
-// The books' six tables on a PostgreSQL server, with the same names and
+// The books' six tables (and the record of changes) on a PostgreSQL server, with the same names and
 // columns as in the SQLite file. Names are written without quotes, so the
 // server keeps them in lower case and every statement finds them however it
 // spells them ("IDcuota", "tipo"), as the file does.
@@ -51,6 +51,16 @@ void EnsurePgChangeNotices(const QSqlDatabase &db);
 // or when it is done already, it does nothing. Runs in a transaction of its
 // own; throws RuntimeError with the server's reason.
 void UpgradePgSchema(const QSqlDatabase &db);
+
+// The record of changes made by hand (the table cambio, ChangeRecord.h):
+// tesorero may add rows and read them, never change or delete them;
+// consulta reads them. CreatePgSchema makes it. On a database made before it,
+// EnsurePgChangeRecord adds it when missing, in a transaction of its own
+// (only the tables' owner may: throws RuntimeError with the server's reason);
+// CreatePgChangeRecord does the same in the caller's transaction.
+bool PgChangeRecordPresent(const QSqlDatabase &db); // throws RuntimeError
+void EnsurePgChangeRecord(const QSqlDatabase &db);
+void CreatePgChangeRecord(const QSqlDatabase &db);
 
 // Runs one statement that takes no values (a definition, a transaction
 // command); throws RuntimeError saying what failed and the server's reason.

@@ -44,6 +44,8 @@ qint64 serverNumbering(const QSqlDatabase &db, const BookTable &t)
 // exact text and stored as the nearest number, as the program stores amounts.
 void copyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTable &t)
 {
+    if (t.optional && !PgChangeRecordPresent(server))
+        return; // a database made before the record: the copy's stays empty
     QStringList select;
     for (const QString &c : t.columns)
         select << (c == t.amount ? c.toLower() + QStringLiteral("::text") : c.toLower());
@@ -83,7 +85,9 @@ void copyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTa
 // The file's rows and exact sums against the server's, in the same snapshot.
 void verifyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTable &t)
 {
-    QSqlQuery s = ServerQuery(server, QStringLiteral("SELECT count(*) FROM ") + t.name.toLower());
+    const bool serverHasIt = !t.optional || PgChangeRecordPresent(server);
+    QSqlQuery s = ServerQuery(server, serverHasIt ? QStringLiteral("SELECT count(*) FROM ") + t.name.toLower()
+                                               : QStringLiteral("SELECT 0"));
     const qint64 serverRows = s.next() ? s.value(0).toLongLong() : -1;
     QSqlQuery f = Exec(file, QStringLiteral("SELECT COUNT(*) FROM ") + t.name);
     const qint64 fileRows = f.next() ? f.value(0).toLongLong() : -1;
@@ -197,7 +201,10 @@ QStringList schemaProblems(const QSqlDatabase &db, QStringList *readable)
     for (const BookTable &t : BookTables()) {
         const QString table = t.name.toLower();
         if (!kinds.count(table)) {
-            problems << QStringLiteral("Falta la tabla %1.").arg(t.name);
+            problems << (t.optional ? QStringLiteral("Falta la tabla %1 (el registro de cambios): la agrega el dueño "
+                                                     "de las tablas al abrir el programa; hasta entonces no se guardan "
+                                                     "cambios hechos a mano.")
+                                    : QStringLiteral("Falta la tabla %1.")).arg(t.name);
             continue;
         }
         bool whole = true;

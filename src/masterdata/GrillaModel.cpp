@@ -1,6 +1,7 @@
 #include "masterdata/GrillaModel.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/Errors.h"
 #include "data/TableInfo.h"
 #include "masterdata/RowRules.h"
 
@@ -53,6 +54,13 @@ bool GrillaTableModel::open(const QString &table)
     clearPending();
     std::vector<qint64> keys;
     bool ok = true;
+    // The record of changes is read in its report, never edited.
+    if (table.compare(QLatin1String(kChangeTable), Qt::CaseInsensitive) == 0) {
+        fail(QStringLiteral("La tabla %1 es el registro de cambios: se consulta en Reportes, Registro de cambios, y "
+                            "no se modifica.").arg(table), ErrInvalidUse);
+        endResetModel();
+        return false;
+    }
     try {
         // A server's database holds these functions itself.
         if (!IsServerConnection(m_db))
@@ -474,34 +482,158 @@ bool GrillaTableModel::removeRows(int row, int count, const QModelIndex &parent)
             revertRow(r);
             continue;
         }
-        // Whether other rows use this one is asked under the write lock, so
-        // that no other program can start using it before it goes.
-        m_refusal.clear();
-        Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
-        if (!t.active() || !DeleteRefusal(m_db, m_table, keyValue(m_keys[size_t(r)]), &m_refusal, &m_lastError)
-            || !m_refusal.isEmpty())
+        if (!removeTransfer(r, QVariant()))
             return false;
-        QSqlQuery q(m_db);
-        if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE ") + m_keySql + QStringLiteral(" = ?"))) {
-            m_lastError = q.lastError();
-            return false;
-        }
-        q.addBindValue(keyValue(m_keys[size_t(r)]));
-        if (!q.exec() || !t.commit(&m_lastError)) {
-            if (q.lastError().isValid())
-                m_lastError = q.lastError();
-            return false;
-        }
-        beginRemoveRows(QModelIndex(), r, r);
-        m_cache.remove(m_keys[size_t(r)]);
-        m_keys.erase(m_keys.begin() + r);
-        if (m_pendingRow == r)
-            clearPending();
-        else if (m_pendingRow > r)
-            --m_pendingRow;
-        endRemoveRows();
     }
     return true;
+}
+
+bool GrillaTableModel::removeTransfer(int row, const QVariant &partner)
+{
+    const qint64 key = m_keys[size_t(row)];
+    // Whether other rows use this one is asked under the write lock, so
+    // that no other program can start using it before it goes.
+    m_refusal.clear();
+    Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
+    if (!t.active() || !DeleteRefusal(m_db, m_table, keyValue(key), &m_refusal, &m_lastError) || !m_refusal.isEmpty()
+        || !sameTransfer(keyValue(key), partner, true) || !deleteAndRecord(keyValue(key))
+        || (!partner.isNull() && !deleteAndRecord(partner)) || !t.commit(&m_lastError))
+        return false;
+    if (!partner.isNull())
+        dropKey(keyOfValue(partner));
+    dropKey(key);
+    return true;
+}
+
+bool GrillaTableModel::transferPartner(int row, QVariant *partner)
+{
+    return TransferPartner(m_db, m_table, keyValue(m_keys[size_t(row)]), partner, &m_lastError);
+}
+
+int GrillaTableModel::rowOfKey(const QVariant &key) const
+{
+    if (key.isNull())
+        return -1;
+    return rowsOfKeys({const_cast<GrillaTableModel *>(this)->keyOfValue(key)}).front();
+}
+
+void GrillaTableModel::dropKey(qint64 key)
+{
+    m_cache.remove(key);
+    const int r = rowsOfKeys({key}).front();
+    if (r < 0)
+        return;
+    beginRemoveRows(QModelIndex(), r, r);
+    m_keys.erase(m_keys.begin() + r);
+    if (m_pendingRow == r)
+        clearPending();
+    else if (m_pendingRow > r)
+        --m_pendingRow;
+    endRemoveRows();
+}
+
+void GrillaTableModel::refreshKey(qint64 key)
+{
+    m_cache.remove(key);
+    const int r = rowsOfKeys({key}).front();
+    if (r >= 0)
+        rowChanged(r);
+}
+
+bool GrillaTableModel::isLedger() const
+{
+    return m_table.compare(QLatin1String("Movimiento"), Qt::CaseInsensitive) == 0;
+}
+
+int GrillaTableModel::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QStringList GrillaTableModel::fieldNames() const
+{
+    QStringList names;
+    for (const GridField &f : m_fields)
+        names << f.name;
+    return names;
+}
+
+bool GrillaTableModel::readRow(const QVariant &key, QVector<QVariant> *values)
+{
+    values->clear();
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT ") + m_columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_tableSql
+                   + QStringLiteral(" WHERE ") + m_keySql + QStringLiteral(" = ?"))) {
+        m_lastError = q.lastError();
+        return false;
+    }
+    q.addBindValue(key);
+    if (!q.exec()) {
+        m_lastError = q.lastError();
+        return false;
+    }
+    if (q.next())
+        for (int c = 0; c < m_fields.size(); ++c)
+            *values << q.value(c);
+    return true;
+}
+
+bool GrillaTableModel::record(const QList<ChangeEntry> &entries)
+{
+    try {
+        RecordChanges(m_db, entries);
+    } catch (const RuntimeError &e) {
+        m_refusal = QStringLiteral("No se pudo anotar el cambio en el registro de cambios, y sin anotarlo no se "
+                                   "guarda.\r\r")
+                    + ErrorText(e);
+        return false;
+    }
+    return true;
+}
+
+bool GrillaTableModel::deleteAndRecord(const QVariant &key)
+{
+    QVector<QVariant> before;
+    if (!readRow(key, &before))
+        return false;
+    QSqlQuery q(m_db);
+    if (!q.prepare(QStringLiteral("DELETE FROM ") + m_tableSql + QStringLiteral(" WHERE ") + m_keySql + QStringLiteral(" = ?"))) {
+        m_lastError = q.lastError();
+        return false;
+    }
+    q.addBindValue(key);
+    if (!q.exec()) {
+        m_lastError = q.lastError();
+        return false;
+    }
+    // Gone already (another program deleted it): nothing to record.
+    QList<ChangeEntry> entries = RowChanges(m_table, key, fieldNames(), before, {});
+    HideAdminPassword(m_table, m_fields, before, {}, &entries);
+    return before.isEmpty() || record(entries);
+}
+
+bool GrillaTableModel::sameTransfer(const QVariant &key, const QVariant &asked, bool deleting)
+{
+    QVariant partner;
+    if (!TransferPartner(m_db, m_table, key, &partner, &m_lastError))
+        return false;
+    if (SameStoredValue(partner, asked))
+        return true;
+    if (!partner.isNull())
+        m_refusal = (deleting ? QStringLiteral("El movimiento %1 es una mitad de una transferencia: se elimina junto "
+                                               "con la otra mitad (el movimiento %2).")
+                              : QStringLiteral("El movimiento %1 es una mitad de una transferencia: su importe y su "
+                                               "fecha cambian junto con los de la otra mitad (el movimiento %2)."))
+                        .arg(ChangeText(key).toString(), ChangeText(partner).toString());
+    else
+        m_refusal = QStringLiteral("La transferencia del movimiento %1 cambió mientras tanto: otro programa la "
+                                   "modificó. No se guardó nada.")
+                        .arg(ChangeText(key).toString());
+    return false;
 }
 
 bool GrillaTableModel::deleteRefusal(int row, QString *refusal)
@@ -538,7 +670,25 @@ void GrillaTableModel::revertRow(int row)
     rowChanged(row);
 }
 
-bool GrillaTableModel::writePending()
+bool GrillaTableModel::pendingTransferEdit(TransferEdit *edit)
+{
+    *edit = TransferEdit();
+    if (m_pendingRow < 0 || m_pendingIsNew || !isLedger())
+        return true;
+    const QVector<QVariant> *shown = rowValues(m_pendingRow);
+    if (!shown)
+        return true; // not read: writing it reads it again, under the lock
+    for (const QString &name : {QStringLiteral("Importe"), QStringLiteral("Fecha")}) {
+        const int c = fieldIndex(name);
+        if (c >= 0 && m_editSet.at(c) && !SameStoredValue(shown->at(c), m_edit.at(c)))
+            edit->fields << m_fields.at(c).name;
+    }
+    if (edit->fields.isEmpty())
+        return true;
+    return TransferPartner(m_db, m_table, keyValue(m_keys[size_t(m_pendingRow)]), &edit->partner, &m_lastError);
+}
+
+bool GrillaTableModel::writePending(const QVariant &alsoPartner)
 {
     if (m_pendingRow < 0)
         return true;
@@ -571,14 +721,19 @@ bool GrillaTableModel::writePending()
     // The rules that depend on other rows are checked under the write lock.
     m_refusal.clear();
     Transaction t(m_db, Transaction::Mode::Immediate, &m_lastError);
+    const QVariant rowKey = m_pendingIsNew ? QVariant() : keyValue(m_keys[size_t(row)]);
     if (!t.active()
-        || !WriteRefusal(m_db, m_table, m_fields, m_pendingIsNew ? QVariant() : keyValue(m_keys[size_t(row)]), m_edit, m_editSet,
-                         &m_refusal, &m_lastError)
+        || !WriteRefusal(m_db, m_table, m_fields, rowKey, m_edit, m_editSet, &m_refusal, &m_lastError)
         || !m_refusal.isEmpty())
         return false;
     const qint64 oldKey = m_keys[size_t(row)];
     qint64 key = oldKey;
+    QList<ChangeEntry> entries;
+    QVariant partner; // the other half of a transfer that changes with this row
+    QStringList partnerColumns;
+    QVariantList partnerValues;
     if (m_pendingIsNew) {
+        QVector<QVariant> after;
         try {
             key = keyOfValue(InsertReturningKey(m_db, sql, values,
                                                 m_keyColumn >= 0 ? m_fields.at(m_keyColumn).name : m_keySql));
@@ -586,7 +741,42 @@ bool GrillaTableModel::writePending()
             m_lastError = e.sqlError();
             return false;
         }
+        // As the table stored it, with the key it gave.
+        if (!readRow(keyValue(key), &after))
+            return false;
+        entries = RowChanges(m_table, keyValue(key), fieldNames(), {}, after);
+        HideAdminPassword(m_table, m_fields, {}, after, &entries);
     } else {
+        // What the row holds now, under the lock: what the record says it held.
+        QVector<QVariant> before;
+        if (!readRow(rowKey, &before))
+            return false;
+        // Another program may have deleted the row since it was shown: an update
+        // that changes nothing must not pass for a stored edit.
+        if (before.isEmpty()) {
+            m_refusal = QStringLiteral("Este registro ya no está en la tabla %1: otro programa lo eliminó. "
+                                       "Sus cambios no se guardaron.").arg(m_table);
+            return false;
+        }
+        QVector<QVariant> after = before;
+        for (int c = 0; c < m_fields.size(); ++c)
+            if (m_editSet.at(c))
+                after[c] = m_edit.at(c);
+        // A transfer's amount and date are its two halves'.
+        if (isLedger()) {
+            for (const QString &name : {QStringLiteral("Importe"), QStringLiteral("Fecha")}) {
+                const int c = fieldIndex(name);
+                if (c >= 0 && !SameStoredValue(before.at(c), after.at(c))) {
+                    partnerColumns << column(c);
+                    partnerValues << after.at(c);
+                }
+            }
+            if (!partnerColumns.isEmpty()) {
+                if (!sameTransfer(rowKey, alsoPartner, false))
+                    return false;
+                partner = alsoPartner;
+            }
+        }
         QSqlQuery q(m_db);
         if (!q.prepare(sql)) {
             m_lastError = q.lastError();
@@ -598,24 +788,49 @@ bool GrillaTableModel::writePending()
             m_lastError = q.lastError();
             return false;
         }
-        // Another program may have deleted the row since it was shown: an update
-        // that changes nothing must not pass for a stored edit.
         if (q.numRowsAffected() == 0) {
             m_refusal = QStringLiteral("Este registro ya no está en la tabla %1: otro programa lo eliminó. "
                                        "Sus cambios no se guardaron.").arg(m_table);
             return false;
         }
+        entries = RowChanges(m_table, rowKey, fieldNames(), before, after);
+        HideAdminPassword(m_table, m_fields, before, after, &entries);
         // A changed key moves the row's key.
         if (m_keyColumn >= 0 && m_editSet.at(m_keyColumn) && !m_edit.at(m_keyColumn).isNull())
             key = keyOfValue(m_edit.at(m_keyColumn));
     }
-    if (!t.commit(&m_lastError))
+    if (!partner.isNull()) {
+        QVector<QVariant> before;
+        if (!readRow(partner, &before))
+            return false;
+        QVector<QVariant> after = before;
+        for (int i = 0; i < partnerColumns.size(); ++i)
+            after[m_columns.indexOf(partnerColumns.at(i))] = partnerValues.at(i);
+        QSqlQuery q(m_db);
+        if (!q.prepare(QStringLiteral("UPDATE ") + m_tableSql + QStringLiteral(" SET ")
+                       + partnerColumns.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE ") + m_keySql
+                       + QStringLiteral(" = ?"))) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        for (const QVariant &v : std::as_const(partnerValues))
+            q.addBindValue(v);
+        q.addBindValue(partner);
+        if (!q.exec()) {
+            m_lastError = q.lastError();
+            return false;
+        }
+        entries += RowChanges(m_table, partner, fieldNames(), before, after);
+    }
+    if (!record(entries) || !t.commit(&m_lastError))
         return false;
     m_cache.remove(oldKey);
     m_cache.remove(key);
     m_keys[size_t(row)] = key;
     clearPending();
     rowChanged(row); // shown again as the table now holds it
+    if (!partner.isNull())
+        refreshKey(keyOfValue(partner));
     return true;
 }
 

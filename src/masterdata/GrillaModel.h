@@ -5,8 +5,10 @@
 // asks for them, so a table of a million rows opens at once. Filtering and
 // ordering are the database's, written for its engine (TableInfo.h); each
 // changed, added or deleted row is written straight back to the table, found
-// by its key. GrillaProxy is what the grid shows: those rows and the empty
+// by its key, and put in the record of changes (ChangeRecord.h) in the same
+// transaction: an edit is stored with its record or not at all. GrillaProxy is what the grid shows: those rows and the empty
 // new-row line at the bottom.
+#include "data/ChangeRecord.h"
 #include "masterdata/FilterCriterion.h"
 #include "masterdata/GridValues.h"
 
@@ -63,13 +65,35 @@ public:
     // Starts one new row, at the end only.
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     // Deletes rows from the table at once; false (lastRefusal() or lastError()) when refused.
+    // One half of a transfer is refused: it goes with its other half (removeTransfer).
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // The other half of the transfer whose one half is shown at `row`: its
+    // key, or null (TransferPartner). False (lastError()) when reading fails.
+    bool transferPartner(int row, QVariant *partner);
+    // Deletes the row and `partner`, the other half of its transfer as
+    // transferPartner gave it, together; false (lastRefusal() or lastError())
+    // when refused, also when the transfer changed meanwhile.
+    bool removeTransfer(int row, const QVariant &partner);
+    // The row showing the row keyed `key` (as the table holds it), or -1.
+    int rowOfKey(const QVariant &key) const;
     // Why a row may not be deleted, read now ("" when it may); false (lastError()) when reading fails.
     bool deleteRefusal(int row, QString *refusal);
     // Gives up the changes of the row (a new row leaves the model).
     void revertRow(int row);
-    // Writes the row with pending changes; false (lastRefusal() or lastError()) when refused.
-    bool writePending();
+    // A transfer's half whose amount or date the pending changes change: the
+    // other half's key (null for any other row or change) and those fields.
+    struct TransferEdit
+    {
+        QVariant partner;
+        QStringList fields; // "Importe", "Fecha", as the table names them
+    };
+    // For the pending row, read now; false (lastError()) when reading fails.
+    bool pendingTransferEdit(TransferEdit *edit);
+    // Writes the row with pending changes; false (lastRefusal() or lastError())
+    // when refused. The amount or date of a transfer's half is written only
+    // with `alsoPartner`, the other half's key as pendingTransferEdit gave it,
+    // which then gets the same amount and date in the same transaction.
+    bool writePending(const QVariant &alsoPartner = QVariant());
     // True for a row whose values could not be read: shown as kUnreadText, and
     // read again when the user edits it or the rows are selected again.
     bool unread(int row) const { return m_unread.contains(m_keys[size_t(row)]); }
@@ -99,6 +123,21 @@ private:
     void fail(const QString &text, int code);
     void clearPending();
     void rowChanged(int row);
+    // The row keyed `key` as the table holds it now, every field; empty when
+    // it is gone. False (m_lastError) when reading fails.
+    bool readRow(const QVariant &key, QVector<QVariant> *values);
+    // Deletes the row keyed `key` and records it, inside the caller's transaction.
+    bool deleteAndRecord(const QVariant &key);
+    // Records entries inside the caller's transaction; false (m_refusal) when it cannot.
+    bool record(const QList<ChangeEntry> &entries);
+    // Whether the transfer of the row keyed `key` is still the one the user was asked about.
+    bool sameTransfer(const QVariant &key, const QVariant &asked, bool deleting);
+    bool isLedger() const;
+    int fieldIndex(const QString &name) const;
+    QStringList fieldNames() const;
+    // A row left the table (or was changed by the editor): the model follows.
+    void dropKey(qint64 key);
+    void refreshKey(qint64 key);
 
     QSqlDatabase m_db;
     QString m_tableSql;        // the table's name, quoted for SQL

@@ -213,6 +213,36 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
     return true;
 }
 
+bool TransferPartner(const QSqlDatabase &db, const QString &table, const QVariant &key, QVariant *partner,
+                     QSqlError *error)
+{
+    *partner = QVariant();
+    if (!same(table, "Movimiento") || key.isNull())
+        return true;
+    return firstValue(db,
+                      QStringLiteral("SELECT o.IDMovimiento FROM Movimiento m JOIN Movimiento o"
+                                     " ON o.IDMovimiento = m.IDContraAsiento AND o.IDContraAsiento = m.IDMovimiento"
+                                     " WHERE m.IDMovimiento = ? AND o.IDMovimiento <> m.IDMovimiento"),
+                      {key}, partner, error);
+}
+
+void HideAdminPassword(const QString &table, const QList<GridField> &fields, const QVector<QVariant> &before,
+                       const QVector<QVariant> &after, QList<ChangeEntry> *entries)
+{
+    const int name = fieldIndex(fields, "Parametro"), value = fieldIndex(fields, "Valor");
+    if (!same(table, "Parametro") || name < 0 || value < 0
+        || !(isAdmin(before.value(name)) || isAdmin(after.value(name))))
+        return;
+    const QString valor = fields.at(value).name;
+    for (ChangeEntry &e : *entries) {
+        if (e.column != valor)
+            continue;
+        for (QVariant *v : {&e.before, &e.after})
+            if (!v->isNull())
+                *v = QString::fromUtf8(kHiddenPassword);
+    }
+}
+
 bool ReadCode(const QString &table, const QString &field, QVariant *value, QString *error)
 {
     if (!same(table, "Movimiento"))

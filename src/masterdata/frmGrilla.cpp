@@ -1,4 +1,5 @@
 #include "masterdata/frmGrilla.h"
+#include "data/ChangeRecord.h"
 #include "data/Database.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
@@ -370,17 +371,46 @@ void frmGrilla::DeleteRows()
     if (MsgBox(question, MsgIcon::Question, MsgButtons::YesNo, 1) != MsgResult::Yes)
         return;
 
+    // A transfer's half goes with its other half, when the user says so; a No
+    // deletes nothing. Two halves both selected go together without asking.
+    std::vector<qint64> keys; // the model's, for the rows move as rows go
+    QList<QVariant> partners;
+    QList<int> covered;
+    for (int row : std::as_const(sources)) {
+        if (covered.contains(row) || (row == pending && m_model->pendingIsNew()))
+            continue;
+        QVariant partner;
+        if (!m_model->transferPartner(row, &partner)) {
+            MsgBox(QStringLiteral("No se pudo eliminar el registro.\r\r")
+                       + ErrorText(RuntimeError::fromSql(m_model->lastError())),
+                   MsgIcon::Critical);
+            return;
+        }
+        const int partnerRow = m_model->rowOfKey(partner);
+        if (partnerRow >= 0 && sources.contains(partnerRow))
+            covered << partnerRow;
+        else if (!partner.isNull()
+                 && MsgBox(QStringLiteral("El movimiento %1 es una mitad de una transferencia; la otra mitad es el "
+                                          "movimiento %2. ¿Elimina también el movimiento %2?\r\rSi responde No, no "
+                                          "se elimina ningún registro.")
+                               .arg(QString::number(m_model->keyOf(row)), ChangeText(partner).toString()),
+                           MsgIcon::Question, MsgButtons::YesNo, 1)
+                        != MsgResult::Yes)
+            return;
+        keys.push_back(m_model->keyOf(row));
+        partners << partner;
+    }
+
     // A row being edited is first given back its stored values; a new one, never stored, just goes.
     if (pending >= 0 && sources.contains(pending)) {
-        const bool isNew = m_model->pendingIsNew();
         m_model->revertRow(pending);
         m_refused = false;
-        if (isNew)
-            sources.removeAll(pending);
     }
-    std::sort(sources.begin(), sources.end(), std::greater<int>());
-    for (int row : std::as_const(sources)) {
-        if (m_model->removeRow(row))
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const int row = m_model->rowsOfKeys({keys[i]}).front();
+        if (row < 0)
+            continue;
+        if (m_model->removeTransfer(row, partners.at(qsizetype(i))))
             continue;
         m_model->revertRow(row);
         if (!m_model->lastRefusal().isEmpty())
@@ -435,7 +465,24 @@ bool frmGrilla::savePendingRow(Tell tell)
         if (tell == Tell::Quietly)
             return false;
     } else {
-        if (m_model->writePending()) {
+        // A transfer's half whose amount or date changes: the other half too,
+        // when the user says so; a No gives the row back its stored values.
+        GrillaTableModel::TransferEdit transfer;
+        if (!m_model->pendingTransferEdit(&transfer)) {
+            transfer = GrillaTableModel::TransferEdit();
+        } else if (!transfer.partner.isNull()) {
+            // Never asked in the middle of the grid's own handling of a key or
+            // a row change: once it is over, and back on the row.
+            if (tell == Tell::Later || tell == Tell::Quietly) {
+                askTransferLater();
+                return false;
+            }
+            if (!askTransfer(transfer)) {
+                DiscardRowChanges();
+                return true;
+            }
+        }
+        if (m_model->writePending(transfer.partner)) {
             m_refused = false;
             m_refusalQueued = false;
             ledgerChanged();
@@ -478,6 +525,41 @@ bool frmGrilla::savePendingRow(Tell tell)
         break;
     }
     return false;
+}
+
+bool frmGrilla::askTransfer(const GrillaTableModel::TransferEdit &transfer)
+{
+    QStringList what;
+    for (const QString &field : transfer.fields)
+        what << (field.compare(QLatin1String("Importe"), Qt::CaseInsensitive) == 0 ? QStringLiteral("el importe")
+                                                                                   : QStringLiteral("la fecha"));
+    const QString key = QString::number(m_model->keyOf(m_model->pendingRow()));
+    const QString other = ChangeText(transfer.partner).toString();
+    return MsgBox(QStringLiteral("El movimiento %1 es una mitad de una transferencia; la otra mitad es el movimiento "
+                                 "%2. ¿Cambia también %3 del movimiento %2?\r\rSi responde No, no se guarda ningún "
+                                 "cambio de esta fila.")
+                      .arg(key, other, what.join(QStringLiteral(" y "))),
+                  MsgIcon::Question, MsgButtons::YesNo, 1)
+           == MsgResult::Yes;
+}
+
+void frmGrilla::askTransferLater()
+{
+    if (m_transferQueued)
+        return;
+    m_transferQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_transferQueued = false;
+            if (m_model->pendingRow() < 0)
+                return;
+            const int row = m_proxy->rowOfSource(m_model->pendingRow());
+            if (row >= 0 && m_proxy->sourceRow(m_grid->currentIndex().row()) != m_model->pendingRow())
+                m_grid->setCurrentIndex(m_proxy->index(row, std::max(0, m_grid->currentIndex().column())));
+            savePendingRow(Tell::Now);
+        },
+        Qt::QueuedConnection);
 }
 
 void frmGrilla::ledgerChanged()

@@ -5,13 +5,12 @@
 // column header sorts by that column, a double-click on the grid sets or
 // removes a filter.
 #include "masterdata/FilterCriterion.h"
+#include "masterdata/GrillaModel.h"
 
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QWidget>
 
-class GrillaProxy;
-class GrillaTableModel;
 
 // The grid: a table view that reports double-clicks anywhere on it, and the
 // Escape and Delete keys pressed while no cell is being edited.
@@ -90,6 +89,10 @@ private:
     // stays in the grid, the user is told, and false is returned.
     bool savePendingRow(Tell tell);
     QString refusalText() const;
+    // Whether the other half of a transfer changes with the pending row (the user's answer).
+    bool askTransfer(const GrillaTableModel::TransferEdit &transfer);
+    // The same question, once the current event is over.
+    void askTransferLater();
     // After a ledger row is written or deleted: the balances shown again.
     void ledgerChanged();
     void currentRowChanged(const QModelIndex &current, const QModelIndex &previous);
@@ -110,6 +113,7 @@ private:
 
     bool m_refused = false;        // the pending row was refused and not changed since
     bool m_refusalQueued = false;  // a refusal message is waiting to be shown
+    bool m_transferQueued = false; // the question about a transfer's other half is waiting
     QString m_refusal;             // why the table refused the pending row
     bool m_sized = false;
 };

@@ -1,5 +1,6 @@
 // tesorin --migrar: the file's books copied into an empty server database,
 // whole and checked, or not at all.
+#include "data/ChangeRecord.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Migrate.h"
@@ -35,6 +36,10 @@ void fillBooks(const QSqlDatabase &db)
         AddMovimiento(db, i % 3 ? QStringLiteral("I") : QStringLiteral("e"), i % 2 ? QStringLiteral("E") : QStringLiteral("C"),
                       a, i == 1 ? QVariant(7) : QVariant(), i == 1 ? QVariant(1) : QVariant(), i == 1 ? QVariant(1) : QVariant()),
             ++i;
+    // Two entries of the record of changes.
+    RecordChange(db, QStringLiteral("Cambio"), QStringLiteral("Curso"), 1, QStringLiteral("Nombre"), QStringLiteral("1º"),
+                 QStringLiteral("1º A"));
+    RecordChange(db, QStringLiteral("Baja"), QStringLiteral("Cuota"), 3, QStringLiteral("Valor"), 0.3, QVariant());
     // The last movement was deleted: its key is not given again.
     exec(db, QStringLiteral("INSERT INTO Movimiento (Tipo, Importe, MedioPago) VALUES ('I', 5, 'E')"));
     exec(db, QStringLiteral("DELETE FROM Movimiento WHERE IDMovimiento = (SELECT MAX(IDMovimiento) FROM Movimiento)"));
@@ -70,7 +75,7 @@ private slots:
         QTextStream o(&out), e(&err);
         QCOMPARE(MigrarCommand(file, o, e), 0);
         QCOMPARE(err, QString());
-        QCOMPARE(out, QStringLiteral("Se copiaron 2 socios, 10 movimientos, 2 cuotas, 3 cuentas, 2 cursos y 2 parámetros a %1;"
+        QCOMPARE(out, QStringLiteral("Se copiaron 2 socios, 10 movimientos, 2 cuotas, 3 cuentas, 2 cursos, 2 parámetros y 2 cambios registrados a %1;"
                                      " sumas verificadas.\n")
                           .arg(pg.settings().describe()));
         // Exact decimal sums, where the file's float sum drifts.
@@ -89,6 +94,11 @@ private slots:
                  QStringLiteral("IIE"));
         QCOMPARE(pg.scalar(QStringLiteral("SELECT valor FROM parametro WHERE parametro = 'ADMIN'")).toString(),
                  QStringLiteral("clave"));
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT string_agg(idcambio || operacion || tabla || clave || campo || fecha"
+                                          " || usuario || equipo || coalesce(valoranterior, '-') || coalesce(valornuevo, '-'),"
+                                          " ';' ORDER BY idcambio) FROM cambio")).toString(),
+                 QStringLiteral("1CambioCurso1Nombre2026-12-06 10:00:00tesoreraPC-TESORERIA1º1º A;"
+                                "2BajaCuota3Valor2026-12-06 10:00:00tesoreraPC-TESORERIA0.3-"));
         // The numbering goes on past the deleted movement 11.
         QCOMPARE(pg.scalar(QStringLiteral("INSERT INTO movimiento (tipo) VALUES ('I') RETURNING idmovimiento")).toInt(), 12);
         QCOMPARE(pg.scalar(QStringLiteral("INSERT INTO socio (nombre) VALUES ('x') RETURNING idsocio")).toInt(), 3);

@@ -145,6 +145,7 @@ private slots:
     void codesAndAdminPassword();
     void rowsAreFoundByTheirKey();
     void unreadRowsAreNeverShownEmpty();
+    void transferHalvesGoTogether();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -227,6 +228,14 @@ void tst_frmGrilla::addChangeDelete()
     w->grid()->setCurrentIndex(w->rows()->index(1, 0));
     settle();
     QCOMPARE(QStringList({cell(w, 0, 0), cell(w, 0, 1)}), QStringList({"9", "Cuota D'Angelo"}));
+
+    // Each of them is in the record of changes, column by column, with who, where and when.
+    QCOMPARE(stored("SELECT Operacion, Clave, Campo, ValorAnterior, ValorNuevo FROM Cambio ORDER BY IDCambio"),
+             "Alta 4 IDCuota - 4, Alta 4 Descripcion - Cuota 'extra', Alta 4 vigencia - 2026-04-01 00:00:00, "
+             "Alta 4 Valor - 99.5, Cambio 1 Descripcion Cuota 2025 Cuota D'Angelo, Baja 2 IDCuota 2 -, "
+             "Baja 2 Descripcion Cuota 2026 -, Baja 2 vigencia 2026-03-01 00:00:00 -, Baja 2 Valor 1500.5 -, "
+             "Baja 2 IDCuenta 10 -, Cambio 1 IDCuota 1 9");
+    QCOMPARE(stored("SELECT DISTINCT Usuario, Equipo, Fecha, Tabla FROM Cambio"), "tesorera PC-TESORERIA 2026-12-06 10:00:00 Cuota");
 }
 
 void tst_frmGrilla::refusedValuesStayForCorrection()
@@ -279,6 +288,8 @@ void tst_frmGrilla::refusedValuesStayForCorrection()
     QTest::keyClick(cuentas->grid(), Qt::Key_Escape);
     QCOMPARE(cuentas->rows()->rowCount(), 1);
     QCOMPARE(stored("SELECT COUNT(*) FROM Cuenta"), "0");
+    // Only the row written is in the record: nothing of what was refused or rolled back.
+    QCOMPARE(stored("SELECT DISTINCT Operacion, Tabla, Clave FROM Cambio"), "Alta Cuota 7");
 }
 
 void tst_frmGrilla::filterAndSort()
@@ -507,6 +518,9 @@ void tst_frmGrilla::codesAndAdminPassword()
     type(params, admin, 1, "nueva");
     params->grid()->setCurrentIndex(params->rows()->index(1 - admin, 0));
     QCOMPARE(stored("SELECT Valor FROM Parametro WHERE Parametro = 'ADMIN'"), "nueva");
+    // The record of changes says the password changed, never what it was or is.
+    QCOMPARE(stored("SELECT Campo, ValorAnterior, ValorNuevo FROM Cambio WHERE Clave = 'ADMIN'"),
+             "Valor (contraseña oculta) (contraseña oculta)");
 }
 
 // A row is found by its key: renamed, it is found by its new name; replaced by
@@ -561,6 +575,55 @@ void tst_frmGrilla::unreadRowsAreNeverShownEmpty()
     QVERIFY(w->rows()->setData(w->rows()->index(1400, 6), "7"));
     QCOMPARE(cell(w, 1400, 8), "");
     QCOMPARE(cell(w, 1401, 6), "1401");
+}
+
+// A transfer's two halves: a change of amount or date, and a deletion, are
+// asked about for the other half; No leaves both as they were.
+void tst_frmGrilla::transferHalvesGoTogether()
+{
+    m_env->openBooks([](const QSqlDatabase &db) {
+        AddMovimiento(db, "I", "E", 500);
+        Exec(db, "INSERT INTO Movimiento (Fecha, Tipo, Importe, MedioPago, Descripcion, IDContraAsiento) VALUES"
+                 " ('2026-04-01 10:00:00', 'E', 50, 'E', 'Depósito', 3), ('2026-04-01 10:00:00', 'I', 50, 'C', 'Depósito', 2)");
+    });
+    ScriptedPrompts &p = *m_env->prompts;
+    frmGrilla *w = open("Movimiento");
+    QVERIFY(w);
+    const int fecha = 1, importe = 6;
+    const QString both = "El movimiento 2 es una mitad de una transferencia; la otra mitad es el movimiento 3. ¿Cambia "
+                         "también el importe y la fecha del movimiento 3?\r\rSi responde No, no se guarda ningún cambio "
+                         "de esta fila.";
+    type(w, 1, importe, "75", Qt::Key_Tab);
+    p.expectMessage(both, MsgIcon::Question, MsgButtons::YesNo, MsgResult::No, 1);
+    type(w, 1, fecha, "2/4/2026");
+    QCOMPARE(stored("SELECT Importe, Fecha FROM Movimiento WHERE IDContraAsiento IS NOT NULL ORDER BY 1, 2"),
+             "50 2026-04-01 10:00:00, 50 2026-04-01 10:00:00");
+    QCOMPARE(cell(w, 1, importe), "50");
+
+    p.expectMessage(QString(both).replace("el importe y la fecha", "el importe"), MsgIcon::Question, MsgButtons::YesNo,
+                    MsgResult::Yes, 1);
+    type(w, 1, importe, "75");
+    QCOMPARE(stored("SELECT Importe FROM Movimiento ORDER BY IDMovimiento"), "500, 75, 75");
+    QCOMPARE(cell(w, 2, importe), "75");
+    QCOMPARE(stored("SELECT Clave, Campo, ValorAnterior, ValorNuevo FROM Cambio ORDER BY IDCambio"),
+             "2 Importe 50 75, 3 Importe 50 75");
+
+    // Deleting one half: No deletes neither, Yes both.
+    const auto remove = [&](MsgResult reply) {
+        p.expectMessage("Se eliminará 1 registro de la tabla Movimiento. Esta seguro?", MsgIcon::Question,
+                        MsgButtons::YesNo, MsgResult::Yes, 1)
+            .expectMessage("El movimiento 3 es una mitad de una transferencia; la otra mitad es el movimiento 2. "
+                           "¿Elimina también el movimiento 2?\r\rSi responde No, no se elimina ningún registro.",
+                           MsgIcon::Question, MsgButtons::YesNo, reply, 1);
+        w->grid()->selectRow(2);
+        QTest::keyClick(w->grid(), Qt::Key_Delete);
+    };
+    remove(MsgResult::No);
+    QCOMPARE(stored("SELECT COUNT(*) FROM Movimiento"), "3");
+    remove(MsgResult::Yes);
+    QCOMPARE(stored("SELECT IDMovimiento FROM Movimiento"), "1");
+    QCOMPARE(columnTexts(w, 0), QStringList({"1"}));
+    QCOMPARE(stored("SELECT DISTINCT Clave FROM Cambio WHERE Operacion = 'Baja' ORDER BY 1"), "2, 3");
 }
 
 QTEST_MAIN(tst_frmGrilla)

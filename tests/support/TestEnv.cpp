@@ -17,6 +17,8 @@ TestEnv::TestEnv()
     e.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
     e.appDir = m_dir.path();
     e.exeBaseName = QStringLiteral("tesorin");
+    e.userName = QStringLiteral("tesorera");
+    e.machineName = QStringLiteral("PC-TESORERIA");
 }
 
 namespace {

@@ -1,7 +1,8 @@
 #pragma once
 // The environment every test runs in: a temporary folder standing for the
 // executable's folder, a clock that only moves when asked, scripted dialogs,
-// a 1024x768 screen and a fixed locale.
+// a 1024x768 screen, a fixed locale, and the user "tesorera" on the computer
+// "PC-TESORERIA".
 #include "data/Environment.h"
 #include "support/ScriptedPrompts.h"
 
