@@ -1,6 +1,7 @@
 #include "data/ChangeRecord.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/ValueRules.h"
 
 #include <QLocale>
 #include <QSqlError>
@@ -28,21 +29,6 @@ constexpr int kRowsPerStatement = 100;
 QVariant nullText()
 {
     return QVariant(QMetaType::fromType<QString>());
-}
-
-bool isNumber(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // The record's table missing: SQLite's "no such table", the server's undefined_table.
@@ -136,7 +122,7 @@ bool SameStoredValue(const QVariant &a, const QVariant &b)
     const bool aNull = !a.isValid() || a.isNull(), bNull = !b.isValid() || b.isNull();
     if (aNull || bNull)
         return aNull == bNull;
-    if (isNumber(a) || isNumber(b)) {
+    if (IsNumberValue(a) || IsNumberValue(b)) {
         bool okA = false, okB = false;
         const double x = a.toDouble(&okA), y = b.toDouble(&okB);
         if (okA && okB)

@@ -224,3 +224,18 @@ QString LongDate(const QDate &value, const QLocale &locale)
 {
     return locale.toString(value, QLocale::LongFormat);
 }
+
+bool IsNumberValue(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 // "Tesorin - Gestion de cooperadoras escolares"
@@ -63,3 +64,6 @@ QString GeneralDate(const QDateTime &value, const QLocale &locale);
 QString ShortDateFormat(const QLocale &locale);
 // The long date text of the locale ("domingo, 6 de diciembre de 2026").
 QString LongDate(const QDate &value, const QLocale &locale);
+// Whether a value read from the database is a number (an integer or a real),
+// as opposed to text, a blob or null.
+bool IsNumberValue(const QVariant &v);

@@ -20,21 +20,6 @@ bool isDateField(const QString &table, const QString &field)
     return false;
 }
 
-bool isNumber(const QVariant &v)
-{
-    switch (v.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -67,7 +52,7 @@ QString DisplayText(const QVariant &stored, FieldKind kind, const QLocale &local
     switch (kind) {
     case FieldKind::Integer:
     case FieldKind::Real:
-        if (isNumber(stored))
+        if (IsNumberValue(stored))
             return GeneralNumber(stored.toDouble(), locale);
         break;
     case FieldKind::Date: {
@@ -128,11 +113,11 @@ bool ReadTypedValue(const QVariant &typed, const GridField &field, const QLocale
     case FieldKind::Real: {
         // Typed the way amounts are typed everywhere in the program.
         double v = 0;
-        const AmountReading reading = isNumber(typed)
+        const AmountReading reading = IsNumberValue(typed)
             ? (std::isfinite(typed.toDouble()) && std::fabs(typed.toDouble()) < kMaxAmount ? AmountReading::Ok
                                                                                           : AmountReading::TooLarge)
             : ReadUserAmount(text, locale, &v);
-        if (isNumber(typed))
+        if (IsNumberValue(typed))
             v = typed.toDouble();
         if (reading != AmountReading::Ok) {
             *error = NumberRefusal(reading, text, field.name);
@@ -201,7 +186,7 @@ SortKey MakeSortKey(const QVariant &stored, FieldKind kind)
     switch (kind) {
     case FieldKind::Integer:
     case FieldKind::Real:
-        if (isNumber(stored)) {
+        if (IsNumberValue(stored)) {
             k.rank = 1;
             k.number = stored.toDouble();
             return k;
