@@ -34,6 +34,10 @@ public:
     {
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    QString openFileName(const QString &, const QString &) override
+    {
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
     bool choosePrinter(QPrinter &) override { return false; }
     // The item the list marks (the newest fee).
     std::optional<int> choose(const QString &, const QString &, const QStringList &, int current) override

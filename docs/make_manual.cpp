@@ -66,6 +66,7 @@ public:
         return a;
     }
     QString saveFileName(const QString &, const QString &, const QString &) override { return QString(); }
+    QString openFileName(const QString &, const QString &) override { return QString(); }
     bool choosePrinter(QPrinter &) override { return false; }
     std::deque<int> choices;
     std::optional<int> choose(const QString &prompt, const QString &, const QStringList &, int current) override

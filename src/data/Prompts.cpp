@@ -18,6 +18,11 @@ QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtensio
     return env().prompts->saveFileName(filter, defaultExtension, initialDirectory);
 }
 
+QString ShowOpenFileDialog(const QString &filter, const QString &initialDirectory)
+{
+    return env().prompts->openFileName(filter, initialDirectory);
+}
+
 std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText)
 {
     return env().prompts->input(prompt, title, defaultText);

@@ -29,6 +29,9 @@ public:
     // "description|pattern|description|pattern" convention (a lone pattern is fine).
     virtual QString saveFileName(const QString &filter, const QString &defaultExtension,
                                  const QString &initialDirectory) = 0;
+    // An open-file dialog for a file that exists; cancelling gives the empty
+    // text. `filter` as for saveFileName.
+    virtual QString openFileName(const QString &filter, const QString &initialDirectory) = 0;
     // The printer dialog: true when the user confirmed printing on `printer`.
     virtual bool choosePrinter(QPrinter &printer) = 0;
     // A list to pick one item from, `current` marked at first: the position
@@ -46,6 +49,8 @@ QString InputBox(const QString &prompt, const QString &title, const QString &def
 // Asks for a file to save to; "" when cancelled. Asks before overwriting.
 QString ShowSaveFileDialog(const QString &filter, const QString &defaultExtension = QString(),
                            const QString &initialDirectory = QString());
+// Asks for an existing file to read; "" when cancelled.
+QString ShowOpenFileDialog(const QString &filter, const QString &initialDirectory = QString());
 // For the questions where cancelling must be told from an empty answer.
 std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &defaultText);
 // One of `items` (their position), the first marked; nothing when cancelled.

@@ -119,6 +119,16 @@ QString QtPrompts::saveFileName(const QString &filter, const QString &defaultExt
     return dlg.selectedFiles().constFirst();
 }
 
+QString QtPrompts::openFileName(const QString &filter, const QString &initialDirectory)
+{
+    QFileDialog dlg(QApplication::activeWindow(), QString(), initialDirectory, qtFilter(filter));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().constFirst();
+}
+
 bool QtPrompts::choosePrinter(QPrinter &printer)
 {
     QPrintDialog dlg(&printer, QApplication::activeWindow());

@@ -12,6 +12,7 @@ public:
                                  const QString &defaultText, bool hidden = false) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
+    QString openFileName(const QString &filter, const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
     std::optional<int> choose(const QString &prompt, const QString &title, const QStringList &items,
                               int current) override;

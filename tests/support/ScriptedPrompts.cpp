@@ -5,7 +5,7 @@
 namespace {
 const char *kindName(int k)
 {
-    static const char *const names[] = {"mensaje", "entrada", "guardar", "impresora", "lista"};
+    static const char *const names[] = {"mensaje", "entrada", "guardar", "abrir", "impresora", "lista"};
     return names[k];
 }
 QString visible(QString s)
@@ -59,6 +59,14 @@ ScriptedPrompts &ScriptedPrompts::expectPassword(const QString &prompt, const QS
 ScriptedPrompts &ScriptedPrompts::expectSaveFile(const QString &filter, const QString &answer)
 {
     Expected e{Kind::SaveFile, filter};
+    e.answerText = answer;
+    m_queue.push_back(e);
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::expectOpenFile(const QString &filter, const QString &answer)
+{
+    Expected e{Kind::OpenFile, filter};
     e.answerText = answer;
     m_queue.push_back(e);
     return *this;
@@ -160,6 +168,14 @@ QString ScriptedPrompts::saveFileName(const QString &filter, const QString &, co
 {
     Expected e;
     if (!take(Kind::SaveFile, filter, e))
+        return QString();
+    return e.answerText;
+}
+
+QString ScriptedPrompts::openFileName(const QString &filter, const QString &)
+{
+    Expected e;
+    if (!take(Kind::OpenFile, filter, e))
         return QString();
     return e.answerText;
 }

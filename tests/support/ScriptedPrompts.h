@@ -24,6 +24,9 @@ public:
     ScriptedPrompts &expectPassword(const QString &prompt, const QString &title, const QString &answer,
                                     bool cancel = false);
     ScriptedPrompts &expectSaveFile(const QString &filter, const QString &answer);
+    // An open-file dialog with exactly this filter; the user picks `answer`
+    // ("" cancels).
+    ScriptedPrompts &expectOpenFile(const QString &filter, const QString &answer);
     ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
     // A list to pick from, with exactly these items, the first marked: the
     // user picks the item at `answer`, or cancels with -1.
@@ -43,12 +46,13 @@ public:
                                  bool hidden = false) override;
     QString saveFileName(const QString &filter, const QString &defaultExtension,
                          const QString &initialDirectory) override;
+    QString openFileName(const QString &filter, const QString &initialDirectory) override;
     bool choosePrinter(QPrinter &printer) override;
     std::optional<int> choose(const QString &prompt, const QString &title, const QStringList &items,
                               int current) override;
 
 private:
-    enum class Kind { Message, Input, SaveFile, Printer, Choice };
+    enum class Kind { Message, Input, SaveFile, OpenFile, Printer, Choice };
     struct Expected
     {
         Kind kind;
