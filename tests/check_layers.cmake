@@ -8,7 +8,7 @@ set(core_files
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
   reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptCambios reports/rptCuotaImpaga reports/rptLibroSocios
-  reports/rptReciboCuota)
+  reports/rptReciboCuota treasury/BankStatement)
 set(ui_headers data/ColumnChooser.h data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
   masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
   reports/ReportPreview.h treasury/frm app/)

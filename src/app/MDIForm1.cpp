@@ -18,6 +18,7 @@
 #include "reports/rptBalance.h"
 #include "reports/rptCuotaImpaga.h"
 #include "reports/rptCambios.h"
+#include "treasury/frmExtracto.h"
 #include "reports/rptLibroSocios.h"
 #include "treasury/frmCobroCuota.h"
 #include "treasury/frmMovimiento.h"
@@ -106,6 +107,8 @@ MDIForm1::MDIForm1()
     bco->menuAction()->setObjectName(QStringLiteral("mnuBco"));
     addItem(bco, "mnoCajaABanco", QStringLiteral("Deposito de caja a Banco"), &MDIForm1::mnoCajaABanco_Click);
     addItem(bco, "mnuBcoCaja", QStringLiteral("Extraccion de Banco a caja"), &MDIForm1::mnuBcoCaja_Click);
+    addSeparator(mov, "mnudum2");
+    addItem(mov, "mnuExtracto", QStringLiteral("Importar extracto bancario..."), &MDIForm1::mnuExtracto_Click);
 
     QMenu *rep = bar->addMenu(QStringLiteral("Reportes"));
     rep->setObjectName(QStringLiteral("mnureportes"));
@@ -264,6 +267,10 @@ void MDIForm1::mnoCajaABanco_Click()
 void MDIForm1::mnuBcoCaja_Click()
 {
     frmMovimiento::open(QStringLiteral("BANCOACAJA"));
+}
+void MDIForm1::mnuExtracto_Click()
+{
+    frmExtracto::openChosenFile();
 }
 void MDIForm1::showReport(Report &report, PreviewMode mode)
 {

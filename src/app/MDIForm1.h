@@ -59,6 +59,7 @@ private:
     void mnuPago_Click();
     void mnoCajaABanco_Click();
     void mnuBcoCaja_Click();
+    void mnuExtracto_Click();
     void mnuBalance_Click();
     void mnuLibroSocios_Click();
     void mnuEstado_Click();

@@ -1,6 +1,7 @@
 #include "data/ChangeRecord.h"
 #include "data/Database.h"
 #include "data/Environment.h"
+#include "data/TableInfo.h"
 #include "data/ValueRules.h"
 
 #include <QLocale>
@@ -161,10 +162,5 @@ void RecordChange(const QSqlDatabase &db, const QString &operation, const QStrin
 
 bool ChangeRecordPresent(const QSqlDatabase &db)
 {
-    QSqlQuery q = EngineOf(db) == Engine::PostgreSQL
-                      ? Exec(db, QStringLiteral("SELECT 1 WHERE to_regclass(?) IS NOT NULL"),
-                             {QString::fromLatin1(kChangeTable).toLower()})
-                      : Exec(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
-                             {QLatin1String(kChangeTable)});
-    return q.next();
+    return TablePresent(db, QLatin1String(kChangeTable));
 }

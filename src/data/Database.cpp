@@ -157,6 +157,19 @@ QStringList changeRecordSchema()
             QStringLiteral("CREATE TRIGGER IF NOT EXISTS Cambio_NoSeBorra BEFORE DELETE") + refused};
 }
 
+// The bank statement's lines already taken into the books (see
+// BankStatement.h), added since the first files: each line once (its
+// fingerprint), each bank movement reconciled with one line at most.
+QStringList statementSchema()
+{
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS ExtractoLinea ("
+                           " IDExtractoLinea INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " Fecha TEXT NOT NULL, Descripcion TEXT, Importe REAL NOT NULL, Referencia TEXT,"
+                           " Huella TEXT NOT NULL UNIQUE, IDMovimiento INTEGER UNIQUE, Importado TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS ExtractoLinea_Fecha ON ExtractoLinea (Fecha)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS ExtractoLinea_Descripcion ON ExtractoLinea (Descripcion)")};
+}
+
 // The tables whose keys other rows hold: numbered by AUTOINCREMENT, so that a
 // number once used (a fee that members paid, say) is never given to a new row.
 const char *const kNumberedTables[][2] = {{"Curso", "IDCurso"}, {"Cuota", "IDCuota"}, {"Cuenta", "IDCuenta"}};
@@ -189,7 +202,7 @@ QString withAutoincrement(const QString &create, const QString &key, const QStri
 }
 
 // Brings the file up to today's schema (the keys numbered once, the added
-// indexes, the record of changes); with `apply` false only says whether
+// indexes, the record of changes, the bank statement's lines); with `apply` false only says whether
 // anything is to be done. Throws RuntimeError.
 bool upgradeSteps(const QSqlDatabase &db, bool apply)
 {
@@ -246,6 +259,15 @@ bool upgradeSteps(const QSqlDatabase &db, bool apply)
         q.finish();
         if (apply)
             for (const QString &sql : changeRecordSchema())
+                Exec(db, sql);
+    }
+    q = Exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name IN"
+                                " ('ExtractoLinea', 'ExtractoLinea_Fecha', 'ExtractoLinea_Descripcion')"));
+    if (q.next() && q.value(0).toInt() < statementSchema().size()) {
+        needed = true;
+        q.finish();
+        if (apply)
+            for (const QString &sql : statementSchema())
                 Exec(db, sql);
     }
     return needed;
@@ -745,6 +767,8 @@ void CreateSchema(const QSqlDatabase &db)
     for (const QString &sql : addedIndexes())
         Exec(db, sql);
     for (const QString &sql : changeRecordSchema())
+        Exec(db, sql);
+    for (const QString &sql : statementSchema())
         Exec(db, sql);
 }
 

@@ -293,6 +293,54 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
     return keys;
 }
 
+Ledger::StatementOutcome Ledger::recordStatement(const QList<StatementEntry> &entries, const QDateTime &importado,
+                                                 QList<qint64> *newKeys)
+{
+    QList<Movement> written;
+    QList<qint64> keys;
+    {
+        Transaction t(db(), Transaction::Mode::Immediate);
+        // The checks read under the write lock, as the fee's do.
+        for (const StatementEntry &e : entries) {
+            if (Exec(db(), QStringLiteral("SELECT 1 FROM ExtractoLinea WHERE Huella = ?"), {e.huella}).next())
+                return StatementOutcome::ChangedMeanwhile;
+            if (!e.idMovimiento)
+                continue;
+            QSqlQuery q = Exec(db(), QStringLiteral("SELECT Tipo, Importe FROM Movimiento m WHERE IDMovimiento = ?"
+                                                    " AND MedioPago = ? AND NOT EXISTS (SELECT 1 FROM ExtractoLinea x"
+                                                    " WHERE x.IDMovimiento = m.IDMovimiento)"),
+                               {*e.idMovimiento, MediumCode(Medium::Bank)});
+            const Direction way = e.importe < 0 ? Direction::Expense : Direction::Income;
+            if (!q.next() || q.value(0).toString() != DirectionCode(way)
+                || std::llround(NumberOrZero(q.value(1)) * 100) != std::llround(std::fabs(e.importe) * 100))
+                return StatementOutcome::ChangedMeanwhile;
+        }
+        const Kept kept = keepSums();
+        for (const StatementEntry &e : entries) {
+            std::optional<qint64> movement = e.idMovimiento;
+            if (e.nuevo) {
+                Movement m = *e.nuevo;
+                m.medio = Medium::Bank;
+                movement = insert(m);
+                written << m;
+                keys << *movement;
+            }
+            Exec(db(), QStringLiteral("INSERT INTO ExtractoLinea (Fecha, Descripcion, Importe, Referencia, Huella,"
+                                      " IDMovimiento, Importado) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                 {e.fecha, e.descripcion, e.importe, e.referencia, e.huella, keyOrNull(movement), importado});
+        }
+        t.commit();
+        // The file counts every row written; the server, the statements on movements.
+        const int changes = int(written.size()) + (EngineOf(db()) == Engine::SQLite ? int(entries.size()) : 0);
+        addToSums(kept, written, changes);
+    }
+    if (newKeys)
+        *newKeys = keys;
+    if (!written.isEmpty())
+        emit changed();
+    return StatementOutcome::Recorded;
+}
+
 QList<PaymentLine> Ledger::paymentHistory(qint64 idSocio, HistoryOrder order) const
 {
     QList<PaymentLine> lines;

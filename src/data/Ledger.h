@@ -55,6 +55,19 @@ QString FeesNewestFirst();
 // follows it. The fee window's refusal and the unpaid-fee report share it.
 QString FeePaidCondition(const QString &idSocio);
 
+// One line of a bank statement as the books take it: it reconciles a bank
+// movement already recorded, or records a new one.
+struct StatementEntry
+{
+    QDateTime fecha;
+    QString descripcion;
+    double importe = 0; // as the bank signs it: a credit positive, a debit negative
+    QString referencia;
+    QString huella;                     // the line's fingerprint: it is taken once
+    std::optional<qint64> idMovimiento; // the movement it reconciles
+    std::optional<Movement> nuevo;      // or the bank movement it records
+};
+
 struct Balances
 {
     double caja = 0;
@@ -97,6 +110,17 @@ public:
     // transaction, so two programs paying at once never both spend the same
     // money. `id` receives the new key.
     PaymentOutcome recordPayment(const Movement &movement, qint64 *id = nullptr); // throws RuntimeError
+
+    enum class StatementOutcome { Recorded, ChangedMeanwhile };
+    // Takes a bank statement's lines into the books, all of them or none: the
+    // new movements are recorded and every line is kept, naming its movement.
+    // `ChangedMeanwhile`, writing nothing, when a line was taken meanwhile or
+    // a movement to reconcile is no longer a bank movement of that amount and
+    // direction not yet reconciled (another program got there first). The
+    // bank's debits are recorded whatever the balance: they already happened.
+    // `newKeys` receives the keys of the new movements, in order.
+    StatementOutcome recordStatement(const QList<StatementEntry> &entries, const QDateTime &importado,
+                                     QList<qint64> *newKeys = nullptr); // throws RuntimeError
 
     // Moves money between the media: an expense from `from`, then an income
     // into the other naming the expense in IDContraAsiento, then the expense

@@ -7,6 +7,7 @@
 #include "data/Environment.h"
 #include "data/IniFile.h"
 #include "data/PgSchema.h"
+#include "data/TableInfo.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -118,6 +119,14 @@ QList<BookTable> BookTables()
                       QStringLiteral("IDCambio"),
                       QString(),
                       QStringLiteral("cambios registrados"),
+                      true};
+    list << BookTable{QStringLiteral("ExtractoLinea"),
+                      {QStringLiteral("IDExtractoLinea"), QStringLiteral("Fecha"), QStringLiteral("Descripcion"),
+                       QStringLiteral("Importe"), QStringLiteral("Referencia"), QStringLiteral("Huella"),
+                       QStringLiteral("IDMovimiento"), QStringLiteral("Importado")},
+                      QStringLiteral("IDExtractoLinea"),
+                      QStringLiteral("Importe"),
+                      QStringLiteral("líneas de extracto conciliadas"),
                       true};
     return list;
 }
@@ -245,7 +254,7 @@ using Statements = std::list<QSqlQuery>;
 void copyTable(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, Tally &tally, Statements &statements)
 {
     tally.rows[t.name] = 0;
-    if (t.optional && !ChangeRecordPresent(file))
+    if (t.optional && !TablePresent(file, t.name))
         return; // a file of an earlier version, opened read-only
     QSqlQuery in(file);
     in.setForwardOnly(true);
@@ -329,7 +338,7 @@ void continueNumbering(const QSqlDatabase &file, const QSqlDatabase &server, con
 void verify(const QSqlDatabase &file, const QSqlDatabase &server, const Table &t, const Tally &tally)
 {
     QSqlQuery f(file);
-    const bool fileHasIt = !t.optional || ChangeRecordPresent(file);
+    const bool fileHasIt = !t.optional || TablePresent(file, t.name);
     if (fileHasIt && (!f.exec(QStringLiteral("SELECT COUNT(*) FROM ") + t.name) || !f.next()))
         CopyFail(QStringLiteral("No se pudo contar la tabla %1 del archivo.").arg(t.name));
     const qint64 fileRows = fileHasIt ? f.value(0).toLongLong() : 0;
@@ -437,7 +446,9 @@ QString copyAll(const QSqlDatabase &file, const QSqlDatabase &server, const Conn
         if (!t.key.isEmpty())
             continueNumbering(file, server, t);
         verify(file, server, t, tally);
-        copied << QStringLiteral("%1 %2").arg(tally.rows.at(t.name)).arg(t.noun);
+        // A table added since the first books is named only when it holds rows.
+        if (!t.optional || tally.rows.at(t.name) > 0)
+            copied << QStringLiteral("%1 %2").arg(tally.rows.at(t.name)).arg(t.noun);
     }
     writing.commit();
     // The first statements on the copy are planned on its statistics, not on

@@ -57,7 +57,8 @@ void UpgradePgSchema(const QSqlDatabase &db);
 // consulta reads them. CreatePgSchema makes it. On a database made before it,
 // EnsurePgChangeRecord adds it when missing, in a transaction of its own
 // (only the tables' owner may: throws RuntimeError with the server's reason);
-// CreatePgChangeRecord does the same in the caller's transaction.
+// CreatePgChangeRecord does the same in the caller's transaction. Both also
+// add the bank statement's lines (extractolinea), which tesorero adds to.
 bool PgChangeRecordPresent(const QSqlDatabase &db); // throws RuntimeError
 void EnsurePgChangeRecord(const QSqlDatabase &db);
 void CreatePgChangeRecord(const QSqlDatabase &db);

@@ -4,6 +4,7 @@
 #include "data/Migrate.h"
 #include "data/PgSchema.h"
 #include "data/ServerCheck.h"
+#include "data/TableInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,7 +45,7 @@ qint64 serverNumbering(const QSqlDatabase &db, const BookTable &t)
 // exact text and stored as the nearest number, as the program stores amounts.
 void copyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTable &t)
 {
-    if (t.optional && !PgChangeRecordPresent(server))
+    if (t.optional && !TablePresent(server, t.name))
         return; // a database made before the record: the copy's stays empty
     QStringList select;
     for (const QString &c : t.columns)
@@ -85,7 +86,7 @@ void copyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTa
 // The file's rows and exact sums against the server's, in the same snapshot.
 void verifyRows(const QSqlDatabase &server, const QSqlDatabase &file, const BookTable &t)
 {
-    const bool serverHasIt = !t.optional || PgChangeRecordPresent(server);
+    const bool serverHasIt = !t.optional || TablePresent(server, t.name);
     QSqlQuery s = ServerQuery(server, serverHasIt ? QStringLiteral("SELECT count(*) FROM ") + t.name.toLower()
                                                : QStringLiteral("SELECT 0"));
     const qint64 serverRows = s.next() ? s.value(0).toLongLong() : -1;
@@ -201,10 +202,10 @@ QStringList schemaProblems(const QSqlDatabase &db, QStringList *readable)
     for (const BookTable &t : BookTables()) {
         const QString table = t.name.toLower();
         if (!kinds.count(table)) {
-            problems << (t.optional ? QStringLiteral("Falta la tabla %1 (el registro de cambios): la agrega el dueño "
-                                                     "de las tablas al abrir el programa; hasta entonces no se guardan "
-                                                     "cambios hechos a mano.")
-                                    : QStringLiteral("Falta la tabla %1.")).arg(t.name);
+            problems << (t.optional ? QStringLiteral("Falta la tabla %1 (de %2): la agrega el dueño de las tablas "
+                                                     "al abrir el programa.")
+                                          .arg(t.name, t.noun)
+                                    : QStringLiteral("Falta la tabla %1.").arg(t.name));
             continue;
         }
         bool whole = true;

@@ -31,6 +31,15 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &bi
 
 } // namespace
 
+bool TablePresent(const QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery q = EngineOf(db) == Engine::PostgreSQL
+                      ? Exec(db, QStringLiteral("SELECT 1 WHERE to_regclass(?) IS NOT NULL"), {table.toLower()})
+                      : Exec(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
+                             {table});
+    return q.next();
+}
+
 bool IsServerConnection(const QSqlDatabase &db)
 {
     return EngineOf(db) == Engine::PostgreSQL;

@@ -15,6 +15,11 @@
 // True for a connection to a PostgreSQL server, false for a SQLite file.
 bool IsServerConnection(const QSqlDatabase &db);
 
+// Whether the books hold `table` (named as the file names it): books of an
+// earlier version opened read-only, or a server's database its owner has not
+// opened since, may lack a table added later. Throws RuntimeError.
+bool TablePresent(const QSqlDatabase &db, const QString &table);
+
 // The columns of `table` in their order, each named as the file names it
 // ("IDMovimiento", "Fecha"): the server holds the schema's names in lower
 // case, and the books' columns are given back in their own spelling. Empty
