@@ -145,7 +145,7 @@ bool isClosing(const QVariant &name)
 }
 QString closingRefusal()
 {
-    return QStringLiteral("El parámetro %1 se cambia sólo desde Maestros > Cerrar ejercicio.")
+    return QStringLiteral("El parámetro %1 se cambia sólo desde Maestros, Cerrar ejercicio.")
         .arg(QLatin1String(kClosingSetting));
 }
 

@@ -221,7 +221,7 @@ void tst_ClosedYear::theTableEditorKeepsTheClosedYear()
     m_model.reset();
     CloseConnection(QStringLiteral("grilla"));
     GrillaTableModel &p = editor(QStringLiteral("Parametro"));
-    const QString own = QStringLiteral("El parámetro CIERRE se cambia sólo desde Maestros > Cerrar ejercicio.");
+    const QString own = QStringLiteral("El parámetro CIERRE se cambia sólo desde Maestros, Cerrar ejercicio.");
     const int cierre = p.rowOfKey(QStringLiteral("CIERRE")), recibo = p.rowOfKey(QStringLiteral("PROXIMORECIBO"));
     QVERIFY(!p.removeRow(cierre));
     QCOMPARE(p.lastRefusal(), own);
