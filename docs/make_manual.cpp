@@ -10,6 +10,7 @@
 #include "data/DemoData.h"
 #include "data/Environment.h"
 #include "data/Prompts.h"
+#include "masterdata/frmCierreEjercicio.h"
 #include "members/frmSocio.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
@@ -143,6 +144,10 @@ bool takePictures(QMap<QString, QImage> &out, ManualPrompts &prompts)
     preview->setFit(ReportPreview::Fit::Width);
     out[QStringLiteral("impagos")] = picture(preview);
     preview->close();
+
+    frmCierreEjercicio *closing = frmCierreEjercicio::open();
+    out[QStringLiteral("cierre")] = picture(closing);
+    closing->close();
     main->close();
     return true;
 }

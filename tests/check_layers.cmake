@@ -2,15 +2,15 @@
 # the report engine never include the shell (app/), and the core's sources
 # never include a header of the interface or of Qt Widgets.
 set(core_files
-  data/Backup data/ChangeRecord data/ChangeWatch data/ConfigFile data/Database data/DelimitedText data/SqliteStorage data/Storage data/TextRules data/DemoData
+  data/Backup data/ChangeRecord data/ChangeWatch data/ClosedYear data/ConfigFile data/Database data/DelimitedText data/SqliteStorage data/Storage data/TextRules data/DemoData
   data/Environment data/Errors data/IniFile data/InUse data/Ledger data/Migrate data/Parametros data/PgSchema
   data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
   masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
-  reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
+  reports/AssemblyPapers reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptCambios reports/rptCuotaImpaga reports/rptLibroSocios
   reports/rptReciboCuota treasury/BankStatement)
 set(ui_headers data/ColumnChooser.h data/DataCombo.h data/FormHelpers.h data/QtPrompts.h
-  masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
+  masterdata/frmCierreEjercicio.h masterdata/frmGrilla.h members/frm reports/ReportOutput.h reports/ReportPainter.h
   reports/ReportPreview.h treasury/frm app/)
 set(failures "")
 file(GLOB_RECURSE below RELATIVE ${SRC} ${SRC}/data/* ${SRC}/members/* ${SRC}/treasury/*

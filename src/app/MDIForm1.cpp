@@ -9,7 +9,9 @@
 #include "data/Parametros.h"
 #include "data/Prompts.h"
 #include "data/ValueRules.h"
+#include "data/ClosedYear.h"
 #include "masterdata/AdminGate.h"
+#include "masterdata/frmCierreEjercicio.h"
 #include "masterdata/frmGrilla.h"
 #include "members/MemberStatement.h"
 #include "members/frmSocio.h"
@@ -93,6 +95,7 @@ MDIForm1::MDIForm1()
     addSeparator(master, "mnudu3");
     addItem(master, "mnuParam", QStringLiteral("Parametros"), &MDIForm1::mnuParam_Click);
     addItem(master, "mnuMovis", QStringLiteral("Editar movimientos manualmente"), &MDIForm1::mnuMovis_Click);
+    addItem(master, "mnuCierre", QStringLiteral("Cerrar ejercicio"), &MDIForm1::mnuCierre_Click);
 
     QMenu *mov = bar->addMenu(QStringLiteral("Mo&vimientos"));
     mov->setObjectName(QStringLiteral("mnuMov"));
@@ -117,6 +120,7 @@ MDIForm1::MDIForm1()
     addItem(rep, "mnuEstado", QStringLiteral("Estado de cuenta de socio"), &MDIForm1::mnuEstado_Click);
     addItem(rep, "mnuCuotaImpaga", QStringLiteral("Socios con cuota impaga"), &MDIForm1::mnuCuotaImpaga_Click);
     addItem(rep, "mnuCambios", QStringLiteral("Registro de cambios"), &MDIForm1::mnuCambios_Click);
+    addItem(rep, "mnuAsamblea", QStringLiteral("Documentacion para la asamblea"), &MDIForm1::mnuAsamblea_Click);
     addSeparator(rep, "mnudu10");
     addItem(rep, "mnulibroex", QStringLiteral("Exportar libro a texto"), &MDIForm1::mnulibroex_Click);
     addItem(rep, "mnuBalanceEx", QStringLiteral("Exportar Balance a texto"), &MDIForm1::mnuBalanceEx_Click);
@@ -241,6 +245,11 @@ void MDIForm1::mnuMovis_Click()
     if (AskAdminPassword())
         OpenGrilla(QStringLiteral("Movimiento"));
 }
+void MDIForm1::mnuCierre_Click()
+{
+    if (AskAdminPassword())
+        frmCierreEjercicio::open();
+}
 void MDIForm1::showShared(QWidget *window)
 {
     // Modeless: brought up again when it is already open.
@@ -306,6 +315,18 @@ void MDIForm1::mnuCuotaImpaga_Click()
 {
     rptCuotaImpaga report;
     showReport(report, PreviewMode::Modeless);
+}
+void MDIForm1::mnuAsamblea_Click()
+{
+    try {
+        if (const std::optional<QDate> closing = ClosingDate(Conexion()))
+            SaveAssemblyPapers(*closing);
+        else
+            MsgBox(QStringLiteral("No hay ningún ejercicio cerrado: ciérrelo en Maestros, Cerrar ejercicio."),
+                   MsgIcon::Exclamation);
+    } catch (const RuntimeError &e) {
+        MsgBox(ErrorText(e), MsgIcon::Critical);
+    }
 }
 void MDIForm1::mnulibroex_Click()
 {

@@ -54,6 +54,7 @@ private:
     void mnuCuentas_Click();
     void mnuParam_Click();
     void mnuMovis_Click();
+    void mnuCierre_Click();
     void mnuPagocuota_Click();
     void mnuIngreso_Click();
     void mnuPago_Click();
@@ -64,6 +65,7 @@ private:
     void mnuLibroSocios_Click();
     void mnuEstado_Click();
     void mnuCuotaImpaga_Click();
+    void mnuAsamblea_Click();
     void mnulibroex_Click();
     void mnuBalanceEx_Click();
     void mnuCuotaImpagaEx_Click();

@@ -1,4 +1,5 @@
 #include "data/Ledger.h"
+#include "data/ClosedYear.h"
 #include "data/Database.h"
 
 #include <QSqlQuery>
@@ -205,6 +206,11 @@ qint64 Ledger::insert(const Movement &m)
         .toLongLong();
 }
 
+void Ledger::refuseIfClosed(const QDateTime &fecha) const
+{
+    RefuseIfClosed(db(), fecha);
+}
+
 bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id)
 {
     {
@@ -212,6 +218,7 @@ bool Ledger::recordUnless(const Movement &movement, const std::function<bool()> 
         // program can write between the check and the insert (a second
         // payment of the same fee, or a payment of the same money).
         Transaction t(db(), Transaction::Mode::Immediate);
+        refuseIfClosed(movement.fecha);
         if (refused())
             return false;
         const Kept kept = keepSums();
@@ -245,9 +252,15 @@ qint64 Ledger::recordIncome(const Movement &movement)
 {
     Movement m = movement;
     m.tipo = Direction::Income;
-    const Kept kept = keepSums();
-    const qint64 key = insert(m);
-    addToSums(kept, {m}, 1);
+    qint64 key = 0;
+    {
+        Transaction t(db(), Transaction::Mode::Immediate);
+        refuseIfClosed(m.fecha);
+        const Kept kept = keepSums();
+        key = insert(m);
+        t.commit();
+        addToSums(kept, {m}, 1);
+    }
     emit changed();
     return key;
 }
@@ -267,6 +280,7 @@ std::pair<qint64, qint64> Ledger::transfer(Medium from, const QDateTime &fecha, 
     std::pair<qint64, qint64> keys;
     {
         Transaction t(db(), Transaction::Mode::Immediate);
+        refuseIfClosed(fecha);
         const Kept kept = keepSums();
         Movement out;
         out.fecha = fecha;
@@ -302,6 +316,8 @@ Ledger::StatementOutcome Ledger::recordStatement(const QList<StatementEntry> &en
         Transaction t(db(), Transaction::Mode::Immediate);
         // The checks read under the write lock, as the fee's do.
         for (const StatementEntry &e : entries) {
+            if (e.nuevo)
+                refuseIfClosed(e.nuevo->fecha);
             if (Exec(db(), QStringLiteral("SELECT 1 FROM ExtractoLinea WHERE Huella = ?"), {e.huella}).next())
                 return StatementOutcome::ChangedMeanwhile;
             if (!e.idMovimiento)

@@ -4,6 +4,8 @@
 // operation that writes more than one thing writes it in one transaction;
 // after each commit `changed()` is emitted, so whatever shows the balances
 // follows without the windows having to remember it.
+// A movement dated on or before the closing day (ClosedYear.h) is refused by
+// every write with RuntimeError(ErrClosedPeriod), checked in its transaction.
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -164,6 +166,9 @@ private:
         bool valid = false;
     };
     qint64 insert(const Movement &movement);
+    // Throws RuntimeError(ErrClosedPeriod) when `fecha` falls in the closed
+    // year; every write calls it under its write lock, before writing.
+    void refuseIfClosed(const QDateTime &fecha) const;
     // Inserts `movement` unless `refused()`, asked under the write lock;
     // whether it was inserted.
     bool recordUnless(const Movement &movement, const std::function<bool()> &refused, qint64 *id);

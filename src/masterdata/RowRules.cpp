@@ -1,4 +1,6 @@
 #include "masterdata/RowRules.h"
+#include "data/ClosedYear.h"
+#include "data/Database.h"
 
 #include <QSqlQuery>
 
@@ -135,6 +137,51 @@ bool isAdmin(const QVariant &name)
 const char16_t *const kAdminNeeded = u": es la contraseña de administrador, sin la cual nadie podría abrir Parametros "
                                  u"ni editar los movimientos.";
 
+// The closing day is set and cleared only through its own window, which asks
+// the question, keeps the record and waits for every writer of movements.
+bool isClosing(const QVariant &name)
+{
+    return !name.isNull() && same(name.toString(), kClosingSetting);
+}
+QString closingRefusal()
+{
+    return QStringLiteral("El parámetro %1 se cambia sólo desde Maestros, Cerrar ejercicio.")
+        .arg(QLatin1String(kClosingSetting));
+}
+
+// The closing day as the books hold it now. A setting that holds no date is
+// itself the refusal: no day is known to be open.
+bool closing(const QSqlDatabase &db, std::optional<QDate> *day, QString *refusal, QSqlError *error)
+{
+    try {
+        *day = ClosingDate(db);
+        return true;
+    } catch (const StorageError &e) {
+        *error = e.sqlError();
+        return false;
+    } catch (const RuntimeError &e) {
+        *refusal = e.description();
+        return true;
+    }
+}
+
+// A movement of the closed year stays as the assembly saw it.
+bool closedMovementRefusal(const QSqlDatabase &db, const QVariant &rowKey, const std::optional<QDate> &day,
+                           QString *refusal, QSqlError *error)
+{
+    QVariant fecha;
+    if (!day || rowKey.isNull())
+        return true;
+    if (!firstValue(db, QStringLiteral("SELECT Fecha FROM Movimiento WHERE IDMovimiento = ?"), {rowKey}, &fecha, error))
+        return false;
+    if (!ClosedRefusal(day, fecha).isEmpty())
+        *refusal = QStringLiteral("El ejercicio está cerrado hasta el %1: el movimiento %2, del %3, no se puede "
+                                  "cambiar ni eliminar.")
+                       .arg(day->toString(QStringLiteral("dd/MM/yyyy")), ChangeText(rowKey).toString(),
+                            DbDay(fecha).toString(QStringLiteral("dd/MM/yyyy")));
+    return true;
+}
+
 struct Code
 {
     const char *field, *letters, *meaning;
@@ -164,6 +211,13 @@ bool DeleteRefusal(const QSqlDatabase &db, const QString &table, const QVariant 
             return false;
         if (isAdmin(name))
             *refusal = QStringLiteral("No se puede eliminar el parámetro ADMIN") + QString::fromUtf16(kAdminNeeded);
+        else if (isClosing(name))
+            *refusal = closingRefusal();
+    }
+    if (same(table, "Movimiento")) {
+        std::optional<QDate> day;
+        return closing(db, &day, refusal, error)
+               && (!refusal->isEmpty() || closedMovementRefusal(db, rowKey, day, refusal, error));
     }
     return true;
 }
@@ -186,6 +240,10 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
             return true;
         if (!storedKey(db, "Parametro", "Parametro", rowKey, &stored, error))
             return false;
+        if (isClosing(stored) || (set.at(name) && isClosing(values.at(name)))) {
+            *refusal = closingRefusal();
+            return true;
+        }
         if (isAdmin(stored) && set.at(name) && !isAdmin(values.at(name))) {
             *refusal = QStringLiteral("No se puede cambiar el nombre del parámetro ADMIN") + QString::fromUtf16(kAdminNeeded);
             return true;
@@ -200,6 +258,18 @@ bool WriteRefusal(const QSqlDatabase &db, const QString &table, const QList<Grid
             *refusal = QStringLiteral("La contraseña de administrador (ADMIN) no puede empezar ni terminar con "
                                       "espacios en blanco: al pedirla se la rechazaría sin aviso.");
         return true;
+    }
+    if (same(table, "Movimiento")) {
+        std::optional<QDate> day;
+        if (!closing(db, &day, refusal, error)
+            || (refusal->isEmpty() && !closedMovementRefusal(db, rowKey, day, refusal, error)))
+            return false;
+        // The new date must be an open day too (a date that is none is the table's to refuse).
+        const int fecha = fieldIndex(fields, "Fecha");
+        if (refusal->isEmpty() && fecha >= 0 && set.at(fecha))
+            *refusal = ClosedRefusal(day, values.at(fecha));
+        if (!refusal->isEmpty())
+            return true;
     }
     if (same(table, "Movimiento") && rowKey.isNull()) {
         for (const Code &code : kCodes) {

@@ -3,7 +3,9 @@
 // course, fee or account that other rows use is neither deleted nor given
 // another number; the administrator password stays one that can be typed;
 // a movement's codes are the capitals the balances and reports read; the two
-// halves of a transfer are deleted, and change amount and date, together.
+// halves of a transfer are deleted, and change amount and date, together;
+// a movement of the closed year is neither changed nor deleted, none is
+// added or moved into it, and the closing day is set only by its window.
 #include "data/ChangeRecord.h"
 #include "masterdata/GridValues.h"
 

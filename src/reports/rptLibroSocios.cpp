@@ -39,9 +39,14 @@ void rptLibroSocios::ReportStart()
 
 ReportDataSource MemberBookSource(const QDateTime &today)
 {
-    // The year is a range of Fecha, so the date index finds this year's fees
-    // without reading every movement.
     const int year = today.date().year();
+    return MemberBookSource(QDate(year, 1, 1), QDate(year, 12, 31));
+}
+
+ReportDataSource MemberBookSource(const QDate &start, const QDate &end)
+{
+    // The period is a range of Fecha, so the date index finds its fees
+    // without reading every movement.
     const Engine engine = EngineOf(Conexion());
     ReportDataSource s;
     s.sql = QStringLiteral(
@@ -52,6 +57,6 @@ ReportDataSource MemberBookSource(const QDateTime &today)
         " ORDER BY %1, %2")
                 .arg(Dialect::NoCaseOrder(engine, QStringLiteral("Curso.Nombre")),
                      Dialect::NoCaseOrder(engine, QStringLiteral("Socio.Nombre")));
-    s.binds = {QDateTime(QDate(year, 1, 1), QTime(0, 0)), QDateTime(QDate(year + 1, 1, 1), QTime(0, 0))};
+    s.binds = {QDateTime(start, QTime(0, 0)), QDateTime(end.addDays(1), QTime(0, 0))};
     return s;
 }

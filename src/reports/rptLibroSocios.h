@@ -28,3 +28,5 @@ private:
 // The selection of the member book for the calendar year of `today`: its
 // statement and the bounds of that year, bound as values.
 ReportDataSource MemberBookSource(const QDateTime &today);
+// The same for the members with a fee paid from `start` to `end`, both days whole.
+ReportDataSource MemberBookSource(const QDate &start, const QDate &end);

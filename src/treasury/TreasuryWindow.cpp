@@ -1,4 +1,6 @@
 #include "treasury/TreasuryWindow.h"
+#include "data/ClosedYear.h"
+#include "data/Database.h"
 #include "data/DataCombo.h"
 #include "data/Environment.h"
 #include "data/FormHelpers.h"
@@ -153,6 +155,27 @@ bool TreasuryWindow::amountAccepted(QLineEdit *box)
 bool TreasuryWindow::confirmed(const QString &question)
 {
     return MsgBox(question, MsgIcon::Question, MsgButtons::YesNo, 1) == MsgResult::Yes;
+}
+
+bool TreasuryWindow::dayOpen(const QDateTime &fecha)
+{
+    try {
+        RefuseIfClosed(Conexion(), fecha);
+        return true;
+    } catch (const RuntimeError &e) {
+        showError(e);
+        if (m_datePicker)
+            m_datePicker->setFocus();
+        return false;
+    }
+}
+
+void TreasuryWindow::showError(const RuntimeError &error)
+{
+    if (error.number() == ErrClosedPeriod)
+        MsgBox(error.description(), MsgIcon::Exclamation);
+    else
+        MsgBox(ErrorText(error), MsgIcon::Critical);
 }
 
 void TreasuryWindow::enterPressed()

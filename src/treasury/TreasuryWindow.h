@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class rptReciboCuota;
+class RuntimeError;
 
 class TreasuryWindow : public QWidget
 {
@@ -58,6 +59,14 @@ protected:
     bool amountAccepted(QLineEdit *box);
     // A Yes/No question with No as the default; true for Yes.
     static bool confirmed(const QString &question);
+    // True when `fecha` is after the closing day; otherwise says that the
+    // year is closed and puts the focus on the date. Asked before the
+    // question, so nobody confirms a movement for nothing; the ledger checks
+    // again when it writes.
+    bool dayOpen(const QDateTime &fecha);
+    // A failed write: a closed day is said as the sentence it is, any other
+    // error with its number. The window stays open.
+    static void showError(const RuntimeError &error);
 
     // What Enter does: "Aceptar" (a window may look something up first).
     virtual void enterPressed();

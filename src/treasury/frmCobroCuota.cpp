@@ -194,7 +194,7 @@ bool frmCobroCuota::inputAccepted()
 void frmCobroCuota::cmdOk_Click()
 {
     const QDateTime fecha = operationMoment();
-    if (!inputAccepted())
+    if (!inputAccepted() || !dayOpen(fecha))
         return;
     const QString cuotaTexto = datcboCurso->currentText();
     const QString socioNombre = lblSocioNombre->text();
@@ -266,6 +266,6 @@ void frmCobroCuota::cmdOk_Click()
         datcboCurso->setBoundText(QString());
     } catch (const RuntimeError &e) {
         // A movement already stored stays: the ledger has told the balances.
-        MsgBox(ErrorText(e), MsgIcon::Critical);
+        showError(e);
     }
 }

@@ -61,7 +61,7 @@ frmMovimiento::frmMovimiento() : TreasuryWindow("frmMovimiento", QStringLiteral(
 void frmMovimiento::cmdOk_Click()
 {
     const QDateTime fecha = operationMoment();
-    if (!amountAccepted(txtImporte))
+    if (!amountAccepted(txtImporte) || !dayOpen(fecha))
         return;
     const bool deposito = Sentido == kDeposito;
     const QString prefix = deposito ? QStringLiteral("Va a realizar un deposito en BANCO ")
@@ -74,7 +74,7 @@ void frmMovimiento::cmdOk_Click()
                                     ReadAmount(txtImporte->text()), txtDetalle->toPlainText(),
                                     deposito ? std::nullopt : std::optional<QString>(QStringLiteral("ACAJA")));
     } catch (const RuntimeError &e) {
-        MsgBox(ErrorText(e), MsgIcon::Critical);
+        showError(e);
         return;
     }
     MsgBox(QStringLiteral("Movimiento generado con exito!"), MsgIcon::Information);

@@ -55,7 +55,7 @@ void frmOtroIngreso::cmdOk_Click()
 {
     const QDateTime fecha = operationMoment();
     // Refused before the question: without an account the movement could not be charged anywhere.
-    if (!accountChosen(datcboCuenta) || !amountAccepted(txtImporte))
+    if (!accountChosen(datcboCuenta) || !amountAccepted(txtImporte) || !dayOpen(fecha))
         return;
     const QString importeTexto = txtImporte->text();
     if (!confirmed(QStringLiteral("Va a ingresar un movimiento de ingreso a  ") + datcboCuenta->currentText()
@@ -85,6 +85,6 @@ void frmOtroIngreso::cmdOk_Click()
         txtDetalle->clear();
         datcboCuenta->setBoundText(QString());
     } catch (const RuntimeError &e) {
-        MsgBox(ErrorText(e), MsgIcon::Critical);
+        showError(e);
     }
 }

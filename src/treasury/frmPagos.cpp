@@ -116,7 +116,7 @@ void frmPagos::cmdOk_Click()
     const QDateTime fecha = operationMoment();
     const QString importeTexto = txtImporte->text();
     const double importe = ReadAmount(importeTexto);
-    if (!paymentAccepted(importe))
+    if (!paymentAccepted(importe) || !dayOpen(fecha))
         return;
     if (!confirmed(QStringLiteral("Va a ingresar un movimiento de egreso a  ") + datcboCuenta->currentText()
                    + QStringLiteral(", por $") + importeTexto + QStringLiteral(" Esta seguro?")))
@@ -145,6 +145,6 @@ void frmPagos::cmdOk_Click()
         txtDetalle->clear();
         datcboCuenta->setBoundText(QString());
     } catch (const RuntimeError &e) {
-        MsgBox(ErrorText(e), MsgIcon::Critical);
+        showError(e);
     }
 }

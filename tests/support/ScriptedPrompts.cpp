@@ -82,12 +82,13 @@ ScriptedPrompts &ScriptedPrompts::expectPrinter(bool accept, std::function<void(
 }
 
 ScriptedPrompts &ScriptedPrompts::expectChoice(const QString &prompt, const QString &title, const QStringList &items,
-                                               int answer)
+                                               int answer, int marked)
 {
     Expected e{Kind::Choice, prompt};
     e.title = title;
     e.items = items;
     e.defaultButton = answer;
+    e.marked = marked;
     m_queue.push_back(e);
     return *this;
 }
@@ -201,8 +202,8 @@ std::optional<int> ScriptedPrompts::choose(const QString &prompt, const QString 
     if (e.items != items)
         fail(QStringLiteral("Lista distinta en \"%1\":\n  esperada: %2\n  recibida: %3")
                  .arg(prompt, e.items.join(QStringLiteral(" | ")), items.join(QStringLiteral(" | "))));
-    if (current != 0)
-        fail(QStringLiteral("\"%1\": se esperaba marcado el primero y llegó %2").arg(prompt).arg(current));
+    if (current != e.marked)
+        fail(QStringLiteral("\"%1\": se esperaba marcado el %2 y llegó %3").arg(prompt).arg(e.marked).arg(current));
     if (e.defaultButton < 0)
         return std::nullopt;
     return e.defaultButton;

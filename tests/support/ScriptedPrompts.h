@@ -28,9 +28,10 @@ public:
     // ("" cancels).
     ScriptedPrompts &expectOpenFile(const QString &filter, const QString &answer);
     ScriptedPrompts &expectPrinter(bool accept, std::function<void(QPrinter &)> setup = {});
-    // A list to pick from, with exactly these items, the first marked: the
-    // user picks the item at `answer`, or cancels with -1.
-    ScriptedPrompts &expectChoice(const QString &prompt, const QString &title, const QStringList &items, int answer);
+    // A list to pick from, with exactly these items, the one at `marked`
+    // marked: the user picks the item at `answer`, or cancels with -1.
+    ScriptedPrompts &expectChoice(const QString &prompt, const QString &title, const QStringList &items, int answer,
+                                  int marked = 0);
 
     // Runs when a prompt arrives, before it is answered (to look at the screen).
     void onNextPrompt(std::function<void()> hook) { m_hook = std::move(hook); }
@@ -68,6 +69,7 @@ private:
         bool hidden = false; // an input box that hides what is typed
         std::function<void(QPrinter &)> setup;
         QStringList items;
+        int marked = 0; // the item a list marks at first
     };
     bool take(Kind kind, const QString &what, Expected &out);
     void fail(const QString &why);
