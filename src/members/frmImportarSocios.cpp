@@ -104,10 +104,10 @@ frmImportarSocios::frmImportarSocios(const QString &path, DelimitedText text, Me
     buttons->addWidget(cmdCancelar);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblArchivo);
-    layout->addWidget(chooser, 2);
+    layout->addWidget(chooser, 3);
     layout->addLayout(checks);
     layout->addWidget(lblFilas);
-    layout->addWidget(grdFilas, 3);
+    layout->addWidget(grdFilas, 2);
     layout->addWidget(lblResumen);
     layout->addLayout(buttons);
     resize(820, 640);
