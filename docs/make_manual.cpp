@@ -11,6 +11,7 @@
 #include "data/Environment.h"
 #include "data/Prompts.h"
 #include "masterdata/frmCierreEjercicio.h"
+#include "members/frmImportarSocios.h"
 #include "members/frmSocio.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
@@ -27,6 +28,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -67,7 +69,8 @@ public:
         return a;
     }
     QString saveFileName(const QString &, const QString &, const QString &) override { return QString(); }
-    QString openFileName(const QString &, const QString &) override { return QString(); }
+    QString openFile; // the file the open dialog gives once
+    QString openFileName(const QString &, const QString &) override { return std::exchange(openFile, QString()); }
     bool choosePrinter(QPrinter &) override { return false; }
     std::deque<int> choices;
     std::optional<int> choose(const QString &prompt, const QString &, const QStringList &, int current) override
@@ -122,6 +125,19 @@ bool takePictures(QMap<QString, QImage> &out, ManualPrompts &prompts)
     frmCobroCuota *fee = frmCobroCuota::openFromList(*list, 3);
     out[QStringLiteral("cuota")] = picture(fee);
     fee->close();
+
+    // The class list the tests import.
+    prompts.openFile = QStringLiteral(TESORIN_SOURCE_DIR "/tests/samples/lista-curso.csv");
+    QTimer::singleShot(0, [&out] {
+        if (frmImportarSocios *w = frmImportarSocios::current()) {
+            w->resize(900, 640);
+            out[QStringLiteral("importar-socios")] = picture(w);
+            w->close();
+        }
+    });
+    frmImportarSocios::Import(main);
+    if (!out.contains(QStringLiteral("importar-socios")))
+        return fail(QStringLiteral("no se abrió la importación de socios"));
 
     prompts.answers = {QStringLiteral("01/03/2026"), QStringLiteral("31/10/2026"), QStringLiteral("SI")};
     rptBalance balance;

@@ -5,7 +5,7 @@ set(core_files
   data/Backup data/ChangeRecord data/ChangeWatch data/ClosedYear data/ConfigFile data/Database data/DelimitedText data/SqliteStorage data/Storage data/TextRules data/DemoData
   data/Environment data/Errors data/IniFile data/InUse data/Ledger data/Migrate data/Parametros data/PgSchema
   data/Prompts data/ServerCheck data/ValueRules data/WaitCursor
-  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberStatement members/SocioSearch
+  masterdata/AdminGate masterdata/FilterCriterion masterdata/GridValues masterdata/GrillaModel masterdata/RowRules members/MemberImport members/MemberStatement members/SocioSearch
   reports/AssemblyPapers reports/PageFurniture reports/Report reports/ReportDesign reports/ReportExport reports/ReportLayout reports/ReportText
   reports/rptBalance reports/rptCambios reports/rptCuotaImpaga reports/rptLibroSocios
   reports/rptReciboCuota treasury/BankStatement)

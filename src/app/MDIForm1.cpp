@@ -14,6 +14,7 @@
 #include "masterdata/frmCierreEjercicio.h"
 #include "masterdata/frmGrilla.h"
 #include "members/MemberStatement.h"
+#include "members/frmImportarSocios.h"
 #include "members/frmSocio.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportOutput.h"
@@ -88,6 +89,7 @@ MDIForm1::MDIForm1()
     QMenu *master = bar->addMenu(QStringLiteral("&Maestros"));
     master->setObjectName(QStringLiteral("mnuMaster"));
     addItem(master, "mnuSocio", QStringLiteral("&Socios"), &MDIForm1::mnuSocio_Click);
+    addItem(master, "mnuImportarSocios", QStringLiteral("&Importar socios..."), &MDIForm1::mnuImportarSocios_Click);
     addSeparator(master, "mnuDu2");
     addItem(master, "mnucurso", QStringLiteral("C&ursos"), &MDIForm1::mnucurso_Click);
     addItem(master, "mnucuota", QStringLiteral("&Cuotas"), &MDIForm1::mnucuota_Click);
@@ -231,6 +233,10 @@ void MDIForm1::mnuSocio_Click()
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->show();
     list->Form_Load();
+}
+void MDIForm1::mnuImportarSocios_Click()
+{
+    frmImportarSocios::Import(this);
 }
 void MDIForm1::mnucurso_Click() { OpenGrilla(QStringLiteral("Curso")); }
 void MDIForm1::mnucuota_Click() { OpenGrilla(QStringLiteral("Cuota")); }

@@ -49,6 +49,7 @@ private:
 
     // Menu handlers.
     void mnuSocio_Click();
+    void mnuImportarSocios_Click();
     void mnucurso_Click();
     void mnucuota_Click();
     void mnuCuentas_Click();
