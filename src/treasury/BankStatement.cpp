@@ -144,16 +144,18 @@ std::optional<qint64> StatementCents(const QString &text, QChar decimal)
     } else if (t.startsWith(QLatin1Char('+'))) {
         t.remove(0, 1);
     }
-    const QChar thousands = decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
-    t.remove(thousands);
-    t.remove(QLatin1Char('\''));
-    static const QRegularExpression number(QStringLiteral("^(\\d+)(?:[.,](\\d*))?$"));
-    if (t.contains(QLatin1Char(decimal == QLatin1Char(',') ? '.' : ',')))
-        return std::nullopt; // the other mark left after removing thousands: not this format
+    // Thousands marks only between groups of three digits: "1.234,56" read
+    // with a decimal point is no amount, never 1,23 or 123456.
+    const QString d = QRegularExpression::escape(QString(decimal));
+    const QString k = decimal == QLatin1Char(',') ? QStringLiteral("[.']") : QStringLiteral("[,']");
+    const QRegularExpression number(QStringLiteral("^(\\d{1,3}(?:%1\\d{3})+|\\d+)(?:%2(\\d*))?$").arg(k, d));
     const auto m = number.match(t);
-    if (!m.hasMatch() || m.captured(1).size() > 15)
+    if (!m.hasMatch())
         return std::nullopt;
-    qint64 cents = m.captured(1).toLongLong() * 100;
+    const QString whole = m.captured(1).remove(QRegularExpression(k));
+    if (whole.size() > 15)
+        return std::nullopt;
+    qint64 cents = whole.toLongLong() * 100;
     const QString fraction = m.captured(2);
     if (!fraction.isEmpty()) {
         cents += fraction.left(2).leftJustified(2, QLatin1Char('0')).toLongLong();

@@ -5,6 +5,7 @@
 // Each runs on a file and on the same books copied to a server.
 #include "data/ChangeRecord.h"
 #include "data/Database.h"
+#include "data/TableInfo.h"
 #include "data/Ledger.h"
 #include "data/PgSchema.h"
 #include "masterdata/GrillaModel.h"
@@ -163,16 +164,20 @@ void tst_ChangeRecord::booksMadeBeforeGetTheRecord()
     m_env->openBooks();
     RecordChange(Conexion(), QLatin1String(kChangeUpdate), QStringLiteral("Curso"), 1, QStringLiteral("Nombre"), 1, 2);
     run(QStringLiteral("DROP TABLE Cambio"));
+    run(QStringLiteral("DROP TABLE ExtractoLinea"));
     QVERIFY(!ChangeRecordPresent(Conexion()));
-    // Opened again (a file for writing, a server by the tables' owner), the books have it, empty.
+    // Opened again (a file for writing, a server by the tables' owner), the
+    // books have it, empty, and the bank statement's lines too.
     QVERIFY(m_env->reopenBooks());
     QVERIFY(ChangeRecordPresent(Conexion()));
+    QVERIFY(TablePresent(Conexion(), QStringLiteral("ExtractoLinea")));
     QCOMPARE(Scalar("SELECT COUNT(*) FROM Cambio").toInt(), 0);
     RecordChange(Conexion(), QLatin1String(kChangeUpdate), QStringLiteral("Curso"), 1, QStringLiteral("Nombre"), 1, 2);
     if (OnServerRow()) {
         QVERIFY(Scalar("SELECT has_table_privilege('tesorero', 'cambio', 'INSERT')"
                        " AND NOT has_table_privilege('tesorero', 'cambio', 'DELETE')"
-                       " AND has_table_privilege('consulta', 'cambio', 'SELECT')").toBool());
+                       " AND has_table_privilege('consulta', 'cambio', 'SELECT')"
+                       " AND has_table_privilege('tesorero', 'extractolinea', 'INSERT')").toBool());
         return;
     }
     QCOMPARE(Scalar("SELECT COUNT(*) FROM sqlite_master WHERE name IN ('Cambio_Fecha', 'Cambio_NoSeModifica',"
