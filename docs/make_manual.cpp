@@ -13,6 +13,7 @@
 #include "masterdata/frmCierreEjercicio.h"
 #include "members/frmImportarSocios.h"
 #include "members/frmSocio.h"
+#include "treasury/frmExtracto.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
 #include "reports/rptBalance.h"
@@ -138,6 +139,16 @@ bool takePictures(QMap<QString, QImage> &out, ManualPrompts &prompts)
     frmImportarSocios::Import(main);
     if (!out.contains(QStringLiteral("importar-socios")))
         return fail(QStringLiteral("no se abrió la importación de socios"));
+
+    // The bank statement the tests import, against the demo's bank movements.
+    prompts.openFile = QStringLiteral(TESORIN_SOURCE_DIR "/tests/samples/extracto-banco.csv");
+    frmExtracto *statement = frmExtracto::openChosenFile();
+    if (!statement)
+        return fail(QStringLiteral("no se abrió el extracto bancario"));
+    statement->resize(900, 700);
+    settle();
+    out[QStringLiteral("extracto")] = picture(statement);
+    statement->close();
 
     prompts.answers = {QStringLiteral("01/03/2026"), QStringLiteral("31/10/2026"), QStringLiteral("SI")};
     rptBalance balance;
