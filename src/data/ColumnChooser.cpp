@@ -23,6 +23,8 @@ ColumnChooser::ColumnChooser(const QList<Field> &fields, QWidget *parent) : QWid
     m_preview->setSelectionMode(QAbstractItemView::NoSelection);
     m_preview->verticalHeader()->setDefaultSectionSize(m_preview->fontMetrics().height() + 6);
     m_preview->setAccessibleName(QStringLiteral("Primeras líneas del archivo"));
+    // A few lines always in sight, whatever else the window holds.
+    m_preview->setMinimumHeight(m_preview->verticalHeader()->defaultSectionSize() * 6);
     previewLabel->setBuddy(m_preview);
     box->addWidget(previewLabel);
     box->addWidget(m_preview, 1);
@@ -61,11 +63,22 @@ void ColumnChooser::setRows(const QList<QStringList> &rows, int columns)
             m_preview->setItem(r, c, new QTableWidgetItem(rows[r][c]));
     m_preview->resizeColumnsToContents();
 
-    // Each column named by its number and what its first line holds (often its title).
+    // Each column named by its number and what the fullest of the first rows
+    // holds there: the titles, past a bank's heading lines, or a first record.
+    int fullest = 0, most = -1;
+    for (int r = 0; r < shown; ++r) {
+        int filled = 0;
+        for (const QString &v : rows[r])
+            filled += v.trimmed().isEmpty() ? 0 : 1;
+        if (filled > most) {
+            most = filled;
+            fullest = r;
+        }
+    }
     QStringList items{QStringLiteral("(ninguna)")};
     for (int c = 0; c < columns; ++c) {
-        QString sample;
-        for (int r = 0; r < shown && sample.isEmpty(); ++r)
+        QString sample = shown > 0 ? rows[fullest].value(c).simplified() : QString();
+        for (int r = fullest + 1; r < shown && sample.isEmpty(); ++r)
             sample = rows[r].value(c).simplified();
         if (sample.size() > 24)
             sample = sample.left(23) + QChar(0x2026);

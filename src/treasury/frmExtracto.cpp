@@ -115,7 +115,7 @@ QVariant StatementModel::headerData(int section, Qt::Orientation orientation, in
 frmExtracto *frmExtracto::openChosenFile()
 {
     const QString path = ShowOpenFileDialog(
-        QStringLiteral("Extractos bancarios (*.csv *.txt)|*.csv;*.txt|Todos los archivos (*.*)|*.*"));
+        QStringLiteral("Extractos bancarios|*.csv;*.txt|Todos los archivos|*"));
     if (path.isEmpty())
         return nullptr;
     return openFile(path);
@@ -181,7 +181,7 @@ frmExtracto::frmExtracto(const QString &path)
     body->addLayout(options);
     body->addWidget(columns, 2);
     body->addWidget(buddyLabel("lblLineas", QStringLiteral("Lí&neas del extracto:"), grdLineas));
-    body->addWidget(grdLineas, 3);
+    body->addWidget(grdLineas, 2);
     auto *line = new QHBoxLayout;
     line->addWidget(buddyLabel("lblCuenta", QStringLiteral("Cuen&ta del movimiento nuevo:"), datcboCuenta));
     line->addWidget(datcboCuenta, 1);

@@ -20,7 +20,7 @@
 
 namespace {
 const QString kSample = QStringLiteral(TESORIN_TESTS_DIR "/samples/extracto-banco.csv");
-const QString kFilter = QStringLiteral("Extractos bancarios (*.csv *.txt)|*.csv;*.txt|Todos los archivos (*.*)|*.*");
+const QString kFilter = QStringLiteral("Extractos bancarios|*.csv;*.txt|Todos los archivos|*");
 } // namespace
 
 class tst_frmExtracto : public QObject
