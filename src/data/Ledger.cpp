@@ -314,24 +314,50 @@ Ledger::StatementOutcome Ledger::recordStatement(const QList<StatementEntry> &en
     QList<qint64> keys;
     {
         Transaction t(db(), Transaction::Mode::Immediate);
+        // A statement holds thousands of lines: each query is prepared once
+        // for them all (on the server a preparation is a round trip of its
+        // own), and the closing date read once under the lock.
+        auto prepared = [this](const QString &sql) {
+            QSqlQuery q(db());
+            q.setForwardOnly(true);
+            if (!q.prepare(sql))
+                throw StorageFailure(db(), q.lastError());
+            return q;
+        };
+        auto run = [this](QSqlQuery &q, const QVariantList &binds) {
+            for (int i = 0; i < binds.size(); ++i)
+                q.bindValue(i, BindableValue(binds.at(i)));
+            if (!q.exec())
+                throw StorageFailure(db(), q.lastError());
+        };
+        QSqlQuery taken = prepared(QStringLiteral("SELECT 1 FROM ExtractoLinea WHERE Huella = ?"));
+        QSqlQuery unreconciled = prepared(QStringLiteral("SELECT Tipo, Importe FROM Movimiento m WHERE IDMovimiento = ?"
+                                                 " AND MedioPago = ? AND NOT EXISTS (SELECT 1 FROM ExtractoLinea x"
+                                                 " WHERE x.IDMovimiento = m.IDMovimiento)"));
+        const std::optional<QDate> closing = ClosingDate(db());
         // The checks read under the write lock, as the fee's do.
         for (const StatementEntry &e : entries) {
-            if (e.nuevo)
-                refuseIfClosed(e.nuevo->fecha);
-            if (Exec(db(), QStringLiteral("SELECT 1 FROM ExtractoLinea WHERE Huella = ?"), {e.huella}).next())
+            if (e.nuevo) {
+                const QString refusal = ClosedRefusal(closing, e.nuevo->fecha);
+                if (!refusal.isEmpty())
+                    throw RuntimeError(ErrClosedPeriod, refusal);
+            }
+            run(taken, {e.huella});
+            if (taken.next())
                 return StatementOutcome::ChangedMeanwhile;
             if (!e.idMovimiento)
                 continue;
-            QSqlQuery q = Exec(db(), QStringLiteral("SELECT Tipo, Importe FROM Movimiento m WHERE IDMovimiento = ?"
-                                                    " AND MedioPago = ? AND NOT EXISTS (SELECT 1 FROM ExtractoLinea x"
-                                                    " WHERE x.IDMovimiento = m.IDMovimiento)"),
-                               {*e.idMovimiento, MediumCode(Medium::Bank)});
+            run(unreconciled, {*e.idMovimiento, MediumCode(Medium::Bank)});
             const Direction way = e.importe < 0 ? Direction::Expense : Direction::Income;
-            if (!q.next() || q.value(0).toString() != DirectionCode(way)
-                || std::llround(NumberOrZero(q.value(1)) * 100) != std::llround(std::fabs(e.importe) * 100))
+            if (!unreconciled.next() || unreconciled.value(0).toString() != DirectionCode(way)
+                || std::llround(NumberOrZero(unreconciled.value(1)) * 100) != std::llround(std::fabs(e.importe) * 100))
                 return StatementOutcome::ChangedMeanwhile;
         }
+        taken.finish();
+        unreconciled.finish();
         const Kept kept = keepSums();
+        QSqlQuery line = prepared(QStringLiteral("INSERT INTO ExtractoLinea (Fecha, Descripcion, Importe, Referencia,"
+                                                 " Huella, IDMovimiento, Importado) VALUES (?, ?, ?, ?, ?, ?, ?)"));
         for (const StatementEntry &e : entries) {
             std::optional<qint64> movement = e.idMovimiento;
             if (e.nuevo) {
@@ -341,10 +367,9 @@ Ledger::StatementOutcome Ledger::recordStatement(const QList<StatementEntry> &en
                 written << m;
                 keys << *movement;
             }
-            Exec(db(), QStringLiteral("INSERT INTO ExtractoLinea (Fecha, Descripcion, Importe, Referencia, Huella,"
-                                      " IDMovimiento, Importado) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                 {e.fecha, e.descripcion, e.importe, e.referencia, e.huella, keyOrNull(movement), importado});
+            run(line, {e.fecha, e.descripcion, e.importe, e.referencia, e.huella, keyOrNull(movement), importado});
         }
+        line.finish();
         t.commit();
         // The file counts every row written; the server, the statements on movements.
         const int changes = int(written.size()) + (EngineOf(db()) == Engine::SQLite ? int(entries.size()) : 0);

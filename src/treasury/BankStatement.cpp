@@ -93,7 +93,9 @@ std::optional<StatementFormat> StatementFormat::fromText(const QString &text)
 
 std::optional<QDate> StatementDate(const QString &text, bool monthFirst)
 {
-    const QString t = text.trimmed().section(QRegularExpression(QStringLiteral("[ T]")), 0, 0);
+    // Compiled once: a statement reads thousands of dates and amounts.
+    static const QRegularExpression timeStart(QStringLiteral("[ T]"));
+    const QString t = text.trimmed().section(timeStart, 0, 0);
     static const QRegularExpression compact(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
     static const QRegularExpression parts(QStringLiteral("^(\\d{1,4})[/.-](\\d{1,2})[/.-](\\d{1,4})$"));
     int y = 0, m = 0, d = 0;
@@ -134,7 +136,8 @@ std::optional<qint64> StatementCents(const QString &text, QChar decimal)
         t = t.mid(1, t.size() - 2);
     }
     // Currency signs and blanks (a bank's "$ 1.234,56", "ARS -15,00").
-    t.remove(QRegularExpression(QStringLiteral("[\\s\\x{00A0}$€]|ARS|U\\$S|USD")));
+    static const QRegularExpression currency(QStringLiteral("[\\s\\x{00A0}$€]|ARS|U\\$S|USD"));
+    t.remove(currency);
     if (t.startsWith(QLatin1Char('-'))) {
         negative = !negative;
         t.remove(0, 1);
@@ -146,13 +149,15 @@ std::optional<qint64> StatementCents(const QString &text, QChar decimal)
     }
     // Thousands marks only between groups of three digits: "1.234,56" read
     // with a decimal point is no amount, never 1,23 or 123456.
-    const QString d = QRegularExpression::escape(QString(decimal));
-    const QString k = decimal == QLatin1Char(',') ? QStringLiteral("[.']") : QStringLiteral("[,']");
-    const QRegularExpression number(QStringLiteral("^(\\d{1,3}(?:%1\\d{3})+|\\d+)(?:%2(\\d*))?$").arg(k, d));
-    const auto m = number.match(t);
+    static const QRegularExpression commaNumber(QStringLiteral("^(\\d{1,3}(?:[.']\\d{3})+|\\d+)(?:,(\\d*))?$"));
+    static const QRegularExpression pointNumber(QStringLiteral("^(\\d{1,3}(?:[,']\\d{3})+|\\d+)(?:\\.(\\d*))?$"));
+    static const QRegularExpression commaMarks(QStringLiteral("[.']"));
+    static const QRegularExpression pointMarks(QStringLiteral("[,']"));
+    const bool comma = decimal == QLatin1Char(',');
+    const auto m = (comma ? commaNumber : pointNumber).match(t);
     if (!m.hasMatch())
         return std::nullopt;
-    const QString whole = m.captured(1).remove(QRegularExpression(k));
+    const QString whole = m.captured(1).remove(comma ? commaMarks : pointMarks);
     if (whole.size() > 15)
         return std::nullopt;
     qint64 cents = whole.toLongLong() * 100;
@@ -236,13 +241,20 @@ void MatchStatement(const QSqlDatabase &db, Statement &statement)
     };
     QHash<qint64, QList<Candidate>> byAmount; // signed cents
     {
+        // The bank is told apart here, not in the statement: with MedioPago
+        // in it, SQLite (whose file has no statistics) reads every bank
+        // movement of ten years along the (MedioPago, Tipo, Importe) index
+        // instead of the statement's days along the date's.
         RowReader r(db,
-                    QStringLiteral("SELECT m.IDMovimiento, m.Fecha, m.Tipo, m.Importe, m.Descripcion FROM Movimiento m"
-                                   " WHERE m.Fecha >= ? AND m.Fecha < ? AND m.MedioPago = ? AND NOT EXISTS"
+                    QStringLiteral("SELECT m.IDMovimiento, m.Fecha, m.Tipo, m.Importe, m.Descripcion, m.MedioPago"
+                                   " FROM Movimiento m WHERE m.Fecha >= ? AND m.Fecha < ? AND NOT EXISTS"
                                    " (SELECT 1 FROM ExtractoLinea x WHERE x.IDMovimiento = m.IDMovimiento)"),
-                    {dayText(first.addDays(-kMatchDays)), dayText(last.addDays(kMatchDays + 1)),
-                     MediumCode(Medium::Bank)});
+                    {dayText(first.addDays(-kMatchDays)), dayText(last.addDays(kMatchDays + 1))});
+        const QByteArray bank = MediumCode(Medium::Bank).toLatin1();
         while (r.next()) {
+            // The file's column compares without case.
+            if (r.text(5).compare(bank, Qt::CaseInsensitive) != 0)
+                continue;
             const double importe = r.type(3) == RowReader::Type::Text ? QString::fromUtf8(r.text(3)).toDouble()
                                                                        : r.real(3);
             const qint64 cents = std::llround(importe * 100);
