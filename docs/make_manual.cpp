@@ -6,6 +6,7 @@
 //   make_manual manual.md "manual de usuario.pdf"
 #include "app/MDIForm1.h"
 #include "app/MainLocal.h"
+#include "data/ChangeRecord.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Environment.h"
@@ -13,12 +14,13 @@
 #include "masterdata/frmCierreEjercicio.h"
 #include "members/frmImportarSocios.h"
 #include "members/frmSocio.h"
-#include "treasury/frmExtracto.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPreview.h"
 #include "reports/rptBalance.h"
+#include "reports/rptCambios.h"
 #include "reports/rptCuotaImpaga.h"
 #include "treasury/frmCobroCuota.h"
+#include "treasury/frmExtracto.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -28,6 +30,7 @@
 #include <QMdiSubWindow>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTextBlock>
@@ -170,6 +173,35 @@ bool takePictures(QMap<QString, QImage> &out, ManualPrompts &prompts)
     preview->resize(900, 640);
     preview->setFit(ReportPreview::Fit::Width);
     out[QStringLiteral("impagos")] = picture(preview);
+    preview->close();
+
+    // A payment corrected by hand in the movements' editor, and what the
+    // record of changes then says of it.
+    env().userName = QStringLiteral("tesorera");
+    env().machineName = QStringLiteral("PC-TESORERIA");
+    {
+        QSqlQuery q = Exec(QStringLiteral("SELECT IDMovimiento FROM Movimiento WHERE Descripcion = ?"),
+                           {QStringLiteral("Resmas y tóner")});
+        if (!q.next())
+            return fail(QStringLiteral("no está el pago de resmas de la demostración"));
+        const qint64 id = q.value(0).toLongLong();
+        const QStringList columns{QStringLiteral("Importe"), QStringLiteral("Descripcion")};
+        const QVector<QVariant> before{2340.0, QStringLiteral("Resmas y tóner")};
+        const QVector<QVariant> after{2430.0, QStringLiteral("Resmas, tóner y carpetas")};
+        Transaction t(Conexion(), Transaction::Mode::Immediate);
+        Exec(QStringLiteral("UPDATE Movimiento SET Importe = ?, Descripcion = ? WHERE IDMovimiento = ?"),
+             {after[0], after[1], id});
+        RecordChanges(Conexion(), RowChanges(QStringLiteral("Movimiento"), id, columns, before, after));
+        t.commit();
+    }
+    prompts.answers = {QStringLiteral("16/11/2025"), QStringLiteral("16/11/2026")};
+    rptCambios changes;
+    preview = nullptr;
+    if (!ShowReport(changes, PreviewMode::Modeless, main, &preview).ok() || !preview)
+        return fail(QStringLiteral("no se pudo mostrar el registro de cambios"));
+    preview->resize(900, 640);
+    preview->setFit(ReportPreview::Fit::Width);
+    out[QStringLiteral("cambios")] = picture(preview);
     preview->close();
 
     frmCierreEjercicio *closing = frmCierreEjercicio::open();
