@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <memory>
@@ -196,12 +197,14 @@ frmExtracto::frmExtracto(const QString &path)
         setTabOrder(chain[i], chain[i + 1]);
     resize(900, 700);
 
-    fillCombo(*datcboCuenta,
-              Dialect::OrderedAsFile(EngineOf(Conexion()), QStringLiteral("SELECT * FROM Cuenta"),
-                                     {{QStringLiteral("IDcuentapadre"), false}, {QStringLiteral("Descripcion")}}),
-              QStringLiteral("IDCuenta"), QStringLiteral("Descripcion"), QStringLiteral("Cuentas"));
-    for (const QSqlRecord &r : datcboCuenta->rows())
-        m_accountNames.insert(r.value(QStringLiteral("IDCuenta")).toLongLong(), r.value(QStringLiteral("Descripcion")).toString());
+    try {
+        QSqlQuery q = Exec(QStringLiteral("SELECT IDCuenta, Descripcion FROM Cuenta"));
+        while (q.next())
+            m_accountNames.insert(q.value(0).toLongLong(), q.value(1).toString());
+    } catch (const RuntimeError &e) {
+        MsgBox(QStringLiteral("Se ha producido un error al llenar el ComboBox de Cuentas.\r\r") + ErrorText(e),
+               MsgIcon::Critical);
+    }
 
     for (QComboBox *c : {cboSeparador, cboDecimal, cboOrdenFecha})
         connect(c, &QComboBox::currentIndexChanged, this, [this] { reread(); });
@@ -397,6 +400,16 @@ void frmExtracto::lineSelected()
         return;
     }
     const StatementLine &l = m_statement.lines[row];
+    // A debit takes an expense account, a credit an income one.
+    const QString kind = DirectionCode(l.centavos < 0 ? Direction::Expense : Direction::Income);
+    if (kind != m_accountKind) {
+        m_accountKind = kind;
+        fillCombo(*datcboCuenta,
+                  Dialect::OrderedAsFile(EngineOf(Conexion()), l.centavos < 0 ? QStringLiteral("SELECT * FROM Cuenta WHERE Tipo = 'E'")
+                                                                : QStringLiteral("SELECT * FROM Cuenta WHERE Tipo = 'I'"),
+                                         {{QStringLiteral("IDcuentapadre"), false}, {QStringLiteral("Descripcion")}}),
+                  QStringLiteral("IDCuenta"), QStringLiteral("Descripcion"), QStringLiteral("Cuentas"));
+    }
     datcboCuenta->setBoundText(l.idCuenta ? QString::number(*l.idCuenta) : QString());
     chkCrear->setChecked(l.crear);
 }

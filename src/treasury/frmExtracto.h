@@ -66,6 +66,7 @@ private:
     Statement m_statement;
     QHash<qint64, QString> m_accountNames;
     bool m_showing = false;
+    QString m_accountKind; // the kind of account the list offers: "I" or "E"
 
     QLabel *lblArchivo;
     QComboBox *cboSeparador;
