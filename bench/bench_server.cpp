@@ -9,14 +9,18 @@
 // unless TESORIN_BENCH_REUSAR is set (the copy of an earlier run is measured
 // again, its --migrar not). Figures taken in turn with their raw counterpart
 // where the two can be interleaved, so that a busy machine slows both alike.
+// Last, a bank statement of 10,000 lines is taken into the books; what it
+// wrote is removed again.
 //
 //   eval "$(TESORIN_PG_DURABLE=1 scripts/pg-server.sh start /tmp/pg-bench)"
 //   build/bench/bench_server [members [movements [database-to-keep]]]
 #include "BenchSupport.h"
 #include "GenerateLedger.h"
+#include "GenerateStatement.h"
 #include "app/MDIForm1.h"
 #include "data/DataCombo.h"
 #include "data/Database.h"
+#include "data/DelimitedText.h"
 #include "data/Ledger.h"
 #include "data/Migrate.h"
 #include "data/ServerCheck.h"
@@ -28,6 +32,7 @@
 #include "members/frmSocio.h"
 #include "reports/Report.h"
 #include "reports/rptBalance.h"
+#include "reports/rptCuotaImpaga.h"
 #include "reports/rptLibroSocios.h"
 
 #include <QAction>
@@ -333,6 +338,20 @@ int main(int argc, char **argv)
     };
     viaReport("Libro de socios: seleccion", MemberBookSource(now));
     viaReport("Balance de un anio: seleccion", BalanceSource(now.date().addYears(-1), now.date()));
+    // The members who have not paid the newest fee: its selection, and the
+    // whole report as the menu runs it (the fee asked, every page laid out).
+    {
+        const ReportDataSource src =
+            UnpaidFeeSource(raw.scalar(QStringLiteral("SELECT max(idcuota) FROM cuota")).toLongLong());
+        viaReport("Cuota impaga: seleccion", src);
+        const std::vector<double> ms = interleavedMediansMs({[&] {
+                                                                 rptCuotaImpaga r;
+                                                                 r.run();
+                                                             },
+                                                             [&] { raw.rows(src.sql, src.binds); }},
+                                                            5);
+        printVersus("Cuota impaga: informe armado", ms[0], ms[1]);
+    }
 
     // The table editor over the whole ledger.
     // Opened from the menu, on a connection of its own each time.
@@ -426,6 +445,52 @@ int main(int argc, char **argv)
     }
     delete grilla;
     delete main;
+
+    // A bank statement of 10,000 lines: read, matched, taken into the books,
+    // matched again; beside the matching's two statements. What it wrote is
+    // taken away again, so that a later run on the same copy finds the books
+    // as they were.
+    const QString file = dir.filePath(QStringLiteral("extracto.csv"));
+    const BenchStatement generated = WriteBenchStatement(Conexion(), file, 7000, 3000);
+    const qint64 lastMovement = raw.scalar(QStringLiteral("SELECT max(idmovimiento) FROM movimiento")).toLongLong();
+    auto day = [](const QDate &d) { return QDateTime(d, QTime(0, 0)); };
+    auto rawMatch = [&] {
+        raw.rows(QStringLiteral("SELECT Huella FROM ExtractoLinea WHERE Fecha >= ? AND Fecha < ?"),
+                 {day(generated.first), day(generated.last.addDays(1))});
+        raw.rows(QStringLiteral("SELECT m.IDMovimiento, m.Fecha, m.Tipo, m.Importe, m.Descripcion, m.MedioPago"
+                                " FROM Movimiento m WHERE m.Fecha >= ? AND m.Fecha < ? AND NOT EXISTS"
+                                " (SELECT 1 FROM ExtractoLinea x WHERE x.IDMovimiento = m.IDMovimiento)"),
+                 {day(generated.first.addDays(-5)), day(generated.last.addDays(6))});
+    };
+    Statement statement;
+    const std::vector<double> matching = interleavedMediansMs(
+        {[&] {
+             statement = ReadStatement(ReadDelimitedFile(file, generated.format.separator).rows, generated.format);
+             MatchStatement(Conexion(), statement);
+         },
+         rawMatch},
+        5);
+    printVersus("Extracto: lectura y conciliacion", matching[0], matching[1]);
+    const StatementSummary found = Summarize(statement);
+    std::printf("  (%lld lineas: %d conciliadas, %d sin movimiento)\n", qint64(statement.lines.size()), found.matched,
+                found.leftOut);
+    TakeBankCharges(statement, 20);
+    Ledger::StatementOutcome outcome{};
+    const double recorded =
+        elapsedMs([&] { outcome = RecordStatement(ledger, statement, QDateTime::currentDateTime()); });
+    std::printf("%-46s %9.2f ms%s\n", "Extracto: toma en los libros", recorded,
+                outcome == Ledger::StatementOutcome::Recorded ? "" : "  (NO SE TOMO)");
+    const std::vector<double> again = interleavedMediansMs(
+        {[&] {
+             Statement s = ReadStatement(ReadDelimitedFile(file, generated.format.separator).rows, generated.format);
+             MatchStatement(Conexion(), s);
+         },
+         rawMatch},
+        5);
+    printVersus("Extracto: conciliacion otra vez (todo tomado)", again[0], again[1]);
+    raw.rows(QStringLiteral("DELETE FROM extractolinea"));
+    raw.rows(QStringLiteral("DELETE FROM movimiento WHERE idmovimiento > ?"), {lastMovement});
+
     CloseConexion();
     raw.db.close();
     return 0;

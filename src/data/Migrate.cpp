@@ -160,10 +160,12 @@ void ServerTransaction::commit()
 std::map<QString, QString> ServerSums(const QSqlDatabase &db, const BookTable &t)
 {
     const bool byMedium = t.name == QLatin1String("Movimiento");
+    // Every other table with an amount is summed whole, each its own column.
     QSqlQuery s = ServerQuery(db, byMedium ? QStringLiteral("SELECT mediopago, tipo, sum(importe)::text FROM movimiento"
                                                             " WHERE importe IS NOT NULL GROUP BY mediopago, tipo")
-                                           : QStringLiteral("SELECT NULL, NULL, sum(valor)::text FROM cuota"
-                                                            " WHERE valor IS NOT NULL HAVING count(*) > 0"));
+                                           : QStringLiteral("SELECT NULL, NULL, sum(%1)::text FROM %2"
+                                                            " WHERE %1 IS NOT NULL HAVING count(*) > 0")
+                                                 .arg(t.amount.toLower(), t.name.toLower()));
     std::map<QString, QString> sums;
     while (s.next())
         sums[SumKey(t, s.value(0), s.value(1))] = DecimalSum::Normalized(s.value(2).toString());

@@ -36,6 +36,10 @@ void fillBooks(const QSqlDatabase &db)
         AddMovimiento(db, i % 3 ? QStringLiteral("I") : QStringLiteral("e"), i % 2 ? QStringLiteral("E") : QStringLiteral("C"),
                       a, i == 1 ? QVariant(7) : QVariant(), i == 1 ? QVariant(1) : QVariant(), i == 1 ? QVariant(1) : QVariant()),
             ++i;
+    // Two lines of a bank statement, one reconciling a movement, their sum summed apart.
+    exec(db, QStringLiteral("INSERT INTO ExtractoLinea (Fecha, Descripcion, Importe, Huella, IDMovimiento, Importado)"
+                            " VALUES ('2026-03-02 00:00:00', 'Deposito', 0.1, 'a|1', 2, '2026-03-05 10:00:00'),"
+                            " ('2026-03-03 00:00:00', 'Comision', -0.3, 'b|1', NULL, '2026-03-05 10:00:00')"));
     // Two entries of the record of changes.
     RecordChange(db, QStringLiteral("Cambio"), QStringLiteral("Curso"), 1, QStringLiteral("Nombre"), QStringLiteral("1º"),
                  QStringLiteral("1º A"));
@@ -75,7 +79,8 @@ private slots:
         QTextStream o(&out), e(&err);
         QCOMPARE(MigrarCommand(file, o, e), 0);
         QCOMPARE(err, QString());
-        QCOMPARE(out, QStringLiteral("Se copiaron 2 socios, 10 movimientos, 2 cuotas, 3 cuentas, 2 cursos, 2 parámetros y 2 cambios registrados a %1;"
+        QCOMPARE(out, QStringLiteral("Se copiaron 2 socios, 10 movimientos, 2 cuotas, 3 cuentas, 2 cursos, 2 parámetros, 2 cambios registrados"
+                                     " y 2 líneas de extracto conciliadas a %1;"
                                      " sumas verificadas.\n")
                           .arg(pg.settings().describe()));
         // Exact decimal sums, where the file's float sum drifts.
@@ -84,6 +89,7 @@ private slots:
         QCOMPARE(summed(pg, QStringLiteral("C"), QStringLiteral("I")), QStringLiteral("1235.2701"));
         QCOMPARE(summed(pg, QStringLiteral("E"), QStringLiteral("E")), QStringLiteral("100000002.00"));
         QCOMPARE(pg.scalar(QStringLiteral("SELECT sum(valor)::text FROM cuota")).toString(), QStringLiteral("2.11"));
+        QCOMPARE(pg.scalar(QStringLiteral("SELECT sum(importe)::text FROM extractolinea")).toString(), QStringLiteral("-0.2"));
         // Keys, texts, nulls and codes as the file had them (codes in capitals).
         QCOMPARE(pg.scalar(QStringLiteral("SELECT string_agg(idsocio || ':' || nombre || ':' || coalesce(dni, '-'), ';'"
                                           " ORDER BY idsocio) FROM socio")).toString(),
