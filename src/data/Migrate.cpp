@@ -125,7 +125,7 @@ QList<BookTable> BookTables()
                        QStringLiteral("Importe"), QStringLiteral("Referencia"), QStringLiteral("Huella"),
                        QStringLiteral("IDMovimiento"), QStringLiteral("Importado")},
                       QStringLiteral("IDExtractoLinea"),
-                      QString(), // its amounts are its movements': counted with them
+                      QStringLiteral("Importe"),
                       QStringLiteral("líneas de extracto conciliadas"),
                       true};
     return list;

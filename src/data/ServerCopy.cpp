@@ -178,7 +178,7 @@ namespace {
 QString expectedKind(const BookTable &t, const QString &column)
 {
     const QString c = column.toLower();
-    if (c == t.amount.toLower() || c == QLatin1String("importe"))
+    if (c == t.amount.toLower())
         return QStringLiteral("numeric");
     if (c.startsWith(QLatin1String("id")) || c == QLatin1String("recibo"))
         return QStringLiteral("integer");
