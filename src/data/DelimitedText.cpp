@@ -120,16 +120,21 @@ QList<QStringList> SplitDelimited(const QString &text, QChar separator)
     return rows;
 }
 
-DelimitedText ReadDelimitedFile(const QString &path, QChar separator)
+QString ReadSpreadsheetFile(const QString &path, TextEncoding *found)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (f.open(QIODevice::ReadOnly))
+        bytes = f.readAll();
+    if (!f.isOpen() || f.error() != QFileDevice::NoError)
         throw RuntimeError(53, QStringLiteral("No se pudo leer el archivo \"%1\": %2.").arg(path, f.errorString()));
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw RuntimeError(53, QStringLiteral("No se pudo leer el archivo \"%1\": %2.").arg(path, f.errorString()));
+    return DecodeSpreadsheetText(bytes, found);
+}
+
+DelimitedText ReadDelimitedFile(const QString &path, QChar separator)
+{
     DelimitedText t;
-    const QString text = DecodeSpreadsheetText(bytes, &t.encoding);
+    const QString text = ReadSpreadsheetFile(path, &t.encoding);
     t.separator = separator.isNull() ? GuessSeparator(text) : separator;
     t.rows = SplitDelimited(text, t.separator);
     for (const QStringList &r : std::as_const(t.rows))

@@ -34,6 +34,10 @@ struct DelimitedText
     int columns = 0; // the widest row's fields
 };
 
+// A whole file's text, decoded as above. Throws RuntimeError, in Spanish,
+// naming the file, when it cannot be read.
+QString ReadSpreadsheetFile(const QString &path, TextEncoding *found = nullptr);
+
 // Reads a whole file: its encoding found, split by `separator`, or by the
 // guessed one when that is null. Throws RuntimeError, in Spanish, naming the
 // file, when it cannot be read.

@@ -14,8 +14,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QRegularExpression>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -218,14 +216,13 @@ frmExtracto::frmExtracto(const QString &path)
 
 bool frmExtracto::load()
 {
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        MsgBox(QStringLiteral("No se pudo leer el archivo \"%1\": %2.").arg(m_path, f.errorString()), MsgIcon::Critical);
+    TextEncoding encoding;
+    try {
+        m_text = ReadSpreadsheetFile(m_path, &encoding);
+    } catch (const RuntimeError &e) {
+        MsgBox(e.description(), MsgIcon::Critical);
         return false;
     }
-    TextEncoding encoding;
-    const QString text = DecodeSpreadsheetText(f.readAll(), &encoding);
-    m_text = text;
     lblArchivo->setText(QStringLiteral("Archivo: %1 (%2)")
                             .arg(QDir::toNativeSeparators(m_path),
                                  encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252")));
