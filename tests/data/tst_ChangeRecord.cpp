@@ -8,10 +8,10 @@
 #include "data/TableInfo.h"
 #include "data/Ledger.h"
 #include "data/PgSchema.h"
-#include "masterdata/GrillaModel.h"
 #include "reports/ReportExport.h"
 #include "reports/rptCambios.h"
 #include "support/PgTest.h"
+#include "support/TableEditor.h"
 #include "support/TestEnv.h"
 
 #include <QSqlRecord>
@@ -79,16 +79,7 @@ private slots:
     void theReportListsTheDaysAsked();
 
 private:
-    GrillaTableModel &editor(const QString &table)
-    {
-        QList<DbErrorEntry> errors;
-        if (!OpenConnection(QStringLiteral("grilla"), ConnectionString(), &errors))
-            qFatal("no se abrió la conexión del editor");
-        m_model = std::make_unique<GrillaTableModel>(nullptr, QSqlDatabase::database(QStringLiteral("grilla"), false));
-        if (!m_model->open(table))
-            qFatal("no se abrió la tabla %s", qPrintable(table));
-        return *m_model;
-    }
+    GrillaTableModel &editor(const QString &table) { return OpenTableEditor(m_model, table); }
 
     std::unique_ptr<TestEnv> m_env;
     std::unique_ptr<GrillaTableModel> m_model;

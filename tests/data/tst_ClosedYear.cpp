@@ -8,10 +8,10 @@
 #include "data/ClosedYear.h"
 #include "data/Database.h"
 #include "data/Ledger.h"
-#include "masterdata/GrillaModel.h"
 #include "reports/AssemblyPapers.h"
 #include "reports/ReportText.h"
 #include "support/PgTest.h"
+#include "support/TableEditor.h"
 #include "support/TestEnv.h"
 
 #include <QSqlRecord>
@@ -90,16 +90,7 @@ private slots:
     void theYearsTotalsAndPapers();
 
 private:
-    GrillaTableModel &editor(const QString &table)
-    {
-        QList<DbErrorEntry> errors;
-        if (!OpenConnection(QStringLiteral("grilla"), ConnectionString(), &errors))
-            qFatal("no se abrió la conexión del editor");
-        m_model = std::make_unique<GrillaTableModel>(nullptr, QSqlDatabase::database(QStringLiteral("grilla"), false));
-        if (!m_model->open(table))
-            qFatal("no se abrió la tabla %s", qPrintable(table));
-        return *m_model;
-    }
+    GrillaTableModel &editor(const QString &table) { return OpenTableEditor(m_model, table); }
 
     std::unique_ptr<TestEnv> m_env;
     std::unique_ptr<GrillaTableModel> m_model;
